@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <memory>
+
+enum class DbBackend { SQLite, PostgreSQL };
+
+struct DbSettings {
+    DbBackend backend = DbBackend::SQLite;
+    QString sqlitePath;         // SQLite: the database file
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+    QString schema;             // PostgreSQL: optional schema put first on the search path
+};
+
+// The connection the host opens and owns; queries and commands of the module run on it.
+class DbConnection : public QObject {
+    Q_OBJECT
+public:
+    // Opens the database; throws DbError with the driver's message when it cannot.
+    static std::unique_ptr<DbConnection> open(const DbSettings& settings);
+    ~DbConnection() override;
+
+    DbBackend backend() const { return m_backend; }
+    bool isOpen() const;
+    void close();
+    QSqlDatabase database() const;
+
+    // Rewrites a statement of the console's SQL dialect into what this backend accepts
+    // ("delete * from", keyword columns such as Group and Level); leaves the rest untouched.
+    QString translate(const QString& statement) const;
+
+private:
+    DbConnection(DbBackend backend, QString connectionName);
+    DbBackend m_backend;
+    QString m_connectionName;
+};

@@ -1,0 +1,3 @@
+#include "LogonInfo.h"
+
+TLogonInfo* LogonInfo = nullptr;
