@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Item.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QList>
+#include <QStringList>
+#include <vector>
+
+// One row of the user list: icon index (2 online, 3 offline), the caption (user name), the
+// seven sub-items in column order (department, IP, computer, role, decrypt mark, version,
+// scan task) and the row's identity.
+struct UserRow {
+    int ImageIndex = 3;
+    QString Caption;
+    QStringList SubItems; // always 7 entries
+    TItem Item;
+};
+
+// The rows of LV_Man. Held as plain values so that 100,000 users load quickly.
+class UserListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int SubItemCount = 7;
+    explicit UserListModel(QList<QIcon> images, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void clear();
+    void appendRows(std::vector<UserRow>&& rows); // one insert notification for the batch
+    int appendRow(UserRow row);                    // returns the new row's index
+    void removeRowsAt(QList<int> rows);            // any order, duplicates ignored
+    const UserRow& row(int index) const;
+    void setRow(int index, UserRow row);
+    void setImageIndex(int index, int image);
+    int findById(qint32 id) const;                 // first row whose Item.Id is id, or -1
+
+private:
+    QList<QIcon> m_images;
+    std::vector<UserRow> m_rows;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "ChildFrm.h"
+#include "DbQuery.h"
+#include "Item.h"
+
+#include <QIcon>
+#include <QList>
+#include <QPoint>
+#include <memory>
+
+namespace Ui {
+class TFrmUsersManage;
+}
+class QTreeWidgetItem;
+class UserListModel;
+class TMultilanguage;
+
+// The module's main window: department tree on the left, the selected department's users on
+// the right, counters below, commands above.
+class TFrmUsersManage : public TChildForm {
+    Q_OBJECT
+public:
+    TFrmUsersManage(QObject* owner, QWidget* parent);
+    ~TFrmUsersManage() override;
+
+    // Window and tree.
+    void FormShow();
+    void SetCompsAuths();
+    void SetEnables(bool value);
+    void BuildDepartTree();
+    void TreeDepartFresh();
+    void Expand(qint32 id);
+    void TV_DepartmentChange();
+    void TV_DepartmentContextPopup(const QPoint& pos);
+
+    // User list.
+    void ShowUsers(const QString& filter);
+    void RefreshStatus();
+    void S_AllClick(QAction* clicked);
+    void BtSearchClick();
+    void LV_ManClick();
+    void LV_ManContextPopup(const QPoint& pos);
+    void LV_ManSelectItem();
+
+    // Department editing.
+    void MiDAddClick();
+    void MiDModifyClick();
+    void MiDDeleteClick();
+    bool TV_DepartmentDragOver(const QPoint& pos);  // true: the drop would be accepted
+    void TV_DepartmentDragDrop(const QPoint& pos);
+    void MiDRoleClick();
+    void MiDUserClick();
+
+    // User editing.
+    void MiUAddClick();
+    void MiUModifyClick();
+    void MiUDeleteClick();
+    void MiUAuthClick();
+    void MiOfflineClick();
+    void N6Click();
+    void LV_ManDblClick();
+    void PMUserPopup();
+
+    // Read access for callers and tests.
+    Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
+    UserListModel* userList() const { return m_users; }
+    const TItem* itemOf(QTreeWidgetItem* node) const;
+    QList<int> selectedRows() const; // list rows in selection order
+    qint32 TotalCount = 0;
+    qint32 OnlineCount = 0;
+    qint32 DecryptCount = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void SetLanguages();
+    void ConnectHandlers();
+    int AddDepartLevel(QTreeWidgetItem* parent, qint32 departId, const class DepartRows& rows);
+    void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);
+
+    std::unique_ptr<Ui::TFrmUsersManage> m_ui;
+    UserListModel* m_users = nullptr;
+    QList<QIcon> ImageUserPly;
+    TMultilanguage* Multilanguage1 = nullptr;
+    DbQuery ADOQuery1;
+    DbQuery ADOQuery2;
+    bool Shown = false;
+    qint32 ClientPort = 0;
+    quint64 m_loadGeneration = 0; // a newer ShowUsers abandons an older one still running
+};
+
+// The main window while it is open, or nullptr.
+extern TFrmUsersManage* FrmUsersManage;
