@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6network6 libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev
   postgresql postgresql-contrib
-  fonts-noto-cjk xauth
+  fonts-noto-cjk
 )
 
 missing=()
