@@ -1,0 +1,3 @@
+#include "TMultilanguage.h"
+
+TMultilanguage::TMultilanguage(QObject* owner) : QObject(owner) {}
