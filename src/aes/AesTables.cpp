@@ -1,0 +1,294 @@
+#include "AesTables.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace kvz::aes::tables {
+namespace {
+
+// --- Table generation (compile time) from the field arithmetic of GF(2^8) -------------------
+
+constexpr std::uint8_t xtime(std::uint8_t value) {
+    return static_cast<std::uint8_t>((value << 1) ^ ((value & 0x80) != 0 ? 0x1b : 0x00));
+}
+
+constexpr std::uint8_t gfMultiply(std::uint8_t a, std::uint8_t b) {
+    std::uint8_t product = 0;
+    for (; b != 0; b >>= 1, a = xtime(a)) {
+        if ((b & 1) != 0) {
+            product ^= a;
+        }
+    }
+    return product;
+}
+
+// The multiplicative inverse is value^254; zero maps to zero.
+constexpr std::uint8_t gfInverse(std::uint8_t value) {
+    std::uint8_t result = 1;
+    std::uint8_t power = value;
+    for (int exponent = 254; exponent != 0; exponent >>= 1) {
+        if ((exponent & 1) != 0) {
+            result = gfMultiply(result, power);
+        }
+        power = gfMultiply(power, power);
+    }
+    return value == 0 ? 0 : result;
+}
+
+constexpr std::uint8_t rotateByteLeft(std::uint8_t value, int bits) {
+    return static_cast<std::uint8_t>((value << bits) | (value >> (8 - bits)));
+}
+
+constexpr std::array<std::uint8_t, 256> makeSBox() {
+    std::array<std::uint8_t, 256> box{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t inverse = gfInverse(static_cast<std::uint8_t>(x));
+        box[x] = static_cast<std::uint8_t>(inverse ^ rotateByteLeft(inverse, 1) ^
+                                           rotateByteLeft(inverse, 2) ^ rotateByteLeft(inverse, 3) ^
+                                           rotateByteLeft(inverse, 4) ^ 0x63);
+    }
+    return box;
+}
+
+constexpr std::array<std::uint8_t, 256> invert(const std::array<std::uint8_t, 256>& box) {
+    std::array<std::uint8_t, 256> inverse{};
+    for (int x = 0; x < 256; ++x) {
+        inverse[box[x]] = static_cast<std::uint8_t>(x);
+    }
+    return inverse;
+}
+
+constexpr std::uint32_t packColumn(std::uint8_t row0, std::uint8_t row1, std::uint8_t row2,
+                                   std::uint8_t row3) {
+    return std::uint32_t{row0} | std::uint32_t{row1} << 8 | std::uint32_t{row2} << 16 |
+           std::uint32_t{row3} << 24;
+}
+
+constexpr std::uint32_t rotateLeft(std::uint32_t value, int bits) {
+    return bits == 0 ? value : (value << bits) | (value >> (32 - bits));
+}
+
+using RoundTable = std::array<std::uint32_t, 256>;
+
+// Row 0 of SubBytes followed by MixColumns: the column (2s, s, s, 3s); the tables of the
+// other rows are byte rotations of it.
+constexpr RoundTable makeEncryptTable(const std::array<std::uint8_t, 256>& box, int row) {
+    RoundTable table{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t s = box[x];
+        table[x] = rotateLeft(packColumn(xtime(s), s, s, gfMultiply(s, 3)), 8 * row);
+    }
+    return table;
+}
+
+// Row 0 of InvSubBytes followed by InvMixColumns: the column (14i, 9i, 13i, 11i).
+constexpr RoundTable makeDecryptTable(const std::array<std::uint8_t, 256>& inverseBox, int row) {
+    RoundTable table{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t i = inverseBox[x];
+        const std::uint32_t column =
+            packColumn(gfMultiply(i, 14), gfMultiply(i, 9), gfMultiply(i, 13), gfMultiply(i, 11));
+        table[x] = rotateLeft(column, 8 * row);
+    }
+    return table;
+}
+
+alignas(64) constexpr std::array<std::uint8_t, 256> SBox = makeSBox();
+alignas(64) constexpr std::array<std::uint8_t, 256> InvSBox = invert(SBox);
+alignas(64) constexpr RoundTable Te0 = makeEncryptTable(SBox, 0);
+alignas(64) constexpr RoundTable Te1 = makeEncryptTable(SBox, 1);
+alignas(64) constexpr RoundTable Te2 = makeEncryptTable(SBox, 2);
+alignas(64) constexpr RoundTable Te3 = makeEncryptTable(SBox, 3);
+alignas(64) constexpr RoundTable Td0 = makeDecryptTable(InvSBox, 0);
+alignas(64) constexpr RoundTable Td1 = makeDecryptTable(InvSBox, 1);
+alignas(64) constexpr RoundTable Td2 = makeDecryptTable(InvSBox, 2);
+alignas(64) constexpr RoundTable Td3 = makeDecryptTable(InvSBox, 3);
+
+static_assert(SBox[0x00] == 0x63 && SBox[0x53] == 0xed && SBox[0xff] == 0x16);
+static_assert(InvSBox[0x63] == 0x00);
+
+// --- Block code ---------------------------------------------------------------------------
+
+inline std::uint32_t load32(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+inline void store32(std::uint8_t* bytes, std::uint32_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[2] = static_cast<std::uint8_t>(value >> 16);
+    bytes[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+inline std::uint32_t byte0(std::uint32_t word) {
+    return word & 0xff;
+}
+inline std::uint32_t byte1(std::uint32_t word) {
+    return (word >> 8) & 0xff;
+}
+inline std::uint32_t byte2(std::uint32_t word) {
+    return (word >> 16) & 0xff;
+}
+inline std::uint32_t byte3(std::uint32_t word) {
+    return word >> 24;
+}
+
+// The four columns of the state, column c holding rows 0..3 from low to high byte.
+struct State {
+    std::uint32_t c0, c1, c2, c3;
+};
+
+inline State loadState(const std::uint8_t* in, const std::uint32_t* key) {
+    return {load32(in) ^ key[0], load32(in + 4) ^ key[1], load32(in + 8) ^ key[2],
+            load32(in + 12) ^ key[3]};
+}
+
+inline void storeState(std::uint8_t* out, const State& state) {
+    store32(out, state.c0);
+    store32(out + 4, state.c1);
+    store32(out + 8, state.c2);
+    store32(out + 12, state.c3);
+}
+
+// Output column from row r of column (c + r): ShiftRows, SubBytes, MixColumns, AddRoundKey.
+inline std::uint32_t encryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                   std::uint32_t d, std::uint32_t key) {
+    return Te0[byte0(a)] ^ Te1[byte1(b)] ^ Te2[byte2(c)] ^ Te3[byte3(d)] ^ key;
+}
+
+inline std::uint32_t encryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                       std::uint32_t d, std::uint32_t key) {
+    return packColumn(SBox[byte0(a)], SBox[byte1(b)], SBox[byte2(c)], SBox[byte3(d)]) ^ key;
+}
+
+// Output column from row r of column (c - r): the equivalent inverse cipher's round.
+inline std::uint32_t decryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                   std::uint32_t d, std::uint32_t key) {
+    return Td0[byte0(a)] ^ Td1[byte1(b)] ^ Td2[byte2(c)] ^ Td3[byte3(d)] ^ key;
+}
+
+inline std::uint32_t decryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                       std::uint32_t d, std::uint32_t key) {
+    return packColumn(InvSBox[byte0(a)], InvSBox[byte1(b)], InvSBox[byte2(c)], InvSBox[byte3(d)]) ^
+           key;
+}
+
+inline State encryptRound(const State& s, const std::uint32_t* key) {
+    return {encryptColumn(s.c0, s.c1, s.c2, s.c3, key[0]),
+            encryptColumn(s.c1, s.c2, s.c3, s.c0, key[1]),
+            encryptColumn(s.c2, s.c3, s.c0, s.c1, key[2]),
+            encryptColumn(s.c3, s.c0, s.c1, s.c2, key[3])};
+}
+
+inline State encryptLastRound(const State& s, const std::uint32_t* key) {
+    return {encryptLastColumn(s.c0, s.c1, s.c2, s.c3, key[0]),
+            encryptLastColumn(s.c1, s.c2, s.c3, s.c0, key[1]),
+            encryptLastColumn(s.c2, s.c3, s.c0, s.c1, key[2]),
+            encryptLastColumn(s.c3, s.c0, s.c1, s.c2, key[3])};
+}
+
+inline State decryptRound(const State& s, const std::uint32_t* key) {
+    return {decryptColumn(s.c0, s.c3, s.c2, s.c1, key[0]),
+            decryptColumn(s.c1, s.c0, s.c3, s.c2, key[1]),
+            decryptColumn(s.c2, s.c1, s.c0, s.c3, key[2]),
+            decryptColumn(s.c3, s.c2, s.c1, s.c0, key[3])};
+}
+
+inline State decryptLastRound(const State& s, const std::uint32_t* key) {
+    return {decryptLastColumn(s.c0, s.c3, s.c2, s.c1, key[0]),
+            decryptLastColumn(s.c1, s.c0, s.c3, s.c2, key[1]),
+            decryptLastColumn(s.c2, s.c1, s.c0, s.c3, key[2]),
+            decryptLastColumn(s.c3, s.c2, s.c1, s.c0, key[3])};
+}
+
+// Every round is written out at compile time for each key size.
+template <int Rounds>
+inline void encryptBlock(const std::uint32_t* schedule, const std::uint8_t* in, std::uint8_t* out) {
+    State state = loadState(in, schedule);
+    [&]<int... Round>(std::integer_sequence<int, Round...>) {
+        ((state = encryptRound(state, schedule + 4 * (Round + 1))), ...);
+    }
+    (std::make_integer_sequence<int, Rounds - 1>{});
+    storeState(out, encryptLastRound(state, schedule + 4 * Rounds));
+}
+
+// The deciphering schedule is in enciphering order, so it is walked from its end.
+template <int Rounds>
+inline void decryptBlock(const std::uint32_t* schedule, const std::uint8_t* in, std::uint8_t* out) {
+    State state = loadState(in, schedule + 4 * Rounds);
+    [&]<int... Round>(std::integer_sequence<int, Round...>) {
+        ((state = decryptRound(state, schedule + 4 * (Rounds - 1 - Round))), ...);
+    }
+    (std::make_integer_sequence<int, Rounds - 1>{});
+    storeState(out, decryptLastRound(state, schedule));
+}
+
+inline void xorBlock(std::uint8_t* target, const std::uint8_t* other) {
+    for (int i = 0; i < 16; ++i) {
+        target[i] ^= other[i];
+    }
+}
+
+void encryptEcb(const KeySchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t blocks) {
+    withRounds(schedule.rounds, [&]<int Rounds>() {
+        for (std::size_t i = 0; i < blocks; ++i) {
+            encryptBlock<Rounds>(schedule.words, in + 16 * i, out + 16 * i);
+        }
+    });
+}
+
+void decryptEcb(const KeySchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t blocks) {
+    withRounds(schedule.rounds, [&]<int Rounds>() {
+        for (std::size_t i = 0; i < blocks; ++i) {
+            decryptBlock<Rounds>(schedule.words, in + 16 * i, out + 16 * i);
+        }
+    });
+}
+
+void encryptCbc(const KeySchedule& schedule, std::uint8_t* chain, const std::uint8_t* in,
+                std::uint8_t* out, std::size_t blocks) {
+    withRounds(schedule.rounds, [&]<int Rounds>() {
+        for (std::size_t i = 0; i < blocks; ++i) {
+            xorBlock(chain, in + 16 * i);
+            encryptBlock<Rounds>(schedule.words, chain, chain);
+            std::copy(chain, chain + 16, out + 16 * i);
+        }
+    });
+}
+
+void decryptCbc(const KeySchedule& schedule, std::uint8_t* chain, const std::uint8_t* in,
+                std::uint8_t* out, std::size_t blocks) {
+    withRounds(schedule.rounds, [&]<int Rounds>() {
+        std::uint8_t cipherBlock[16];
+        for (std::size_t i = 0; i < blocks; ++i) {
+            std::copy(in + 16 * i, in + 16 * i + 16, cipherBlock);
+            decryptBlock<Rounds>(schedule.words, cipherBlock, out + 16 * i);
+            xorBlock(out + 16 * i, chain);
+            std::copy(cipherBlock, cipherBlock + 16, chain);
+        }
+    });
+}
+
+constexpr AesEngine TableEngine{encryptEcb, decryptEcb, encryptCbc, decryptCbc};
+
+} // namespace
+
+std::uint32_t subWord(std::uint32_t word) {
+    return packColumn(SBox[byte0(word)], SBox[byte1(word)], SBox[byte2(word)], SBox[byte3(word)]);
+}
+
+// Td maps x to InvMixColumns of (InvSBox[x], 0, 0, 0) rotated by row, so the S-box cancels.
+std::uint32_t invMixColumn(std::uint32_t word) {
+    return Td0[SBox[byte0(word)]] ^ Td1[SBox[byte1(word)]] ^ Td2[SBox[byte2(word)]] ^
+           Td3[SBox[byte3(word)]];
+}
+
+const AesEngine& engine() {
+    return TableEngine;
+}
+
+} // namespace kvz::aes::tables
