@@ -3,19 +3,20 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 enum class DbBackend { SQLite, PostgreSQL };
 
 struct DbSettings {
     DbBackend backend = DbBackend::SQLite;
-    QString sqlitePath;         // SQLite: the database file
+    QString sqlitePath; // SQLite: the database file
     QString host = QStringLiteral("127.0.0.1");
     int port = 5432;
     QString database;
     QString user;
     QString password;
-    QString schema;             // PostgreSQL: optional schema put first on the search path
+    QString schema; // PostgreSQL: optional schema put first on the search path
 };
 
 // The connection the host opens and owns; queries and commands of the module run on it.
@@ -34,6 +35,10 @@ public:
     // Rewrites a statement of the console's SQL dialect into what this backend accepts
     // ("delete * from", keyword columns such as Group and Level); leaves the rest untouched.
     QString translate(const QString& statement) const;
+
+    // Catalog look-ups (names compared without regard to letter case).
+    bool hasTable(const QString& table) const;
+    QStringList primaryKey(const QString& table) const; // key columns in key order
 
 private:
     DbConnection(DbBackend backend, QString connectionName);

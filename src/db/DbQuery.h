@@ -24,10 +24,10 @@ public:
     QString sql() const;
     void setParam(const QString& name, const QVariant& value); // ":name" in the statement
 
-    void open();      // runs a select; positioned on the first record
+    void open(); // runs a select; positioned on the first record
     void close();
     bool isActive() const;
-    int execSql();    // runs an action statement; returns the number of rows affected
+    int execSql(); // runs an action statement; returns the number of rows affected
 
     // Navigation over the opened result.
     int recordCount() const;
@@ -48,10 +48,10 @@ public:
     QString fieldName(int index) const;
     int fieldIndex(const QString& name) const; // -1 when absent
     QVariant value(int index) const;
-    QVariant value(const QString& name) const; // throws DbError for an unknown field
-    QString asString(const QString& name) const;  // null gives the empty text
-    int asInteger(const QString& name) const;     // null or non-number gives 0
-    bool asBoolean(const QString& name) const;    // nonzero is true
+    QVariant value(const QString& name) const;   // throws DbError for an unknown field
+    QString asString(const QString& name) const; // null gives the empty text
+    int asInteger(const QString& name) const;    // null or non-number gives 0
+    bool asBoolean(const QString& name) const;   // nonzero is true
 
     // Record editing of a single-table select.
     void edit();
@@ -61,6 +61,7 @@ public:
     void cancel();
 
 private:
+    void postPending(); // moving away from an edited record posts it
     struct Private;
     std::unique_ptr<Private> d;
 };
@@ -72,7 +73,7 @@ public:
     ~DbCommand();
     void setSql(const QString& statement);
     void setParam(const QString& name, const QVariant& value);
-    int execute(); // rows affected; throws DbError
+    int execute();     // rows affected; throws DbError
     QVariant scalar(); // runs a select and returns the first field of the first record
 
 private:

@@ -1,0 +1,159 @@
+#include "DbConnection.h"
+
+#include "DbError.h"
+#include "JetDialect.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+#include <map>
+
+namespace {
+
+QString nextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("kvzdb-%1").arg(++counter);
+}
+
+QString driverName(DbBackend backend) {
+    return backend == DbBackend::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+}
+
+void configure(QSqlDatabase& db, const DbSettings& settings) {
+    if (settings.backend == DbBackend::SQLite) {
+        db.setDatabaseName(settings.sqlitePath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        return;
+    }
+    db.setHostName(settings.host);
+    db.setPort(settings.port);
+    db.setDatabaseName(settings.database);
+    db.setUserName(settings.user);
+    db.setPassword(settings.password);
+    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+}
+
+void run(QSqlDatabase& db, const QString& statement) {
+    QSqlQuery query(db);
+    if (!query.exec(statement)) {
+        throw DbError(query.lastError().text());
+    }
+}
+
+// Session settings: WAL and a busy time-out let the console and the server side share an
+// SQLite file; on PostgreSQL the optional schema goes first on the search path.
+void prepareSession(QSqlDatabase& db, const DbSettings& settings) {
+    if (settings.backend == DbBackend::SQLite) {
+        run(db, QStringLiteral("pragma journal_mode=wal"));
+        run(db, QStringLiteral("pragma busy_timeout=5000"));
+        run(db, QStringLiteral("pragma synchronous=normal"));
+        return;
+    }
+    run(db, QStringLiteral("set client_min_messages to warning"));
+    if (!settings.schema.isEmpty()) {
+        const QString schema =
+            db.driver()->escapeIdentifier(settings.schema, QSqlDriver::TableName);
+        run(db, QStringLiteral("set search_path to ") + schema + QStringLiteral(", public"));
+    }
+}
+
+QSqlQuery runCatalogQuery(const QSqlDatabase& db, const QString& statement, const QString& table) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(statement)) {
+        throw DbError(query.lastError().text());
+    }
+    query.addBindValue(table);
+    if (!query.exec()) {
+        throw DbError(query.lastError().text());
+    }
+    return query;
+}
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
+    const QString driver = driverName(settings.backend);
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        throw DbError(QStringLiteral("The Qt SQL driver %1 is not available").arg(driver));
+    }
+    const QString name = nextConnectionName();
+    std::unique_ptr<DbConnection> connection(new DbConnection(settings.backend, name));
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+    configure(db, settings);
+    if (!db.open()) {
+        throw DbError(db.lastError().text());
+    }
+    prepareSession(db, settings);
+    return connection;
+}
+
+DbConnection::DbConnection(DbBackend backend, QString connectionName)
+    : m_backend(backend), m_connectionName(std::move(connectionName)) {}
+
+DbConnection::~DbConnection() {
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool DbConnection::isOpen() const {
+    return database().isOpen();
+}
+
+void DbConnection::close() {
+    QSqlDatabase db = database();
+    if (db.isValid()) {
+        db.close();
+    }
+}
+
+QSqlDatabase DbConnection::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QString DbConnection::translate(const QString& statement) const {
+    return translateJetStatement(statement, m_backend);
+}
+
+bool DbConnection::hasTable(const QString& table) const {
+    const QString statement =
+        m_backend == DbBackend::SQLite
+            ? QStringLiteral("select count(*) from sqlite_master where type = 'table' "
+                             "and name = ? collate nocase")
+            : QStringLiteral("select count(*) from pg_tables where tablename = lower(?) "
+                             "and schemaname = any(current_schemas(false))");
+    QSqlQuery query = runCatalogQuery(database(), statement, table);
+    return query.next() && query.value(0).toInt() > 0;
+}
+
+QStringList DbConnection::primaryKey(const QString& table) const {
+    if (m_backend == DbBackend::SQLite) {
+        // table_info's pk column is the 1-based position of the column in the key.
+        QSqlQuery query = runCatalogQuery(
+            database(), QStringLiteral("select name, pk from pragma_table_info(?) where pk > 0"),
+            table);
+        std::map<int, QString> byPosition;
+        while (query.next()) {
+            byPosition.emplace(query.value(1).toInt(), query.value(0).toString());
+        }
+        QStringList key;
+        for (const auto& entry : byPosition) {
+            key << entry.second;
+        }
+        return key;
+    }
+    QSqlQuery query =
+        runCatalogQuery(database(),
+                        QStringLiteral("select a.attname from pg_index i join pg_attribute a "
+                                       "on a.attrelid = i.indrelid and a.attnum = any(i.indkey) "
+                                       "where i.indrelid = to_regclass(?) and i.indisprimary "
+                                       "order by array_position(i.indkey::int2[], a.attnum)"),
+                        table);
+    QStringList key;
+    while (query.next()) {
+        key << query.value(0).toString();
+    }
+    return key;
+}
