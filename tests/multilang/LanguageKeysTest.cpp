@@ -1,0 +1,121 @@
+#include "Multilanguage.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A literal key passed to GetString in any of the usual spellings: "k", u"k"_s,
+// QStringLiteral("k"), QLatin1String("k"), QString::fromUtf8("k"), QString("k") ...
+const QRegularExpression& getStringCall() {
+    static const QRegularExpression pattern(
+        uR"re(GetString\s*\(\s*(?:[A-Za-z_][A-Za-z0-9_:]*\s*\(\s*)?u?8?"([^"\\]*)")re"_s);
+    return pattern;
+}
+
+// Every key a source file passes to GetString, with the file it was found in.
+void collectKeys(const QString& path, QMap<QString, QString>& keys) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString source = QString::fromUtf8(file.readAll());
+    auto matches = getStringCall().globalMatch(source);
+    while (matches.hasNext())
+        keys.insert(matches.next().captured(1), path);
+}
+
+QMap<QString, QString> keysUsedInSources() {
+    QMap<QString, QString> keys;
+    for (const QString& folder : {u"src"_s, u"host"_s}) {
+        QDirIterator it(QStringLiteral(KVZ_SOURCE_DIR) + u'/' + folder, {u"*.cpp"_s, u"*.h"_s},
+                        QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            collectKeys(it.next(), keys);
+    }
+    return keys;
+}
+
+TEST(LanguageKeysTest, RecognisesTheLiteralForms) {
+    const QString sample = uR"src(GetString(QStringLiteral("idinf")); GetString( u"Depart"_s );
+        GetString(QLatin1String("User")) + GetString("New") + GetString(key);)src"_s;
+    QStringList found;
+    auto matches = getStringCall().globalMatch(sample);
+    while (matches.hasNext())
+        found.append(matches.next().captured(1));
+    EXPECT_EQ(found, (QStringList{u"idinf"_s, u"Depart"_s, u"User"_s, u"New"_s}));
+}
+
+TEST(LanguageKeysTest, EveryKeyUsedInTheSourcesHasATextInEveryLanguage) {
+    const QMap<QString, QString> used = keysUsedInSources();
+    ASSERT_TRUE(used.contains(u"Confirm"_s)) << "the source scan found nothing";
+    for (const QString& language : AvailableLanguages()) {
+        const QMap<QString, QString> texts = LanguageTexts(language);
+        for (auto it = used.cbegin(); it != used.cend(); ++it) {
+            EXPECT_TRUE(texts.contains(it.key()))
+                << "key \"" << it.key().toStdString() << "\" used in " << it.value().toStdString()
+                << " is missing from " << language.toStdString();
+        }
+    }
+}
+
+TEST(LanguageKeysTest, BothLanguagesHoldTheSameKeysWithTexts) {
+    const QMap<QString, QString> chinese = LanguageTexts(u"chs"_s);
+    const QMap<QString, QString> english = LanguageTexts(u"eng"_s);
+    ASSERT_FALSE(chinese.isEmpty());
+    EXPECT_EQ(chinese.keys(), english.keys());
+    for (const auto* texts : {&chinese, &english}) {
+        for (auto it = texts->cbegin(); it != texts->cend(); ++it)
+            EXPECT_FALSE(it.value().trimmed().isEmpty()) << it.key().toStdString();
+    }
+}
+
+// Keys that reach GetString through tables (client command results, scan options, page
+// captions) rather than through literal calls.
+TEST(LanguageKeysTest, TableKeysAreHeld) {
+    const QStringList tableKeys{u"PlyUpdateSended"_s,
+                                u"PlyUpdateFailed"_s,
+                                u"IconShowSended"_s,
+                                u"IconShowFailed"_s,
+                                u"IconhideSended"_s,
+                                u"IconHideFailed"_s,
+                                u"EnIconShowSended"_s,
+                                u"EnIconShowFailed"_s,
+                                u"EnIconHideSended"_s,
+                                u"EnIconHideFailed"_s,
+                                u"ClientAutoEnPauseSended"_s,
+                                u"ClientAutoEnPauseFailed"_s,
+                                u"ClientAutoEnSended"_s,
+                                u"ClientAutoEnFailed"_s,
+                                u"ClientAutoUpdateSended"_s,
+                                u"ClientAutoUpdateFailed"_s,
+                                u"ClientUnInstallConfirm"_s,
+                                u"ClientUnInstallSended"_s,
+                                u"ClientUnInstallFailed"_s,
+                                u"EnFiles"_s,
+                                u"DeOtherFiles"_s,
+                                u"DeAllFiles"_s,
+                                u"TSetEnAll"_s,
+                                u"TSetDeOther"_s,
+                                u"TSetDeAll"_s,
+                                u"OutPageCtrl1"_s,
+                                u"OutPageCtrl2"_s,
+                                u"OutPageCtrl3"_s,
+                                u"seldate"_s,
+                                u"maxdate"_s,
+                                u"maxdate1"_s,
+                                u"noCtrlKey"_s,
+                                u"nopath"_s};
+    for (const QString& language : AvailableLanguages()) {
+        const QMap<QString, QString> texts = LanguageTexts(language);
+        for (const QString& key : tableKeys)
+            EXPECT_TRUE(texts.contains(key))
+                << key.toStdString() << " in " << language.toStdString();
+    }
+}
+
+} // namespace
