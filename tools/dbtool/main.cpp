@@ -1,0 +1,153 @@
+// kvzdb: creates the management tables, seeds the demo site or generates a large site.
+//
+//   kvzdb --sqlite FILE create|seed|generate [--users N] [--departments M] [--seed S]
+//   kvzdb --pg HOST:PORT/DB --user U [--password P] [--schema S] create|seed|generate ...
+//
+// "seed" and "generate" create the tables first when they are missing.
+#include "DbConnection.h"
+#include "DbError.h"
+#include "DemoSeed.h"
+#include "LargeSite.h"
+#include "Schema.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <optional>
+
+namespace {
+
+struct Options {
+    DbSettings settings;
+    QString command;
+    int users = 100000;
+    int departments = 20000;
+    quint32 seed = 1;
+};
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+bool parsePgAddress(const QString& address, DbSettings& settings) {
+    static const QRegularExpression pattern(QStringLiteral(R"(^([^:/]+)(?::(\d+))?/(\w+)$)"));
+    const QRegularExpressionMatch match = pattern.match(address);
+    if (!match.hasMatch()) {
+        return false;
+    }
+    settings.backend = DbBackend::PostgreSQL;
+    settings.host = match.captured(1);
+    settings.port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
+    settings.database = match.captured(3);
+    return true;
+}
+
+bool parseCount(const QCommandLineParser& parser, const QString& name, int& target) {
+    if (!parser.isSet(name)) {
+        return true;
+    }
+    bool ok = false;
+    target = parser.value(name).toInt(&ok);
+    return ok && target >= 0;
+}
+
+std::optional<Options> parseOptions(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Creates, seeds and fills management databases."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("sqlite"), QStringLiteral("SQLite database file."), QStringLiteral("file")},
+        {QStringLiteral("pg"), QStringLiteral("PostgreSQL server and database."),
+         QStringLiteral("host:port/db")},
+        {QStringLiteral("user"), QStringLiteral("PostgreSQL user."), QStringLiteral("name")},
+        {QStringLiteral("password"), QStringLiteral("PostgreSQL password."), QStringLiteral("pw")},
+        {QStringLiteral("schema"), QStringLiteral("PostgreSQL schema to work in."),
+         QStringLiteral("name")},
+        {QStringLiteral("users"), QStringLiteral("Users to generate (100000)."),
+         QStringLiteral("n")},
+        {QStringLiteral("departments"), QStringLiteral("Departments to generate (20000)."),
+         QStringLiteral("n")},
+        {QStringLiteral("seed"), QStringLiteral("Random seed of the generator (1)."),
+         QStringLiteral("n")},
+    });
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("create, seed or generate"));
+    parser.process(app);
+
+    Options options;
+    const QStringList positional = parser.positionalArguments();
+    options.command = positional.value(0);
+    if (positional.size() != 1 ||
+        !QStringList{QStringLiteral("create"), QStringLiteral("seed"), QStringLiteral("generate")}
+             .contains(options.command)) {
+        err() << "kvzdb: give one command: create, seed or generate\n";
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("sqlite")) == parser.isSet(QStringLiteral("pg"))) {
+        err() << "kvzdb: give either --sqlite FILE or --pg HOST:PORT/DB\n";
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("sqlite"))) {
+        options.settings.sqlitePath = parser.value(QStringLiteral("sqlite"));
+    } else if (!parsePgAddress(parser.value(QStringLiteral("pg")), options.settings)) {
+        err() << "kvzdb: --pg expects HOST:PORT/DB\n";
+        return std::nullopt;
+    }
+    options.settings.user = parser.value(QStringLiteral("user"));
+    options.settings.password = parser.value(QStringLiteral("password"));
+    options.settings.schema = parser.value(QStringLiteral("schema"));
+    int seed = int(options.seed);
+    if (!parseCount(parser, QStringLiteral("users"), options.users) ||
+        !parseCount(parser, QStringLiteral("departments"), options.departments) ||
+        !parseCount(parser, QStringLiteral("seed"), seed)) {
+        err() << "kvzdb: --users, --departments and --seed take a non-negative number\n";
+        return std::nullopt;
+    }
+    options.seed = quint32(seed);
+    return options;
+}
+
+void run(const Options& options) {
+    const auto connection = DbConnection::open(options.settings);
+    QElapsedTimer timer;
+    timer.start();
+    createSchema(*connection);
+    out() << "schema version " << schemaVersion(*connection) << " ready in " << timer.elapsed()
+          << " ms\n";
+    timer.restart();
+    if (options.command == QStringLiteral("seed")) {
+        seedDemo(*connection);
+        out() << "demo site seeded in " << timer.elapsed() << " ms\n";
+    } else if (options.command == QStringLiteral("generate")) {
+        generateLargeSite(*connection, options.users, options.departments, options.seed);
+        out() << options.users << " users and " << options.departments
+              << " departments generated in " << timer.elapsed() << " ms\n";
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvzdb"));
+    const std::optional<Options> options = parseOptions(app);
+    if (!options) {
+        return 2;
+    }
+    try {
+        run(*options);
+    } catch (const DbError& error) {
+        err() << "kvzdb: " << error.message() << '\n';
+        return 1;
+    }
+    return 0;
+}
