@@ -47,6 +47,12 @@ std::optional<quint8> hexValue(QByteArrayView digits) {
     return value;
 }
 
+// The two characters at `index`, fewer at the end of the text.
+QByteArrayView digitPairAt(const QByteArray& text, qsizetype index) {
+    const qsizetype start = std::min(index, text.size());
+    return QByteArrayView(text).sliced(start, std::min<qsizetype>(2, text.size() - start));
+}
+
 // Hands out the key's bytes in a cycle, starting with the first.
 class KeyCycle {
 public:
@@ -65,8 +71,7 @@ private:
 };
 
 QByteArray decipher(const QByteArray& cipherText, const QByteArray& key) {
-    const std::optional<quint8> initialOffset =
-        hexValue(QByteArrayView(cipherText).first(std::min<qsizetype>(2, cipherText.size())));
+    const std::optional<quint8> initialOffset = hexValue(digitPairAt(cipherText, 0));
     if (!initialOffset) {
         return {};
     }
@@ -76,9 +81,7 @@ QByteArray decipher(const QByteArray& cipherText, const QByteArray& key) {
     unsigned offset = *initialOffset;
     qsizetype index = 2;
     do {
-        const std::optional<quint8> value =
-            hexValue(QByteArrayView(cipherText)
-                         .sliced(index, std::min<qsizetype>(2, cipherText.size() - index)));
+        const std::optional<quint8> value = hexValue(digitPairAt(cipherText, index));
         if (!value) {
             break;
         }
@@ -138,8 +141,7 @@ QByteArray HexToStr(const QByteArray& hex) {
     QByteArray bytes;
     bytes.reserve((hex.size() + 1) / 2);
     for (qsizetype index = 0; index < hex.size(); index += 2) {
-        const QByteArrayView pair =
-            QByteArrayView(hex).sliced(index, std::min<qsizetype>(2, hex.size() - index));
+        const QByteArrayView pair = digitPairAt(hex, index);
         const std::optional<quint8> value = hexValue(pair);
         if (!value) {
             throw EConvertError("'" + pair.toByteArray().toStdString() +

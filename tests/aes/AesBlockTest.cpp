@@ -1,0 +1,108 @@
+#include "AesTestSupport.h"
+
+namespace {
+
+// FIPS-197 appendix C: one plain block under the three example keys.
+const TAESBuffer ExamplePlain = bytesFromHex<16>("00112233445566778899aabbccddeeff");
+
+template <class Key, class ExpandedKey>
+void expectExampleVector(const Key& key, const char* cipherHex) {
+    const TAESBuffer expectedCipher = bytesFromHex<16>(cipherHex);
+    ExpandedKey encryptionKey;
+    ExpandAESKeyForEncryption(key, encryptionKey);
+    TAESBuffer cipher{};
+    EncryptAES(ExamplePlain, encryptionKey, cipher);
+    EXPECT_EQ(cipher, expectedCipher);
+
+    ExpandedKey decryptionKey;
+    ExpandAESKeyForDecryption(key, decryptionKey);
+    TAESBuffer plain{};
+    DecryptAES(cipher, decryptionKey, plain);
+    EXPECT_EQ(plain, ExamplePlain);
+
+    // Converting the enciphering schedule in place gives the same deciphering schedule.
+    ExpandAESKeyForDecryption(encryptionKey);
+    EXPECT_EQ(encryptionKey.Words, decryptionKey.Words);
+}
+
+using AesBlockTest = AesPathTest;
+
+TEST_P(AesBlockTest, ExampleVectorsOfTheThreeKeySizes) {
+    expectExampleVector<TAESKey128, TAESExpandedKey128>(
+        bytesFromHex<16>("000102030405060708090a0b0c0d0e0f"), "69c4e0d86a7b0430d8cdb78070b4c55a");
+    expectExampleVector<TAESKey192, TAESExpandedKey192>(
+        bytesFromHex<24>("000102030405060708090a0b0c0d0e0f1011121314151617"),
+        "dda97ca4864cdfe06eaf70a0ec0d7191");
+    expectExampleVector<TAESKey256, TAESExpandedKey256>(
+        bytesFromHex<32>("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
+        "8ea2b7ca516745bfeafc49904b496089");
+}
+
+TEST_P(AesBlockTest, BlockMayBeProcessedInPlace) {
+    TAESExpandedKey256 key;
+    ExpandAESKeyForEncryption(
+        bytesFromHex<32>("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"), key);
+    TAESBuffer block = ExamplePlain;
+    EncryptAES(block, key, block);
+    EXPECT_EQ(block, bytesFromHex<16>("8ea2b7ca516745bfeafc49904b496089"));
+    ExpandAESKeyForDecryption(key);
+    DecryptAES(block, key, block);
+    EXPECT_EQ(block, ExamplePlain);
+}
+
+TEST_P(AesBlockTest, SelectedImplementationIsTheActiveOne) {
+    EXPECT_EQ(ActiveAESImplementation(), GetParam());
+}
+
+KVZ_INSTANTIATE_AES_PATHS(AesBlockTest);
+
+// FIPS-197 appendix A: first derived and last words of each schedule. A word holds its
+// schedule bytes from the low byte up, so a0fafe17 reads 0x17fefaa0.
+TEST(AesKeySchedule, MatchesTheExpansionExamples) {
+    TAESExpandedKey128 key128;
+    ExpandAESKeyForEncryption(bytesFromHex<16>("2b7e151628aed2a6abf7158809cf4f3c"), key128);
+    EXPECT_EQ(key128.Words[0], 0x16157e2bU);
+    EXPECT_EQ(key128.Words[4], 0x17fefaa0U);
+    EXPECT_EQ(key128.Words[43], 0xa60c63b6U);
+
+    TAESExpandedKey192 key192;
+    ExpandAESKeyForEncryption(bytesFromHex<24>("8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b"),
+                              key192);
+    EXPECT_EQ(key192.Words[6], 0xf7910cfeU);
+    EXPECT_EQ(key192.Words[51], 0x02220001U);
+
+    TAESExpandedKey256 key256;
+    ExpandAESKeyForEncryption(
+        bytesFromHex<32>("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4"),
+        key256);
+    EXPECT_EQ(key256.Words[8], 0x1154a39bU);
+    EXPECT_EQ(key256.Words[12], 0x1a9cb0a8U);
+    EXPECT_EQ(key256.Words[59], 0x1e636c70U);
+}
+
+// The deciphering schedule keeps the first and last round keys and runs InvMixColumns over
+// the others; the MixColumns example column db135345 -> 8e4da1bc checks the direction.
+TEST(AesKeySchedule, DecryptionScheduleAppliesInvMixColumnsInside) {
+    TAESExpandedKey128 encryption;
+    ExpandAESKeyForEncryption(bytesFromHex<16>("2b7e151628aed2a6abf7158809cf4f3c"), encryption);
+    TAESExpandedKey128 decryption = encryption;
+    decryption.Words[4] = 0xbca14d8eU;
+    ExpandAESKeyForDecryption(decryption);
+    EXPECT_EQ(decryption.Words[4], 0x455313dbU);
+    for (int i : {0, 1, 2, 3, 40, 41, 42, 43}) {
+        EXPECT_EQ(decryption.Words[i], encryption.Words[i]) << i;
+    }
+    for (int i = 5; i < 40; ++i) {
+        EXPECT_NE(decryption.Words[i], encryption.Words[i]) << i;
+    }
+}
+
+TEST(AesImplementation, TableCanAlwaysBeForced) {
+    SetAESImplementation(TAESImplementation::Table);
+    EXPECT_EQ(ActiveAESImplementation(), TAESImplementation::Table);
+    SetAESImplementation(TAESImplementation::Automatic);
+    EXPECT_EQ(ActiveAESImplementation(),
+              AESHardwareSupported() ? TAESImplementation::Hardware : TAESImplementation::Table);
+}
+
+} // namespace
