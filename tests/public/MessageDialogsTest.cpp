@@ -89,6 +89,20 @@ TEST(MyMessageBoxTest, ClosingAnOkBoxIsOk) {
     EXPECT_EQ(MyMessageBox(0, u"Saved"_s, u"t"_s, 0x40), 1);
 }
 
+TEST(MyMessageBoxTest, TextIsShownAsPlainText) {
+    ModalScript script;
+    Qt::TextFormat format = Qt::AutoText;
+    script.answer([&format](QDialog& dialog) {
+        auto& box = dynamic_cast<QMessageBox&>(dialog);
+        format = box.textFormat();
+        box.button(QMessageBox::Ok)->click();
+        return int(QMessageBox::Ok);
+    });
+    MyMessageBox(0, u"Depart New Error:<b>near \"x\"</b>"_s, u"t"_s, 0x30);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(script.messages(), QStringList{u"Depart New Error:<b>near \"x\"</b>"_s});
+}
+
 TEST(ShowMessageTest, UsesTheKeysTextUnderTheInformationTitle) {
     ASSERT_TRUE(SetLanguage(u"eng"_s));
     ModalScript script;

@@ -100,6 +100,8 @@ void InputQueryDialog::layOut() {
 int MyMessageBox(quint32 /*owner*/, const QString& text, const QString& caption, int flags) {
     QMessageBox box;
     box.setWindowTitle(caption);
+    // Texts carry names and database errors: never interpret them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     if (flags == MB_QUESTION_YESNO) {
         box.setIcon(QMessageBox::Question);
