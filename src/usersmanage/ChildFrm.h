@@ -8,8 +8,8 @@
 class TChildForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TChildForm(QObject* owner);                  // top-level form
-    TChildForm(QObject* owner, QWidget* parent);          // embedded in parent
+    explicit TChildForm(QObject* owner);         // top-level form
+    TChildForm(QObject* owner, QWidget* parent); // embedded in parent
     ~TChildForm() override;
 
     bool Embedded = false;
@@ -22,4 +22,8 @@ protected:
     virtual void Loaded();
     // Window-creation flags: a child window when embedded.
     virtual void CreateParams();
+
+private:
+    void applyFormResource(QObject* owner);
+    void fillHostParent();
 };

@@ -23,21 +23,37 @@ class UserListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int SubItemCount = 7;
+    static constexpr int DecryptSubItem = 4; // "V" or "-"
+    static constexpr int IpSubItem = 1;
+
+    // Header caption, initial width and alignment of each column, caption column first.
+    struct Column {
+        const char16_t* caption;
+        int width;
+        bool centred;
+    };
+    static const Column Columns[SubItemCount + 1];
+    // Drag payload of user rows: the Uids of the dragged rows, one per line.
+    static QString mimeType();
+
     explicit UserListModel(QList<QIcon> images, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     void clear();
     void appendRows(std::vector<UserRow>&& rows); // one insert notification for the batch
-    int appendRow(UserRow row);                    // returns the new row's index
-    void removeRowsAt(QList<int> rows);            // any order, duplicates ignored
+    int appendRow(UserRow row);                   // returns the new row's index
+    void removeRowsAt(QList<int> rows);           // any order, duplicates ignored
     const UserRow& row(int index) const;
     void setRow(int index, UserRow row);
     void setImageIndex(int index, int image);
-    int findById(qint32 id) const;                 // first row whose Item.Id is id, or -1
+    int findById(qint32 id) const; // first row whose Item.Id is id, or -1
 
 private:
     QList<QIcon> m_images;

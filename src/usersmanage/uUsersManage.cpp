@@ -1,0 +1,624 @@
+#include "uUsersManage.h"
+
+#include "DbError.h"
+#include "FlagSets.h"
+#include "LanguageHooks.h"
+#include "LogonInfo.h"
+#include "MessageDialogs.h"
+#include "Multilanguage.h"
+#include "TMultilanguage.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QApplication>
+#include <QDragMoveEvent>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QTreeWidgetItemIterator>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+TFrmUsersManage* FrmUsersManage = nullptr;
+
+namespace {
+
+// ImageUserPly indexes.
+constexpr int ImgRoot = 0;
+constexpr int ImgDepart = 1;
+constexpr int ImgOnline = 2;  // also: a controlled department
+constexpr int ImgOffline = 3; // also: a controlled department in use
+
+// How often a long load lets the window handle pending events.
+constexpr qint64 LoadEventIntervalMs = 20;
+
+const QString UserQueryBase =
+    u"SELECT US.Name as DName,U.*,UR.* FROM (Users AS U left JOIN UserRole AS UR ON "
+    u"U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
+
+QPixmap blankPixmap() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+// A building: the whole organisation.
+QIcon rootIcon() {
+    QPixmap pixmap = blankPixmap();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x1f, 0x4e, 0x8c));
+    p.setBrush(QColor(0x3c, 0x7d, 0xd9));
+    p.drawRect(QRectF(3.5, 2.5, 9, 12));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 2; ++column)
+            p.drawRect(QRectF(5 + column * 4, 4 + row * 3.3, 2, 2));
+    return QIcon(pixmap);
+}
+
+// A folder: an ordinary department.
+QIcon departIcon() {
+    QPixmap pixmap = blankPixmap();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0xb0, 0x80, 0x10));
+    p.setBrush(QColor(0xf5, 0xc5, 0x42));
+    QPainterPath path;
+    path.moveTo(1.5, 3.5);
+    path.lineTo(6.5, 3.5);
+    path.lineTo(8, 5);
+    path.lineTo(14.5, 5);
+    path.lineTo(14.5, 13.5);
+    path.lineTo(1.5, 13.5);
+    path.closeSubpath();
+    p.drawPath(path);
+    return QIcon(pixmap);
+}
+
+// A person in the given colour: green for online (or controlled), grey for offline.
+QIcon personIcon(const QColor& fill, const QColor& outline) {
+    QPixmap pixmap = blankPixmap();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(outline);
+    p.setBrush(fill);
+    p.drawEllipse(QRectF(5, 1.5, 6, 6));
+    QPainterPath body;
+    body.moveTo(2, 15);
+    body.cubicTo(2, 8, 14, 8, 14, 15);
+    body.closeSubpath();
+    p.drawPath(body);
+    return QIcon(pixmap);
+}
+
+QList<QIcon> makeImageUserPly() {
+    return {rootIcon(), departIcon(),
+            personIcon(QColor(0x2e, 0xb8, 0x48), QColor(0x1a, 0x6e, 0x2a)),
+            personIcon(QColor(0xb4, 0xb4, 0xb4), QColor(0x6e, 0x6e, 0x6e))};
+}
+
+// A department node carrying its TItem; freed with the node.
+class DepartNode : public QTreeWidgetItem {
+public:
+    static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+    explicit DepartNode(qint32 id) : QTreeWidgetItem(NodeType) {
+        Item.Id = id;
+        Item.IsDepart = true;
+    }
+    TItem Item;
+};
+
+// One UserSort row as the tree needs it.
+struct DepartRow {
+    qint32 id = 0;
+    QString name;
+    int icon = ImgDepart;
+};
+
+// UserSort in "order by pid,id", with the run of children of each parent id.
+struct DepartRows {
+    std::vector<DepartRow> rows;
+    QHash<qint32, std::pair<size_t, size_t>> children; // pid -> [first, end) in rows
+};
+
+int requireField(const DbQuery& query, const QString& name) {
+    const int index = query.fieldIndex(name);
+    if (index < 0)
+        throw DbError(u"Field '"_s + name + u"' not found"_s);
+    return index;
+}
+
+int departIcon(bool ctrl, bool used) {
+    if (!ctrl)
+        return ImgDepart;
+    return used ? ImgOffline : ImgOnline;
+}
+
+DepartRows readDepartRows(DbQuery& query) {
+    const int id = requireField(query, u"id"_s);
+    const int pid = requireField(query, u"pid"_s);
+    const int name = requireField(query, u"name"_s);
+    const int ctrl = requireField(query, u"ctrl"_s);
+    const int used = requireField(query, u"used"_s);
+    DepartRows result;
+    result.rows.reserve(static_cast<size_t>(query.recordCount()));
+    qint32 runPid = 0;
+    size_t runStart = 0;
+    for (query.first(); !query.eof(); query.next()) {
+        const qint32 rowPid = query.value(pid).toInt();
+        if (result.rows.empty() || rowPid != runPid) {
+            if (!result.rows.empty())
+                result.children.insert(runPid, {runStart, result.rows.size()});
+            runPid = rowPid;
+            runStart = result.rows.size();
+        }
+        result.rows.push_back(
+            {query.value(id).toInt(), query.value(name).toString().trimmed(),
+             departIcon(query.value(ctrl).toInt() != 0, query.value(used).toInt() != 0)});
+    }
+    if (!result.rows.empty())
+        result.children.insert(runPid, {runStart, result.rows.size()});
+    return result;
+}
+
+// Adds every department reachable from root below it. Returns the node whose id is selectId,
+// or nullptr. Rows with id 0 are skipped: the root stands for id 0, and such a row would make
+// the root its own ancestor.
+QTreeWidgetItem* addDepartments(DepartNode* root, const DepartRows& departs,
+                                const QList<QIcon>& images, qint32 selectId) {
+    QTreeWidgetItem* selected = nullptr;
+    std::vector<DepartNode*> pending{root};
+    while (!pending.empty()) {
+        DepartNode* parent = pending.back();
+        pending.pop_back();
+        const auto run = departs.children.constFind(parent->Item.Id);
+        if (run == departs.children.cend())
+            continue;
+        QList<QTreeWidgetItem*> level;
+        for (size_t i = run->first; i < run->second; ++i) {
+            const DepartRow& row = departs.rows[i];
+            if (row.id == 0)
+                continue;
+            auto* node = new DepartNode(row.id); // owned by its parent once added
+            node->setText(0, row.name);
+            node->setIcon(0, images.at(row.icon));
+            if (row.id == selectId)
+                selected = node;
+            level.append(node);
+            pending.push_back(node);
+        }
+        parent->addChildren(level);
+    }
+    return selected;
+}
+
+// Field positions of the user query, resolved once per load.
+struct UserFields {
+    explicit UserFields(const DbQuery& query)
+        : userName(requireField(query, u"UserName"_s)), dName(requireField(query, u"DName"_s)),
+          ip(requireField(query, u"Ip"_s)), computerName(requireField(query, u"ComputerName"_s)),
+          rName(requireField(query, u"RName"_s)), auths(requireField(query, u"Auths"_s)),
+          cliVer(requireField(query, u"CliVer"_s)), scanTime(requireField(query, u"ScanTime"_s)),
+          uid(requireField(query, u"Uid"_s)), hardNo(requireField(query, u"HardNo"_s)),
+          onlined(requireField(query, u"Onlined"_s)) {}
+    int userName, dName, ip, computerName, rName, auths, cliVer, scanTime, uid, hardNo, onlined;
+};
+
+UserRow readUserRow(const DbQuery& query, const UserFields& f) {
+    UserRow row;
+    row.ImageIndex = query.value(f.onlined).toInt() != 0 ? ImgOnline : ImgOffline;
+    row.Caption = query.value(f.userName).toString();
+    const bool decrypt = BT(query.value(f.auths).toInt(), UA_DECRYP);
+    row.SubItems = {query.value(f.dName).toString(),
+                    query.value(f.ip).toString(),
+                    query.value(f.computerName).toString(),
+                    query.value(f.rName).toString(),
+                    decrypt ? u"V"_s : u"-"_s,
+                    query.value(f.cliVer).toString(),
+                    query.value(f.scanTime).toString()};
+    row.Item.Id = query.value(f.uid).toInt();
+    row.Item.HardNo = query.value(f.hardNo).toString();
+    row.Item.IsDepart = false;
+    return row;
+}
+
+// The hourglass for the length of a scope.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+} // namespace
+
+TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
+    : TChildForm(owner, parent), m_ui(std::make_unique<Ui::TFrmUsersManage>()),
+      ImageUserPly(makeImageUserPly()) {
+    m_ui->setupUi(this);
+    Multilanguage1 = new TMultilanguage(this);
+    Multilanguage1->SetShowLanguageMenu(false);
+    Multilanguage1->SetAutoGenIniFile(true);
+    Multilanguage1->SetActive(true);
+    SetupViews();
+    ConnectHandlers();
+    FormCreate();
+    Loaded();
+}
+
+TFrmUsersManage::~TFrmUsersManage() {
+    ++m_loadGeneration; // a load still running inside this window stops at its next break
+    if (FrmUsersManage == this)
+        FrmUsersManage = nullptr;
+}
+
+void TFrmUsersManage::SetupViews() {
+    m_users = new UserListModel(ImageUserPly, this);
+    QTreeView* list = m_ui->LV_Man;
+    list->setModel(m_users);
+    for (int column = 0; column <= UserListModel::SubItemCount; ++column)
+        list->header()->resizeSection(column, UserListModel::Columns[column].width);
+    list->header()->setStretchLastSection(false);
+    list->viewport()->installEventFilter(this);
+    list->installEventFilter(this);
+
+    QTreeWidget* tree = m_ui->TV_Department;
+    tree->viewport()->installEventFilter(this);
+    // The selection stays visible while another control has the focus.
+    QPalette palette = tree->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    tree->setPalette(palette);
+    m_ui->SplitterMain->setStretchFactor(1, 1);
+    m_ui->SplitterMain->setSizes({180, 640});
+
+    m_ui->MbtCom->setMenu(m_ui->PMCom);
+    m_ui->MBtAuth->setMenu(m_ui->PMAuth);
+    m_ui->MBtShow->setMenu(m_ui->PMShow);
+}
+
+void TFrmUsersManage::ConnectHandlers() {
+    connect(m_ui->TV_Department, &QTreeWidget::currentItemChanged, this,
+            [this] { TV_DepartmentChange(); });
+    connect(m_ui->TV_Department, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                TV_DepartmentContextPopup(pos);
+                ShowPopup(m_ui->PMDepartment, m_ui->TV_Department, pos);
+            });
+    connect(m_ui->LV_Man, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        LV_ManContextPopup(pos);
+        if (m_userMenuPops)
+            ShowPopup(m_ui->PMUser, m_ui->LV_Man, pos);
+    });
+    connect(m_ui->LV_Man->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { LV_ManSelectItem(); });
+    for (QAction* filter : {m_ui->S_All, m_ui->S_Online, m_ui->S_NotOn})
+        connect(filter, &QAction::triggered, this, [this, filter] { S_AllClick(filter); });
+    ConnectDepartmentHandlers();
+    ConnectUserHandlers();
+}
+
+void TFrmUsersManage::ConnectDepartmentHandlers() {
+    connect(m_ui->MiDAdd, &QAction::triggered, this, [this] { MiDAddClick(); });
+    connect(m_ui->MiDModify, &QAction::triggered, this, [this] { MiDModifyClick(); });
+    connect(m_ui->MiDDelete, &QAction::triggered, this, [this] { MiDDeleteClick(); });
+    connect(m_ui->MiDRole, &QAction::triggered, this, [this] { MiDRoleClick(); });
+    connect(m_ui->MiDUser, &QAction::triggered, this, [this] { MiDUserClick(); });
+}
+
+void TFrmUsersManage::ConnectUserHandlers() {
+    connect(m_ui->MiUAdd, &QAction::triggered, this, [this] { MiUAddClick(); });
+    connect(m_ui->MiUModify, &QAction::triggered, this, [this] { MiUModifyClick(); });
+    connect(m_ui->MiUDelete, &QAction::triggered, this, [this] { MiUDeleteClick(); });
+    connect(m_ui->MiUAuth, &QAction::triggered, this, [this] { MiUAuthClick(); });
+    connect(m_ui->MiOffline, &QAction::triggered, this, [this] { MiOfflineClick(); });
+    connect(m_ui->N6, &QAction::triggered, this, [this] { N6Click(); });
+    connect(m_ui->PMUser, &QMenu::aboutToShow, this, [this] { PMUserPopup(); });
+    connect(m_ui->LV_Man, &QAbstractItemView::doubleClicked, this, [this] { LV_ManDblClick(); });
+}
+
+void TFrmUsersManage::ShowPopup(QMenu* menu, QWidget* view, const QPoint& pos) {
+    auto* scrollArea = qobject_cast<QAbstractScrollArea*>(view);
+    QWidget* origin = scrollArea ? scrollArea->viewport() : view;
+    menu->popup(origin->mapToGlobal(pos));
+}
+
+void TFrmUsersManage::FormCreate() {
+    ADOQuery1.setConnection(LogonInfo->Connection);
+    ADOQuery2.setConnection(LogonInfo->Connection);
+    ClientPort = LogonInfo->ClientPort;
+    SetLanguages();
+}
+
+void TFrmUsersManage::SetLanguages() {
+    if (!LanguageSwitchOpen())
+        return;
+}
+
+void TFrmUsersManage::showEvent(QShowEvent* event) {
+    TChildForm::showEvent(event);
+    if (!Shown)
+        FormShow();
+}
+
+// Rights are applied before the tree is filled, so a failing load can never leave an
+// administrator with controls his rights withhold.
+void TFrmUsersManage::FormShow() {
+    SetCompsAuths();
+    try {
+        BuildDepartTree();
+    } catch (const DbError& error) {
+        MyMessageBox(0, u"FormShow failed: "_s + error.message(), GetString(u"idinf"_s),
+                     MB_WARNING_OK);
+    }
+    if (isWindow())
+        setWindowState(windowState() | Qt::WindowMaximized);
+    Shown = true;
+}
+
+void TFrmUsersManage::SetCompsAuths() {
+    const qint32 auths = LogonInfo->AdminAuths;
+    const bool editDeparts = BT(auths, AA_UserEdepart);
+    for (QAction* item : {m_ui->MiDAdd, m_ui->MiDModify, m_ui->MiDDelete, m_ui->MiDRole})
+        item->setVisible(editDeparts);
+
+    m_userMenuPops = BT(auths, AA_UserEuser);
+    m_ui->LV_Man->setDragEnabled(m_userMenuPops);
+    m_ui->LV_Man->setDragDropMode(m_userMenuPops ? QAbstractItemView::DragOnly
+                                                 : QAbstractItemView::NoDragDrop);
+
+    m_ui->MBtAuth->setVisible(BT(auths, AA_UserEauth));
+    m_ui->MbtCom->setVisible(BT(auths, AA_UserC));
+}
+
+void TFrmUsersManage::SetEnables(bool value) {
+    m_ui->MbtCom->setEnabled(value);
+    m_ui->MBtAuth->setEnabled(value);
+}
+
+const TItem* TFrmUsersManage::itemOf(QTreeWidgetItem* node) const {
+    if (!node || node->type() != DepartNode::NodeType)
+        return nullptr;
+    return &static_cast<DepartNode*>(node)->Item;
+}
+
+QTreeWidgetItem* TFrmUsersManage::selectedNode() const {
+    return m_ui->TV_Department->currentItem();
+}
+
+QList<int> TFrmUsersManage::selectedRows() const {
+    QList<int> rows;
+    const QModelIndexList indexes = m_ui->LV_Man->selectionModel()->selectedRows();
+    rows.reserve(indexes.size());
+    for (const QModelIndex& index : indexes)
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TFrmUsersManage::BuildDepartTree() {
+    DbQuery query(ADOQuery1.connection());
+    query.setSql(u"select * from UserSort order by pid,id"_s);
+    query.open();
+    const DepartRows departs = readDepartRows(query);
+    query.close();
+
+    QTreeWidget* tree = m_ui->TV_Department;
+    {
+        const QSignalBlocker blocker(tree);
+        tree->setUpdatesEnabled(false);
+        tree->clear();
+        // The tree is built detached and inserted at once: no per-node notifications.
+        auto* root = new DepartNode(0); // owned by the tree once added
+        root->setText(0, LogonInfo->RootName);
+        root->setIcon(0, ImageUserPly.at(ImgRoot));
+        QTreeWidgetItem* selected =
+            addDepartments(root, departs, ImageUserPly, LogonInfo->CurDepartId);
+        tree->addTopLevelItem(root);
+        root->setExpanded(true);
+        tree->setCurrentItem(selected ? selected : root);
+        tree->setUpdatesEnabled(true);
+    }
+    TreeDepartFresh();
+}
+
+bool TFrmUsersManage::TreeDepartFresh() {
+    if (!selectedNode())
+        return true;
+    SetEnables(false);
+    if (!ShowUsers(QString()))
+        return false;
+    // Read again: the load let events run, and they may have changed the tree.
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return true;
+    m_ui->LbDepart->setText(GetString(u"Depart"_s) + u" >> "_s + node->text(0));
+    LogonInfo->CurDepartId = itemOf(node)->Id;
+    return true;
+}
+
+// Selects the department without reloading the list; callers refresh afterwards.
+void TFrmUsersManage::Expand(qint32 id) {
+    QTreeWidget* tree = m_ui->TV_Department;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        const TItem* item = itemOf(*it);
+        if (!item || item->Id != id)
+            continue;
+        {
+            const QSignalBlocker blocker(tree);
+            tree->setCurrentItem(*it);
+        }
+        for (QTreeWidgetItem* node = *it; node; node = node->parent())
+            node->setExpanded(true);
+        return;
+    }
+}
+
+void TFrmUsersManage::TV_DepartmentChange() {
+    if (Shown && selectedNode())
+        TreeDepartFresh();
+}
+
+void TFrmUsersManage::TV_DepartmentContextPopup(const QPoint& pos) {
+    QTreeWidget* tree = m_ui->TV_Department;
+    QTreeWidgetItem* node = tree->itemAt(pos);
+    const TItem* item = itemOf(node);
+    const bool onDepartment = item && item->Id != 0;
+    for (QAction* action : {m_ui->MiDModify, m_ui->MiDDelete, m_ui->MiDRole, m_ui->MiDUser})
+        action->setEnabled(onDepartment);
+    if (!node)
+        return;
+    {
+        const QSignalBlocker blocker(tree); // one reload below, not two
+        tree->setCurrentItem(node);
+    }
+    TreeDepartFresh();
+}
+
+bool TFrmUsersManage::ShowUsers(const QString& filter) {
+    const TItem* item = itemOf(selectedNode());
+    if (!item)
+        return true;
+    if (item->Id != 0)
+        return LoadUsers(u"where U.pid="_s + QString::number(item->Id) + filter);
+    return LoadUsers(u"where 1 = 1 "_s + filter);
+}
+
+// Loads the list in batches, letting the window handle events every few milliseconds. A load
+// started meanwhile (from one of those events) takes over: this one stops at its next break,
+// so the list never mixes two loads.
+bool TFrmUsersManage::LoadUsers(const QString& where) {
+    const quint64 generation = ++m_loadGeneration;
+    const QPointer<TFrmUsersManage> self(this);
+    const BusyCursor busy;
+    m_users->clear();
+    OnlineCount = 0;
+    DecryptCount = 0;
+    std::vector<UserRow> batch;
+    try {
+        DbQuery query(ADOQuery1.connection());
+        query.setSql(UserQueryBase + where);
+        query.open();
+        TotalCount = query.recordCount();
+        const UserFields fields(query);
+        QElapsedTimer sinceBreak;
+        bool breakDue = true; // the first break comes before the first row
+        for (int n = 1; !query.eof(); query.next(), ++n) {
+            if (breakDue) {
+                m_users->appendRows(std::move(batch));
+                QCoreApplication::processEvents();
+                if (!self || m_loadGeneration != generation)
+                    return false;
+                sinceBreak.start();
+            }
+            UserRow row = readUserRow(query, fields);
+            OnlineCount += row.ImageIndex == ImgOnline ? 1 : 0;
+            DecryptCount += row.SubItems.at(UserListModel::DecryptSubItem) == u"V" ? 1 : 0;
+            batch.push_back(std::move(row));
+            breakDue = n % 64 == 0 && sinceBreak.elapsed() >= LoadEventIntervalMs;
+        }
+        m_users->appendRows(std::move(batch));
+    } catch (const DbError& error) {
+        if (!self || m_loadGeneration != generation)
+            return false;
+        m_users->appendRows(std::move(batch));
+        ReportShowUsersFailure(error.message());
+        return false;
+    }
+    RefreshStatus();
+    return true;
+}
+
+void TFrmUsersManage::ReportShowUsersFailure(const QString& message) {
+    MyMessageBox(0, u"ShowUsers failed: "_s + message, GetString(u"idinf"_s), MB_WARNING_OK);
+}
+
+void TFrmUsersManage::RefreshStatus() {
+    m_ui->LblOnle->setText(GetString(u"idonline"_s) + QString::number(OnlineCount));
+    m_ui->LblOffLine->setText(GetString(u"idoffline"_s) +
+                              QString::number(TotalCount - OnlineCount));
+    m_ui->LblTotal->setText(GetString(u"idAuser"_s) + QString::number(TotalCount));
+    m_ui->LblLde->setText(GetString(u"idLDe"_s) + QString::number(DecryptCount));
+    const auto chosen = m_ui->LV_Man->selectionModel()->selectedRows().size();
+    m_ui->LblChose->setText(GetString(u"Chosen"_s) + u"："_s + QString::number(chosen));
+}
+
+void TFrmUsersManage::S_AllClick(QAction* clicked) {
+    clicked->setChecked(true);
+    QString filter;
+    if (m_ui->S_Online->isChecked())
+        filter = u" and OnLined <> 0"_s;
+    else if (m_ui->S_NotOn->isChecked())
+        filter = u" and OnLined = 0"_s;
+    ShowUsers(filter);
+}
+
+void TFrmUsersManage::LV_ManClick() {
+    SetEnables(m_ui->LV_Man->selectionModel()->hasSelection());
+}
+
+void TFrmUsersManage::LV_ManContextPopup(const QPoint& pos) {
+    const QModelIndex index = m_ui->LV_Man->indexAt(pos);
+    if (!index.isValid())
+        return;
+    m_ui->LV_Man->selectionModel()->select(index,
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    LV_ManClick();
+}
+
+void TFrmUsersManage::LV_ManSelectItem() {
+    RefreshStatus();
+}
+
+bool TFrmUsersManage::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool onTree = watched == m_ui->TV_Department->viewport();
+    const bool onList = watched == m_ui->LV_Man->viewport();
+    if ((onTree || onList) && type == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+        return true; // the context-menu handlers decide what a right-click selects
+    if (onTree)
+        return TreeDragEvent(event);
+    if (onList && type == QEvent::MouseButtonRelease)
+        LV_ManClick();
+    if (watched == m_ui->LV_Man && type == QEvent::KeyRelease)
+        LV_ManClick(); // keyboard selection enables the commands as a click does
+    return TChildForm::eventFilter(watched, event);
+}
+
+// Drags over the tree: the drop rules decide; a drop only ever copies, so the source view
+// never removes what was dragged.
+bool TFrmUsersManage::TreeDragEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+        static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
+        return true;
+    case QEvent::DragMove: {
+        auto* move = static_cast<QDragMoveEvent*>(event);
+        move->setDropAction(Qt::CopyAction);
+        move->setAccepted(TV_DepartmentDragOver(move->position().toPoint()));
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        TV_DepartmentDragDrop(drop->position().toPoint());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
