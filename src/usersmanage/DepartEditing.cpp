@@ -1,0 +1,243 @@
+// Department commands of the main window: add, rename, delete, and moving departments or
+// users by dragging them onto the tree.
+#include "uUsersManage.h"
+
+#include "DbQuery.h"
+#include "FlagSets.h"
+#include "LogonInfo.h"
+#include "MessageDialogs.h"
+#include "Multilanguage.h"
+#include "TreeHelpers.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <exception>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// The characters a department name may not hold, as the refusal lists them.
+const QString ForbiddenNameChars = u"\\ / : * ? \" < > |"_s;
+
+QString errorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
+void warn(const QString& text) {
+    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
+}
+
+QString quoted(QString text) {
+    return u"'"_s + text.replace(u"'"_s, u"''"_s) + u"'"_s;
+}
+
+// Asks for a department name; nullopt when cancelled or refused (the refusal is shown).
+std::optional<QString> inputDepartName(const QString& title, QString value) {
+    if (!MyInputQuery(title, GetString(u"DepartNameInput"_s), value))
+        return std::nullopt;
+    if (value.trimmed().isEmpty()) {
+        warn(GetString(u"Depart"_s) + GetString(u"NameNullError"_s));
+        return std::nullopt;
+    }
+    if (!StrCheckValid(value)) {
+        warn(GetString(u"InvalidExt"_s) + u" "_s + ForbiddenNameChars);
+        return std::nullopt;
+    }
+    return value;
+}
+
+// True when another department (any but exceptId) already has the name; shows the refusal.
+bool departNameTaken(DbConnection* connection, const QString& name,
+                     std::optional<qint32> exceptId) {
+    DbQuery query(connection);
+    QString sql = u"select * from usersort where name = "_s + quoted(name);
+    if (exceptId)
+        sql += u" and id <>"_s + QString::number(*exceptId);
+    query.setSql(sql);
+    query.open();
+    if (query.isEmpty())
+        return false;
+    warn(GetString(u"DepartExist"_s));
+    return true;
+}
+
+// Moves the users uids into department departId; their role becomes the department's default
+// role unless the settings ask first and the administrator says no.
+void moveUsers(DbConnection* connection, const QList<qint32>& uids, qint32 departId) {
+    DbQuery query(connection);
+    query.setSql(u"select * from other"_s);
+    query.open();
+    const bool ask = !query.isEmpty() && BT(query.asInteger(u"Ctrl"_s), Sc_USERDC);
+    query.setSql(u"select * from UserSort where id = "_s + QString::number(departId));
+    query.open();
+    const qint32 role = query.isEmpty() ? 0 : query.asInteger(u"DRole"_s);
+    const bool changeRole =
+        !ask || MyMessageBox(0, GetString(u"RoleChangeOfDepartToUser"_s), GetString(u"idinf"_s),
+                             MB_QUESTION_YESNO) == ID_YES;
+    query.setSql(u"select * from  users"_s);
+    query.open();
+    for (const qint32 uid : uids) {
+        if (!query.locate(u"uid"_s, uid))
+            continue;
+        query.edit();
+        if (changeRole)
+            query.setValue(u"RoleId"_s, role);
+        query.setValue(u"pid"_s, departId);
+        query.post();
+    }
+}
+
+QList<qint32> uidsOf(const UserListModel& users, const QList<int>& rows) {
+    QList<qint32> uids;
+    uids.reserve(rows.size());
+    for (const int row : rows)
+        uids.append(users.row(row).Item.Id);
+    return uids;
+}
+
+void moveDepart(DbConnection* connection, qint32 departId, qint32 parentId) {
+    DbCommand update(connection, u"update UserSort set pid=:p where id=:u"_s);
+    update.setParam(u"p"_s, parentId);
+    update.setParam(u"u"_s, departId);
+    update.execute();
+}
+} // namespace
+
+void TFrmUsersManage::MiDAddClick() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return;
+    const std::optional<QString> name = inputDepartName(GetString(u"newdepart"_s), {});
+    if (!name)
+        return;
+    try {
+        if (departNameTaken(ADOQuery1.connection(), *name, std::nullopt))
+            return;
+        DbCommand insert(ADOQuery1.connection(),
+                         u"Insert Into usersort (pid,name) values (:p,:n)"_s);
+        insert.setParam(u"p"_s, itemOf(node)->Id);
+        insert.setParam(u"n"_s, *name);
+        insert.execute();
+        BuildDepartTree();
+    } catch (const std::exception& e) {
+        warn(u"Depart New Error:"_s + errorText(e));
+    }
+}
+
+void TFrmUsersManage::MiDModifyClick() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node || itemOf(node)->Id == 0)
+        return;
+    const qint32 id = itemOf(node)->Id;
+    const std::optional<QString> name =
+        inputDepartName(GetString(u"DepartModify"_s), node->text(0));
+    if (!name)
+        return;
+    try {
+        if (departNameTaken(ADOQuery1.connection(), *name, id))
+            return;
+        DbQuery query(ADOQuery1.connection());
+        query.setSql(u"select * from usersort where id = "_s + QString::number(id));
+        query.open();
+        if (query.isEmpty()) {
+            // Deleted meanwhile: editing would create a new row; show the tree as it is.
+            BuildDepartTree();
+            return;
+        }
+        query.edit();
+        query.setValue(u"name"_s, *name);
+        query.post();
+    } catch (const std::exception& e) {
+        warn(u"Depart Modify Error:"_s + errorText(e));
+        return;
+    }
+    // Shown trimmed, as a rebuild of the tree would show it.
+    node->setText(0, name->trimmed());
+}
+
+void TFrmUsersManage::MiDDeleteClick() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node || itemOf(node)->Id == 0)
+        return;
+    const QString id = QString::number(itemOf(node)->Id);
+    try {
+        DbQuery query(ADOQuery1.connection());
+        query.setSql(u"select * from other where depart="_s + id);
+        query.open();
+        if (!query.isEmpty()) {
+            warn(GetString(u"DepartDeleteError"_s));
+            return;
+        }
+        if (MyMessageBox(0, GetString(u"DeleteConfirm"_s) + u" "_s + node->text(0),
+                         GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES)
+            return;
+        DbCommand command(ADOQuery1.connection(), u"select pid from UserSort where id="_s + id);
+        const QString parentId = QString::number(command.scalar().toInt());
+        command.setSql(u"update UserSort set pid=:p where pid=:i"_s);
+        command.setParam(u"p"_s, parentId.toInt());
+        command.setParam(u"i"_s, id.toInt());
+        command.execute();
+        command.setSql(u"Update users set pid="_s + parentId + u" where pid="_s + id);
+        command.execute();
+        command.setSql(u"delete * from usersort where id ="_s + id);
+        command.execute();
+        if (node->childCount() > 0)
+            BuildDepartTree();
+        else
+            delete node; // the tree selects another node and the list follows it
+    } catch (const std::exception& e) {
+        warn(u"Depart Delete Error:"_s + errorText(e));
+    }
+}
+
+bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
+    QTreeWidgetItem* target = m_ui->TV_Department->itemAt(pos);
+    const TItem* targetItem = itemOf(target);
+    if (!targetItem)
+        return false;
+    if (!target->isExpanded())
+        target->setExpanded(true); // hovering opens a department
+    const QList<int> rows = selectedRows();
+    if (!rows.isEmpty()) {
+        // Users move; not onto the root, nor where the first of them already is.
+        const UserRow& first = m_users->row(rows.first());
+        return first.Item.Id != 0 && targetItem->Id != 0 &&
+               first.SubItems.value(0) != target->text(0);
+    }
+    // A department moves; not onto itself, its parent or one of its descendants.
+    const QTreeWidgetItem* source = selectedNode();
+    return source && target != source && target != source->parent() && !IsParented(source, target);
+}
+
+void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
+    QTreeWidgetItem* target = m_ui->TV_Department->itemAt(pos);
+    if (!itemOf(target))
+        return;
+    const qint32 departId = itemOf(target)->Id;
+    try {
+        const QList<int> rows = selectedRows();
+        if (!rows.isEmpty()) {
+            moveUsers(ADOQuery1.connection(), uidsOf(*m_users, rows), departId);
+            const QSignalBlocker blocker(m_ui->TV_Department); // one reload below, not two
+            m_ui->TV_Department->setCurrentItem(target);
+        } else {
+            const TItem* source = itemOf(selectedNode());
+            if (!source)
+                return;
+            moveDepart(ADOQuery1.connection(), source->Id, departId);
+            BuildDepartTree();
+            Expand(departId);
+        }
+        TreeDepartFresh();
+    } catch (const std::exception& e) {
+        warn(u"TV_ManDragDrop:"_s + errorText(e));
+    }
+}
+
+// The department role and user chooser dialogs are not part of this window yet.
+void TFrmUsersManage::MiDRoleClick() {}
+
+void TFrmUsersManage::MiDUserClick() {}

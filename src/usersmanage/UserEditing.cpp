@@ -1,0 +1,190 @@
+// User commands of the main window: add, change and delete users through the user
+// properties dialog, keeping the list and its counters in step without a full reload.
+#include "uUsersManage.h"
+
+#include "DbQuery.h"
+#include "FlagSets.h"
+#include "MessageDialogs.h"
+#include "ModalHook.h"
+#include "Multilanguage.h"
+#include "UserListModel.h"
+#include "uUserInfo.h"
+#include "ui_uUsersManage.h"
+
+#include <QTreeWidget>
+#include <exception>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// One user with its department and role names; completed by a where or order clause.
+const QString UserWithNames =
+    u"SELECT US.Name as DName,* FROM (Users AS U left JOIN UserRole AS UR ON U.RoleID=UR.Rid) "
+    u"left join UserSort US on U.Pid = US.id "_s;
+
+constexpr int OnlineIcon = 2;
+constexpr int OfflineIcon = 3;
+const QString DecryptMark = u"V"_s;
+const QString NoDecryptMark = u"-"_s;
+
+QString errorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
+void warn(const QString& text) {
+    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
+}
+
+// Makes row the only selected row of the list and brings it into view.
+void selectOnly(QAbstractItemView* list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+    list->scrollTo(index);
+}
+
+// The list row of a user who has just been created: offline, no scan task yet.
+UserRow newUserRow(const DbQuery& user) {
+    UserRow row;
+    row.ImageIndex = OfflineIcon;
+    row.Caption = user.asString(u"UserName"_s);
+    row.SubItems = {user.asString(u"DName"_s),
+                    user.asString(u"Ip"_s),
+                    user.asString(u"ComputerName"_s),
+                    user.asString(u"RName"_s),
+                    NoDecryptMark,
+                    user.asString(u"CliVer"_s),
+                    QString()};
+    row.Item.Id = user.asInteger(u"uid"_s);
+    row.Item.HardNo = user.asString(u"HardNo"_s);
+    row.Item.IsDepart = false;
+    return row;
+}
+} // namespace
+
+void TFrmUsersManage::MiUAddClick() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node) {
+        warn(GetString(u"DepartChose"_s));
+        return;
+    }
+    try {
+        TFrmUserInfo dialog;
+        dialog.Uid = 0;
+        dialog.DepartId = itemOf(node)->Id;
+        if (execModal(dialog) != QDialog::Accepted)
+            return;
+        ADOQuery1.setSql(UserWithNames + u"order by Uid desc "_s);
+        ADOQuery1.open();
+        if (ADOQuery1.isEmpty())
+            return;
+        selectOnly(m_ui->LV_Man, m_users->appendRow(newUserRow(ADOQuery1)));
+        ++TotalCount;
+        RefreshStatus();
+    } catch (const std::exception& e) {
+        warn(u"User New Error:"_s + errorText(e));
+    }
+}
+
+void TFrmUsersManage::MiUModifyClick() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    const int row = rows.first();
+    const qint32 uid = m_users->row(row).Item.Id;
+    try {
+        TFrmUserInfo dialog;
+        dialog.Uid = uid;
+        if (execModal(dialog) != QDialog::Accepted)
+            return;
+        ADOQuery1.setSql(UserWithNames + u"where Uid = "_s + QString::number(uid));
+        ADOQuery1.open();
+        const QTreeWidgetItem* node = selectedNode();
+        // The user may now belong elsewhere (or the root lists everyone): reload.
+        if (ADOQuery1.isEmpty() || !node ||
+            node->text(0) != ADOQuery1.asString(u"DName"_s).trimmed()) {
+            TreeDepartFresh();
+            return;
+        }
+        const bool decrypt = BT(ADOQuery1.asInteger(u"Auths"_s), UA_DECRYP);
+        RewriteUserRow(row, ADOQuery1, decrypt ? DecryptMark : NoDecryptMark);
+    } catch (const std::exception& e) {
+        warn(u"User Modify Error:"_s + errorText(e));
+    }
+}
+
+void TFrmUsersManage::RewriteUserRow(int row, DbQuery& user, const QString& decryptMark) {
+    UserRow updated = m_users->row(row);
+    updated.Caption = user.asString(u"UserName"_s);
+    updated.SubItems = {user.asString(u"DName"_s),
+                        user.asString(u"Ip"_s),
+                        user.asString(u"ComputerName"_s),
+                        user.asString(u"RName"_s),
+                        decryptMark,
+                        user.asString(u"CliVer"_s),
+                        user.asString(u"ScanTime"_s)};
+    m_users->setRow(row, std::move(updated));
+}
+
+void TFrmUsersManage::MiUDeleteClick() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    const QString question = GetString(u"DelNoConfirm1"_s) + QString::number(rows.size()) +
+                             GetString(u"DelNoConfirm2"_s) + GetString(u"User"_s);
+    if (MyMessageBox(0, question, GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES)
+        return;
+    int decrypting = 0;
+    int online = 0;
+    QStringList ids;
+    for (const int row : rows) {
+        const UserRow& user = m_users->row(row);
+        decrypting += user.SubItems.value(UserListModel::DecryptSubItem) == DecryptMark;
+        online += user.ImageIndex == OnlineIcon;
+        ids.append(QString::number(user.Item.Id));
+    }
+    try {
+        DbCommand remove(ADOQuery1.connection(),
+                         u"delete * from users where Uid in ("_s + ids.join(u',') + u")"_s);
+        remove.execute();
+    } catch (const std::exception& e) {
+        // Nothing was removed: rows and counters stay as they were.
+        warn(u"User Delete Error:"_s + errorText(e));
+        return;
+    }
+    m_users->removeRowsAt(rows);
+    SetEnables(false);
+    TotalCount -= static_cast<qint32>(rows.size());
+    OnlineCount -= online;
+    DecryptCount -= decrypting;
+    RefreshStatus();
+}
+
+// The authority, offline-use and scan dialogs are not part of this window yet; the commands
+// need a selected user.
+void TFrmUsersManage::MiUAuthClick() {
+    if (selectedRows().isEmpty())
+        return;
+}
+
+void TFrmUsersManage::MiOfflineClick() {
+    if (selectedRows().isEmpty())
+        return;
+}
+
+void TFrmUsersManage::N6Click() {
+    if (selectedRows().isEmpty())
+        return;
+}
+
+void TFrmUsersManage::LV_ManDblClick() {
+    if (!m_ui->MBtAuth->isHidden())
+        MiUAuthClick();
+}
+
+void TFrmUsersManage::PMUserPopup() {
+    const qsizetype selected = selectedRows().size();
+    m_ui->MiUAdd->setEnabled(true);
+    m_ui->MiUModify->setEnabled(selected == 1);
+    m_ui->MiUDelete->setEnabled(selected >= 1);
+}

@@ -1,0 +1,165 @@
+#include "uUserInfo.h"
+
+#include "LogonInfo.h"
+#include "MessageDialogs.h"
+#include "Multilanguage.h"
+#include "ui_uUserInfo.h"
+
+#include <QShowEvent>
+#include <exception>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QString errorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+} // namespace
+
+int NameIdList::indexOfName(const QString& name) const {
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].first.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+qint32 NameIdList::valueOf(const QString& name) const {
+    const int index = indexOfName(name);
+    return index < 0 ? 0 : m_entries[index].second;
+}
+
+TFrmUserInfo::TFrmUserInfo(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_ui(std::make_unique<Ui::TFrmUserInfo>()), m_query(LogonInfo->Connection) {
+    m_ui->setupUi(this);
+    connect(m_ui->BtOk, &QPushButton::clicked, this, &TFrmUserInfo::BtOkClick);
+    connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFrmUserInfo::~TFrmUserInfo() = default;
+
+void TFrmUserInfo::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window-system show (restoring a minimised dialog) is no new show: keep the input.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFrmUserInfo::FormShow() {
+    m_ui->CBDepart->clear();
+    m_ui->CBRole->clear();
+    m_departList.clear();
+    m_roleList.clear();
+    m_ui->EdUserName->clear();
+    m_ui->EdPW->clear();
+    m_ui->EdUKey->clear();
+    try {
+        LoadDeparts();
+        LoadRoles();
+        if (Uid != 0) {
+            setWindowTitle(GetString(u"Modify"_s) + GetString(u"User"_s));
+            LoadUser();
+        } else {
+            setWindowTitle(GetString(u"New"_s) + GetString(u"User"_s));
+            PresetDepart();
+        }
+    } catch (const std::exception& e) {
+        warn(u"FormShow failed: "_s + errorText(e));
+    }
+}
+
+void TFrmUserInfo::LoadDeparts() {
+    m_query.setSql(u"select * from UserSort"_s);
+    m_query.open();
+    for (; !m_query.eof(); m_query.next()) {
+        const QString name = m_query.asString(u"Name"_s).trimmed();
+        m_ui->CBDepart->addItem(name);
+        m_departList.add(name, m_query.asInteger(u"id"_s));
+    }
+    m_ui->CBDepart->setCurrentIndex(0);
+}
+
+void TFrmUserInfo::LoadRoles() {
+    m_query.setSql(u"select * from UserRole"_s);
+    m_query.open();
+    for (; !m_query.eof(); m_query.next()) {
+        const QString name = m_query.asString(u"RName"_s).trimmed();
+        m_ui->CBRole->addItem(name);
+        m_roleList.add(name, m_query.asInteger(u"Rid"_s));
+    }
+    m_ui->CBRole->setCurrentIndex(-1);
+}
+
+void TFrmUserInfo::LoadUser() {
+    m_query.setSql(u" select * from (Users U left join  UserRole UR on U.RoleID = UR.Rid)  left "
+                   u"join UserSort US on U.pid = US.id where uid = "_s +
+                   QString::number(Uid));
+    m_query.open();
+    if (m_query.isEmpty())
+        return;
+    m_ui->EdUserName->setText(m_query.asString(u"UserName"_s).trimmed());
+    m_ui->CBDepart->setCurrentIndex(
+        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
+    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+    m_ui->EdPW->setText(m_query.asString(u"password"_s).trimmed());
+    m_ui->EdUKey->setText(m_query.asString(u"uKeyNo"_s).trimmed());
+}
+
+void TFrmUserInfo::PresetDepart() {
+    m_query.setSql(u" select * from UserSort US left join  UserRole UR on UR.Rid = US.DRole  "
+                   u"where id = "_s +
+                   QString::number(DepartId));
+    m_query.open();
+    if (m_query.isEmpty())
+        return;
+    m_ui->CBDepart->setCurrentIndex(
+        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
+    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+}
+
+void TFrmUserInfo::BtOkClick() {
+    if (!CheckInput())
+        return;
+    try {
+        UpdateOfUsers();
+    } catch (const std::exception& e) {
+        warn(u"UpdateOfUsers failed: "_s + errorText(e));
+        return;
+    }
+    accept();
+}
+
+bool TFrmUserInfo::CheckInput() {
+    if (m_ui->EdUserName->text().trimmed().isEmpty()) {
+        warn(GetString(u"User"_s) + GetString(u"NameNullError"_s));
+        return false;
+    }
+    if (m_ui->CBRole->currentText().trimmed().isEmpty()) {
+        warn(GetString(u"RoleNull"_s));
+        return false;
+    }
+    return true;
+}
+
+void TFrmUserInfo::UpdateOfUsers() {
+    const qint32 departId = m_departList.valueOf(m_ui->CBDepart->currentText());
+    const qint32 roleId = m_roleList.valueOf(m_ui->CBRole->currentText());
+    m_query.setSql(u"select * from Users where Uid = "_s + QString::number(Uid));
+    m_query.open();
+    if (m_query.isEmpty())
+        m_query.append();
+    else
+        m_query.edit();
+    m_query.setValue(u"Pid"_s, departId);
+    m_query.setValue(u"UserName"_s, m_ui->EdUserName->text().trimmed());
+    m_query.setValue(u"Password"_s, m_ui->EdPW->text().trimmed());
+    m_query.setValue(u"RoleId"_s, roleId);
+    m_query.setValue(u"uKeyNo"_s, m_ui->EdUKey->text().trimmed());
+    m_query.post();
+}
+
+void TFrmUserInfo::warn(const QString& text) {
+    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
+}
