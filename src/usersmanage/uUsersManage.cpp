@@ -268,7 +268,6 @@ void TFrmUsersManage::SetupViews() {
     list->setModel(m_users);
     for (int column = 0; column <= UserListModel::SubItemCount; ++column)
         list->header()->resizeSection(column, UserListModel::Columns[column].width);
-    list->header()->setStretchLastSection(false);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this);
 
@@ -282,7 +281,7 @@ void TFrmUsersManage::SetupViews() {
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     tree->setPalette(palette);
     m_ui->SplitterMain->setStretchFactor(1, 1);
-    m_ui->SplitterMain->setSizes({180, 640});
+    m_ui->SplitterMain->setSizes({200, 640});
 
     m_ui->MbtCom->setMenu(m_ui->PMCom);
     m_ui->MBtAuth->setMenu(m_ui->PMAuth);

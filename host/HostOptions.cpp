@@ -1,0 +1,197 @@
+#include "HostOptions.h"
+
+#include "LogonInfo.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStringEncoder>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct OptionSet {
+    QCommandLineOption sqlite{u"sqlite"_s,
+                              u"Management database in SQLite FILE (created with a demo site "
+                              u"when missing)."_s,
+                              u"FILE"_s};
+    QCommandLineOption pg{u"pg"_s, u"Management database on PostgreSQL, HOST:PORT/DATABASE."_s,
+                          u"HOST:PORT/DB"_s};
+    QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
+    QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
+    QCommandLineOption lang{u"lang"_s, u"Language: chs (default) or eng."_s, u"LANG"_s, u"chs"_s};
+    QCommandLineOption admin{u"admin"_s, u"Name of the signed-in administrator."_s, u"NAME"_s,
+                             u"admin"_s};
+    QCommandLineOption auths{u"auths"_s,
+                             u"Administrator rights as a bit mask (decimal or 0x..); default "
+                             u"all."_s,
+                             u"MASK"_s};
+    QCommandLineOption serverPort{u"server-port"_s, u"UDP port of the management server."_s,
+                                  u"PORT"_s, u"2228"_s};
+    QCommandLineOption clientPort{u"client-port"_s, u"Port of the client agents."_s, u"PORT"_s,
+                                  u"2230"_s};
+    QCommandLineOption outDir{u"out-dir"_s, u"Default folder for offline packages."_s, u"DIR"_s};
+    QCommandLineOption ini{u"ini"_s, u"The console's settings file."_s, u"FILE"_s};
+    QCommandLineOption rootName{u"root-name"_s, u"Name of the whole organisation."_s, u"NAME"_s,
+                                u"组织机构"_s};
+    QCommandLineOption ukey{u"ukey"_s, u"Key text written as uKey= into client policies."_s,
+                            u"TEXT"_s};
+    QCommandLineOption hkey{u"hkey"_s, u"Key text for hKey= when key option 4 is set."_s,
+                            u"TEXT"_s};
+    QCommandLineOption hkeyAlt{u"hkey-alt"_s, u"Key text for hKey= otherwise."_s, u"TEXT"_s};
+    QCommandLineOption keyOptions{u"key-options"_s, u"Key option byte."_s, u"BYTE"_s, u"0"_s};
+    QCommandLineOption codepage{u"codepage"_s, u"Narrow code page of byte texts."_s, u"NAME"_s,
+                                u"GBK"_s};
+    QCommandLineOption screenshot{
+        u"screenshot"_s, u"Render the window to FILE (PNG) once shown, then quit."_s, u"FILE"_s};
+
+    QList<QCommandLineOption> all() const {
+        return {sqlite, pg,         pgUser,     pgPassword, lang,     admin,
+                auths,  serverPort, clientPort, outDir,     ini,      rootName,
+                ukey,   hkey,       hkeyAlt,    keyOptions, codepage, screenshot};
+    }
+};
+
+// A whole number in decimal or, with 0x, hexadecimal, within [low, high].
+std::optional<qint64> number(const QString& text, qint64 low, qint64 high) {
+    bool ok = false;
+    const qint64 value = text.startsWith(u"0x"_s, Qt::CaseInsensitive)
+                             ? text.mid(2).toLongLong(&ok, 16)
+                             : text.toLongLong(&ok, 10);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+bool parsePostgres(const QString& address, DbSettings& settings) {
+    static const QRegularExpression pattern(u"^([^:/]+)(?::(\\d+))?/(\\w+)$"_s);
+    const QRegularExpressionMatch match = pattern.match(address);
+    if (!match.hasMatch())
+        return false;
+    settings.backend = DbBackend::PostgreSQL;
+    settings.host = match.captured(1);
+    settings.port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
+    settings.database = match.captured(3);
+    return settings.port > 0 && settings.port < 65536;
+}
+
+QString defaultSqliteFile() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(u"kvzconsole.db"_s);
+}
+
+bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
+                  QString& error) {
+    if (parser.isSet(o.sqlite) && parser.isSet(o.pg)) {
+        error = u"choose either --sqlite or --pg, not both"_s;
+        return false;
+    }
+    if (parser.isSet(o.pg)) {
+        if (!parsePostgres(parser.value(o.pg), options.database)) {
+            error = u"--pg expects HOST:PORT/DATABASE, got \""_s + parser.value(o.pg) + u'"';
+            return false;
+        }
+        options.database.user = parser.value(o.pgUser);
+        options.database.password = parser.value(o.pgPassword);
+        return true;
+    }
+    options.database.backend = DbBackend::SQLite;
+    options.database.sqlitePath =
+        parser.isSet(o.sqlite) ? parser.value(o.sqlite) : defaultSqliteFile();
+    options.createIfMissing = !QFileInfo::exists(options.database.sqlitePath);
+    return true;
+}
+
+bool readNumbers(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
+                 QString& error) {
+    const auto auths = parser.isSet(o.auths) ? number(parser.value(o.auths), 0, 0x7fffffff)
+                                             : std::optional<qint64>(options.adminAuths);
+    const auto serverPort = number(parser.value(o.serverPort), 1, 65534);
+    const auto clientPort = number(parser.value(o.clientPort), 1, 65535);
+    const auto keyOptions = number(parser.value(o.keyOptions), 0, 255);
+    if (!auths || !serverPort || !clientPort || !keyOptions) {
+        error = !auths        ? u"--auths expects a bit mask"_s
+                : !serverPort ? u"--server-port expects a port number below 65535"_s
+                : !clientPort ? u"--client-port expects a port number"_s
+                              : u"--key-options expects a number from 0 to 255"_s;
+        return false;
+    }
+    options.adminAuths = static_cast<qint32>(*auths);
+    options.serverPort = static_cast<qint32>(*serverPort);
+    options.clientPort = static_cast<qint32>(*clientPort);
+    options.keyOptions = static_cast<quint8>(*keyOptions);
+    return true;
+}
+
+bool readTexts(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
+               QString& error) {
+    options.language = parser.value(o.lang);
+    if (options.language != u"chs" && options.language != u"eng") {
+        error = u"--lang expects chs or eng"_s;
+        return false;
+    }
+    options.codePage = parser.value(o.codepage).toLatin1();
+    if (!QStringEncoder(options.codePage.constData()).isValid()) {
+        error = u"unknown code page \""_s + parser.value(o.codepage) + u'"';
+        return false;
+    }
+    const QString appDir = QCoreApplication::applicationDirPath();
+    options.adminName = parser.value(o.admin);
+    options.rootName = parser.value(o.rootName);
+    options.outDir = parser.isSet(o.outDir) ? parser.value(o.outDir) : QDir::homePath();
+    options.iniFile =
+        parser.isSet(o.ini) ? parser.value(o.ini) : QDir(appDir).filePath(u"kvzconsole.ini"_s);
+    options.uKey = parser.value(o.ukey);
+    options.hKey = parser.value(o.hkey);
+    options.hKeyAlt = parser.value(o.hkeyAlt);
+    options.screenshot = parser.value(o.screenshot);
+    return true;
+}
+
+} // namespace
+
+std::optional<HostOptions> parseHostOptions(const QStringList& arguments, QString& error) {
+    const OptionSet o;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Management console host of the users-management module."_s);
+    parser.addHelpOption();
+    parser.addOptions(o.all());
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(u"help"_s))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty()) {
+        error = u"unexpected argument \""_s + parser.positionalArguments().constFirst() + u'"';
+        return std::nullopt;
+    }
+    HostOptions options;
+    if (!readDatabase(parser, o, options, error) || !readNumbers(parser, o, options, error) ||
+        !readTexts(parser, o, options, error))
+        return std::nullopt;
+    return options;
+}
+
+void fillLogonInfo(const HostOptions& options, TLogonInfo& logonInfo) {
+    logonInfo.CurDepartId = 0;
+    logonInfo.IniFileName = options.iniFile;
+    logonInfo.AdminName = options.adminName;
+    logonInfo.OutDir = options.outDir;
+    logonInfo.AdminAuths = options.adminAuths;
+    logonInfo.Skin.Name = u"Default"_s;
+    logonInfo.Skin.Color = 0x00F0F0F0;
+    logonInfo.UKey = options.uKey;
+    logonInfo.HKey = options.hKey;
+    logonInfo.ServerPort = options.serverPort;
+    logonInfo.ClientPort = options.clientPort;
+    logonInfo.RootName = options.rootName;
+    logonInfo.KeyOptions = options.keyOptions;
+    logonInfo.HKeyAlt = options.hKeyAlt;
+    logonInfo.Language = options.language;
+    logonInfo.CodePage = options.codePage;
+}

@@ -1,0 +1,56 @@
+#include "HostWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+
+using namespace Qt::Literals::StringLiterals;
+
+HostWindow::HostWindow() {
+    setWindowTitle(u"KVZ Console"_s);
+    m_panel = new QWidget(this); // owned by the window
+    m_panel->setObjectName(u"ParentPanel"_s);
+    setCentralWidget(m_panel);
+    resize(1100, 640);
+}
+
+HostWindow::~HostWindow() {
+    closeModule();
+}
+
+bool HostWindow::loadModule(QString& error) {
+    m_library.setFileName(
+        QDir(QCoreApplication::applicationDirPath()).filePath(u"PgUsersManage"_s));
+    if (!m_library.load()) {
+        error = u"cannot load the users-management module: "_s + m_library.errorString();
+        return false;
+    }
+    m_openForm = reinterpret_cast<OpenFormFn>(m_library.resolve("OpenFormWithLogonInfo"));
+    m_closeForm = reinterpret_cast<CloseFormFn>(m_library.resolve("CloseBplForm"));
+    if (!m_openForm || !m_closeForm) {
+        error = u"the users-management module lacks its entry points: "_s + m_library.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool HostWindow::openModule(TLogonInfo& logonInfo, QString& error) {
+    logonInfo.ParentPanel = m_panel;
+    if (!m_openForm(&logonInfo)) {
+        error = u"the users-management module did not open its window"_s;
+        return false;
+    }
+    m_formOpen = true;
+    return true;
+}
+
+void HostWindow::closeModule() {
+    if (m_formOpen && m_closeForm)
+        m_closeForm();
+    m_formOpen = false;
+}
+
+void HostWindow::closeEvent(QCloseEvent* event) {
+    closeModule();
+    QMainWindow::closeEvent(event);
+}
