@@ -10,11 +10,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A literal key passed to GetString in any of the usual spellings: "k", u"k"_s,
+// A literal key passed to GetString (or to ShowMessage, which looks it up) in any of the usual
+// spellings: "k", u"k"_s,
 // QStringLiteral("k"), QLatin1String("k"), QString::fromUtf8("k"), QString("k") ...
 const QRegularExpression& getStringCall() {
     static const QRegularExpression pattern(
-        uR"re(GetString\s*\(\s*(?:[A-Za-z_][A-Za-z0-9_:]*\s*\(\s*)?u?8?"([^"\\]*)")re"_s);
+        uR"re((?:GetString|ShowMessage)\s*\(\s*(?:[A-Za-z_][A-Za-z0-9_:]*\s*\(\s*)?u?8?"([^"\\]*)")re"_s);
     return pattern;
 }
 
@@ -42,12 +43,13 @@ QMap<QString, QString> keysUsedInSources() {
 
 TEST(LanguageKeysTest, RecognisesTheLiteralForms) {
     const QString sample = uR"src(GetString(QStringLiteral("idinf")); GetString( u"Depart"_s );
-        GetString(QLatin1String("User")) + GetString("New") + GetString(key);)src"_s;
+        GetString(QLatin1String("User")) + GetString("New") + GetString(key);
+        ShowMessage(u"DepartChose"_s, MB_WARNING_OK);)src"_s;
     QStringList found;
     auto matches = getStringCall().globalMatch(sample);
     while (matches.hasNext())
         found.append(matches.next().captured(1));
-    EXPECT_EQ(found, (QStringList{u"idinf"_s, u"Depart"_s, u"User"_s, u"New"_s}));
+    EXPECT_EQ(found, (QStringList{u"idinf"_s, u"Depart"_s, u"User"_s, u"New"_s, u"DepartChose"_s}));
 }
 
 TEST(LanguageKeysTest, EveryKeyUsedInTheSourcesHasATextInEveryLanguage) {
