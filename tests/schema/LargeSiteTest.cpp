@@ -1,0 +1,113 @@
+#include "LargeSite.h"
+#include "DbQuery.h"
+#include "TestDatabase.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class LargeSiteTest : public ::testing::TestWithParam<DbBackend> {
+protected:
+    int count(TestDatabase& db, const char* sql) {
+        return db.scalar(QString::fromLatin1(sql)).toInt();
+    }
+
+    QByteArray fingerprint(TestDatabase& db) {
+        DbQuery query(db.connection());
+        query.setSql(QStringLiteral("select * from Users U left join UserSort S on U.Pid = S.id "
+                                    "order by Uid"));
+        query.open();
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        for (; !query.eof(); query.next()) {
+            for (int i = 0; i < query.fieldCount(); ++i) {
+                hash.addData(query.value(i).toString().toUtf8());
+            }
+        }
+        return hash.result();
+    }
+};
+
+TEST_P(LargeSiteTest, GeneratesAConsistentTree) {
+    TestDatabase db(GetParam(), Seed::None);
+    generateLargeSite(*db.connection(), 3000, 400, 7);
+    EXPECT_EQ(count(db, "select count(*) from Users"), 3000);
+    EXPECT_EQ(count(db, "select count(*) from UserSort"), 400);
+    EXPECT_EQ(count(db, "select count(distinct name) from UserSort"), 400);
+    // Every department is reached from the root, at most six levels down.
+    const char* tree =
+        "with recursive tree(id, depth) as (select id, 1 from UserSort where pid = 0 "
+        "union all select u.id, tree.depth + 1 from UserSort u join tree on "
+        "u.pid = tree.id) ";
+    EXPECT_EQ(
+        db.scalar(QString::fromLatin1(tree) + QStringLiteral("select count(*) from tree")).toInt(),
+        400);
+    const int depth =
+        db.scalar(QString::fromLatin1(tree) + QStringLiteral("select max(depth) from tree"))
+            .toInt();
+    EXPECT_GE(depth, 3);
+    EXPECT_LE(depth, 6);
+    EXPECT_EQ(count(db, "select count(*) from Users U left join UserSort S on U.Pid = S.id "
+                        "where S.id is null and U.Pid <> 0"),
+              0);
+    EXPECT_EQ(count(db, "select count(*) from Users U left join UserRole R on U.RoleId = R.Rid "
+                        "where R.Rid is null"),
+              0);
+    db.exec(QStringLiteral("insert into Users (UserName) values ('next')"));
+    EXPECT_EQ(count(db, "select Uid from Users where UserName = 'next'"), 3001);
+}
+
+TEST_P(LargeSiteTest, SameSeedGivesTheSameSite) {
+    TestDatabase first(GetParam(), Seed::None);
+    TestDatabase second(GetParam(), Seed::None);
+    TestDatabase other(GetParam(), Seed::None);
+    generateLargeSite(*first.connection(), 500, 60, 42);
+    generateLargeSite(*second.connection(), 500, 60, 42);
+    generateLargeSite(*other.connection(), 500, 60, 43);
+    EXPECT_EQ(fingerprint(first), fingerprint(second));
+    EXPECT_NE(fingerprint(first), fingerprint(other));
+}
+
+TEST_P(LargeSiteTest, SiteWithoutDepartmentsPutsUsersAtTheRoot) {
+    TestDatabase db(GetParam(), Seed::None);
+    generateLargeSite(*db.connection(), 50, 0, 1);
+    EXPECT_EQ(count(db, "select count(*) from Users where Pid = 0"), 50);
+}
+
+// The main window's load of a whole large site: the time is printed, not asserted.
+TEST_P(LargeSiteTest, WalksOneHundredThousandUsers) {
+    TestDatabase db(GetParam(), Seed::None);
+    QElapsedTimer timer;
+    timer.start();
+    generateLargeSite(*db.connection(), 100000, 20000, 1);
+    const qint64 generated = timer.restart();
+
+    DbQuery query(db.connection());
+    query.setSql(QStringLiteral(
+        "SELECT US.Name as DName,U.*,UR.* FROM (Users AS U left JOIN UserRole AS UR ON "
+        "U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id where 1 = 1 "));
+    query.open();
+    const qint64 opened = timer.restart();
+
+    const int online = query.fieldIndex(QStringLiteral("OnLined"));
+    qint64 onlineCount = 0;
+    qint64 characters = 0;
+    for (; !query.eof(); query.next()) {
+        for (int i = 0; i < query.fieldCount(); ++i) {
+            characters += query.value(i).toString().size();
+        }
+        onlineCount += query.value(online).toInt() != 0;
+    }
+    const qint64 walked = timer.elapsed();
+    EXPECT_EQ(query.recordCount(), 100000);
+    EXPECT_GT(onlineCount, 0);
+    EXPECT_GT(characters, 0);
+    std::cout << "[ timing   ] generate 100000 users + 20000 departments: " << generated
+              << " ms; open the user list: " << opened << " ms; walk " << query.fieldCount()
+              << " columns: " << walked << " ms\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, LargeSiteTest, ::testing::ValuesIn(testBackends()), backendName);
+
+} // namespace
