@@ -1,0 +1,133 @@
+#include "MainWindowFixture.h"
+
+#include "FlagSets.h"
+#include "PgUsersManage.h"
+#include "Schema.h"
+#include "UserListModel.h"
+#include "uUsersManage.h"
+#include "ui_uUsersManage.h"
+
+#include <QCoreApplication>
+#include <QTreeWidgetItemIterator>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const char16_t* const OrgRows[] = {
+    u"insert into UserRole (Rid, RName) values (1, 'Staff')",
+    u"insert into UserRole (Rid, RName) values (2, 'Manager')",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (5, 0, 'Alpha', 0, 0)",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (3, 0, 'Zeta', -1, 0)",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (7, 3, 'Beta', -1, -1)",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (4, 3, 'Omega', 0, -1)",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (9, 42, 'Lost', 0, 0)",
+    u"insert into UserSort (id, pid, name, ctrl, used) values (10, 9, 'LostChild', 0, 0)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined, Ip, ComputerName, CliVer, "
+    u"ScanTime, HardNo) values (1, 3, 'alice', 1, 2, -1, '10.0.0.1', 'PC-1', '3.5', 'daily', "
+    u"'HW1')",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, 0)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
+    u"values (3, 4, 'carol', 1, 3, -1)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
+    u"values (4, 99, 'dave', 1, 0, 0)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
+    u"values (5, 5, 'erin', 77, 2, -1)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
+    u"values (6, 0, 'frank', 1, 0, 0)",
+};
+} // namespace
+
+qint32 allRights() {
+    qint32 rights = 0;
+    for (const TAdminAuth right : {AA_UserEdepart, AA_UserEuser, AA_UserEauth, AA_UserC})
+        AT(rights, right);
+    return rights;
+}
+
+void MainWindowTest::SetUp() {
+    db = std::make_unique<TestDatabase>(GetParam(), Seed::None);
+    for (const char16_t* row : OrgRows)
+        db->exec(QString::fromUtf16(row));
+    syncAutoNumbers(*db->connection());
+    m_previousLogon = LogonInfo;
+    panel = std::make_unique<QWidget>();
+    panel->resize(1000, 600);
+    logon.Connection = db->connection();
+    logon.ParentPanel = panel.get();
+    logon.RootName = u"Org"_s;
+    logon.AdminAuths = allRights();
+    logon.ClientPort = 2230;
+    logon.ServerPort = 2228;
+}
+
+void MainWindowTest::TearDown() {
+    CloseBplForm();
+    panel.reset();
+    script.expectDone();
+    LogonInfo = m_previousLogon;
+    db.reset();
+}
+
+TFrmUsersManage& MainWindowTest::open() {
+    OpenFormWithLogonInfo(&logon);
+    panel->show();
+    QCoreApplication::processEvents();
+    return window();
+}
+
+TFrmUsersManage& MainWindowTest::window() const {
+    if (!FrmUsersManage)
+        throw std::logic_error("the main window is not open");
+    return *FrmUsersManage;
+}
+
+QTreeWidgetItem* MainWindowTest::node(qint32 departId) const {
+    for (QTreeWidgetItemIterator it(window().ui()->TV_Department); *it; ++it) {
+        if (window().itemOf(*it)->Id == departId)
+            return *it;
+    }
+    return nullptr;
+}
+
+qint32 MainWindowTest::selectedDepart() const {
+    const TItem* item = window().itemOf(window().selectedNode());
+    return item ? item->Id : -1;
+}
+
+void MainWindowTest::selectDepart(qint32 departId) {
+    QTreeWidgetItem* target = node(departId);
+    ASSERT_NE(target, nullptr) << "no department " << departId;
+    window().ui()->TV_Department->setCurrentItem(target);
+}
+
+QList<qint32> MainWindowTest::listedUids() const {
+    QList<qint32> uids;
+    const UserListModel& users = *window().userList();
+    for (int row = 0; row < users.rowCount(); ++row)
+        uids.append(users.row(row).Item.Id);
+    std::sort(uids.begin(), uids.end());
+    return uids;
+}
+
+QString MainWindowTest::cell(qint32 uid, int column) const {
+    const UserListModel& users = *window().userList();
+    const int row = users.findById(uid);
+    if (row < 0)
+        return u"<not listed>"_s;
+    return users.data(users.index(row, column), Qt::DisplayRole).toString();
+}
+
+QStringList MainWindowTest::statusTexts() const {
+    const auto* ui = window().ui();
+    return {ui->LblOnle->text(), ui->LblOffLine->text(), ui->LblTotal->text(), ui->LblLde->text(),
+            ui->LblChose->text()};
+}
+
+void MainWindowTest::addUsers(qint32 departId, int count, bool online) {
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(u"("_s + QString::number(departId) + u", 'extra"_s + QString::number(i) +
+                    u"', 1, 0, "_s + (online ? u"-1"_s : u"0"_s) + u')');
+    db->exec(u"insert into Users (Pid, UserName, RoleId, Auths, Onlined) values "_s +
+             rows.join(u','));
+}

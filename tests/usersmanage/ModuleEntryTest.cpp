@@ -1,0 +1,112 @@
+#include "MainWindowFixture.h"
+
+#include "ChildFrm.h"
+#include "PgUsersManage.h"
+#include "uUsersManage.h"
+#include "ui_uUsersManage.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QPointer>
+#include <QScreen>
+
+using namespace Qt::Literals::StringLiterals;
+
+TEST(ModuleEntry, DefaultContextIsInForceBeforeTheHostHandsOverItsOwn) {
+    ASSERT_NE(LogonInfo, nullptr);
+    EXPECT_EQ(LogonInfo->Connection, nullptr);
+    EXPECT_EQ(LogonInfo->ParentPanel, nullptr);
+    EXPECT_TRUE(LogonInfo->RootName.isEmpty());
+    EXPECT_EQ(LogonInfo->AdminAuths, 0);
+}
+
+TEST(ModuleEntry, CloseWithoutAWindowDoesNothing) {
+    ASSERT_EQ(FrmUsersManage, nullptr);
+    TLogonInfo* const before = LogonInfo;
+    CloseBplForm();
+    CloseBplForm();
+    EXPECT_EQ(FrmUsersManage, nullptr);
+    EXPECT_EQ(LogonInfo, before);
+}
+
+TEST(ModuleEntry, OpenWithoutAContextGivesNoWindow) {
+    EXPECT_EQ(OpenFormWithLogonInfo(nullptr), nullptr);
+    EXPECT_EQ(FrmUsersManage, nullptr);
+}
+
+TEST(ChildForm, OneArgumentFormIsACentredTopLevelWindow) {
+    TChildForm form(nullptr);
+    EXPECT_FALSE(form.Embedded);
+    EXPECT_TRUE(form.isWindow());
+    EXPECT_EQ(form.size(), QSize(435, 300));
+    const QRect screen = form.screen()->availableGeometry();
+    EXPECT_LE((form.geometry().center() - screen.center()).manhattanLength(), 2);
+    EXPECT_TRUE(form.CanChange());
+}
+
+TEST(ChildForm, WidgetOwnerKeepsTheTopLevelForm) {
+    auto owner = std::make_unique<QWidget>();
+    QPointer<TChildForm> form = new TChildForm(owner.get());
+    EXPECT_TRUE(form->isWindow());
+    EXPECT_EQ(form->parentWidget(), owner.get());
+    owner.reset();
+    EXPECT_TRUE(form.isNull());
+}
+
+using ModuleEntryTest = MainWindowTest;
+
+TEST_P(ModuleEntryTest, OpenEmbedsTheWindowInTheHostPanel) {
+    QWidget* opened = OpenFormWithLogonInfo(&logon);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened, FrmUsersManage);
+    EXPECT_EQ(LogonInfo, &logon);
+    TFrmUsersManage& form = window();
+    EXPECT_TRUE(form.Embedded);
+    EXPECT_EQ(form.HostParent, panel.get());
+    EXPECT_EQ(form.parentWidget(), panel.get());
+    EXPECT_FALSE(form.isWindow());
+    ASSERT_NE(panel->layout(), nullptr);
+    EXPECT_GE(panel->layout()->indexOf(&form), 0);
+    EXPECT_EQ(form.windowTitle(), u"用户管理"_s);
+    // Filled only once it is shown.
+    EXPECT_EQ(form.ui()->TV_Department->topLevelItemCount(), 0);
+
+    panel->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.geometry(), panel->rect());
+    EXPECT_EQ(form.ui()->TV_Department->topLevelItemCount(), 1);
+    EXPECT_EQ(listedUids().size(), Org::UserCount);
+}
+
+TEST_P(ModuleEntryTest, SelectedDepartmentSurvivesCloseAndReopen) {
+    open();
+    selectDepart(Org::Omega);
+    EXPECT_EQ(logon.CurDepartId, Org::Omega);
+    CloseBplForm();
+    EXPECT_EQ(FrmUsersManage, nullptr);
+    EXPECT_EQ(LogonInfo, &logon) << "the context stays in force after the window is freed";
+
+    open();
+    EXPECT_EQ(selectedDepart(), Org::Omega);
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Carol});
+}
+
+TEST_P(ModuleEntryTest, SecondOpenReplacesTheWindow) {
+    open();
+    QPointer<TFrmUsersManage> first = FrmUsersManage;
+    OpenFormWithLogonInfo(&logon);
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(FrmUsersManage, nullptr);
+    EXPECT_EQ(panel->findChildren<TFrmUsersManage*>().size(), 1);
+}
+
+TEST_P(ModuleEntryTest, PanelDestroyedFirstLeavesNothingToClose) {
+    open();
+    panel.reset();
+    EXPECT_EQ(FrmUsersManage, nullptr);
+    CloseBplForm();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ModuleEntryTest, ::testing::ValuesIn(testBackends()),
+                         backendName);

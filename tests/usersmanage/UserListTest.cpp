@@ -1,0 +1,185 @@
+#include "MainWindowFixture.h"
+
+#include "Multilanguage.h"
+#include "PgUsersManage.h"
+#include "UserListModel.h"
+#include "uUsersManage.h"
+#include "ui_uUsersManage.h"
+
+#include <QTimer>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QStringList expectedStatus(int online, int offline, int total, int decrypt, int chosen) {
+    return {GetString(u"idonline"_s) + QString::number(online),
+            GetString(u"idoffline"_s) + QString::number(offline),
+            GetString(u"idAuser"_s) + QString::number(total),
+            GetString(u"idLDe"_s) + QString::number(decrypt),
+            GetString(u"Chosen"_s) + u"："_s + QString::number(chosen)};
+}
+
+} // namespace
+
+using UserListTest = MainWindowTest;
+
+TEST_P(UserListTest, RootListsEveryoneWithTheJoinedColumns) {
+    open();
+    EXPECT_EQ(selectedDepart(), 0);
+    EXPECT_EQ(listedUids(), (QList<qint32>{1, 2, 3, 4, 5, 6}));
+    const QStringList alice{u"alice"_s, u"Zeta"_s, u"10.0.0.1"_s, u"PC-1"_s,
+                            u"Staff"_s, u"V"_s,    u"3.5"_s,      u"daily"_s};
+    for (int column = 0; column < alice.size(); ++column)
+        EXPECT_EQ(cell(Org::Alice, column), alice.at(column)) << "column " << column;
+    EXPECT_EQ(cell(Org::Bob, 5), u"-"_s) << "only the decryption right gives V";
+    EXPECT_EQ(cell(Org::Dave, 1), QString()) << "department 99 does not exist";
+    EXPECT_EQ(cell(Org::Dave, 4), u"Staff"_s);
+    EXPECT_EQ(cell(Org::Erin, 4), QString()) << "role 77 does not exist";
+    EXPECT_EQ(cell(Org::Erin, 1), u"Alpha"_s);
+    EXPECT_EQ(cell(Org::Frank, 1), QString());
+
+    const UserRow& row = window().userList()->row(window().userList()->findById(Org::Alice));
+    EXPECT_EQ(row.Item.HardNo, u"HW1"_s);
+    EXPECT_FALSE(row.Item.IsDepart);
+    EXPECT_EQ(row.ImageIndex, 2);
+    EXPECT_EQ(window().userList()->row(window().userList()->findById(Org::Bob)).ImageIndex, 3);
+}
+
+TEST_P(UserListTest, CountersAndStatusLine) {
+    open();
+    EXPECT_EQ(window().TotalCount, 6);
+    EXPECT_EQ(window().OnlineCount, 3);
+    EXPECT_EQ(window().DecryptCount, 3);
+    EXPECT_EQ(statusTexts(), expectedStatus(3, 3, 6, 3, 0));
+
+    QItemSelectionModel* selection = window().ui()->LV_Man->selectionModel();
+    for (int row : {0, 2, 4})
+        selection->select(window().userList()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(statusTexts().last(), GetString(u"Chosen"_s) + u"：3"_s);
+    EXPECT_EQ(window().selectedRows(), (QList<int>{0, 2, 4}));
+}
+
+TEST_P(UserListTest, DepartmentListsOnlyItsDirectMembers) {
+    open();
+    selectDepart(Org::Zeta);
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    EXPECT_EQ(statusTexts(), expectedStatus(1, 1, 2, 1, 0));
+    selectDepart(Org::Beta);
+    EXPECT_TRUE(listedUids().isEmpty());
+    EXPECT_EQ(statusTexts(), expectedStatus(0, 0, 0, 0, 0));
+}
+
+TEST_P(UserListTest, ViewFiltersNarrowTheList) {
+    open();
+    const auto* ui = window().ui();
+    ui->S_Online->trigger();
+    EXPECT_TRUE(ui->S_Online->isChecked());
+    EXPECT_FALSE(ui->S_All->isChecked());
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Carol, Org::Erin}));
+    EXPECT_EQ(statusTexts(), expectedStatus(3, 0, 3, 3, 0));
+
+    ui->S_NotOn->trigger();
+    EXPECT_FALSE(ui->S_Online->isChecked());
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Dave, Org::Frank}));
+
+    selectDepart(Org::Alpha); // erin, online
+    ui->S_NotOn->trigger();
+    EXPECT_TRUE(listedUids().isEmpty());
+    EXPECT_EQ(statusTexts(), expectedStatus(0, 0, 0, 0, 0));
+
+    ui->S_All->trigger();
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Erin});
+}
+
+TEST_P(UserListTest, DepartmentChangeDropsTheFilterButKeepsItsCheck) {
+    open();
+    window().ui()->S_Online->trigger();
+    selectDepart(Org::Zeta);
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    EXPECT_TRUE(window().ui()->S_Online->isChecked());
+}
+
+TEST_P(UserListTest, SearchConditionNarrowsTheSelectedDepartment) {
+    open();
+    EXPECT_TRUE(window().ShowUsers(u" and U.UserName like 'a%'"_s));
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Alice});
+    selectDepart(Org::Zeta);
+    EXPECT_TRUE(window().ShowUsers(u" and UR.RName = 'Manager'"_s));
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Bob});
+}
+
+TEST_P(UserListTest, RejectedConditionIsReportedAndLeavesTheListCleared) {
+    open();
+    ASSERT_FALSE(listedUids().isEmpty());
+    script.answerMessage(QMessageBox::Ok);
+    EXPECT_FALSE(window().ShowUsers(u" and NoSuchColumn = 1"_s));
+    ASSERT_EQ(script.messages().size(), 1);
+    EXPECT_TRUE(script.messages().first().startsWith(u"ShowUsers failed: "_s))
+        << script.messages().first().toStdString();
+    EXPECT_GT(script.messages().first().size(), QStringLiteral("ShowUsers failed: ").size());
+    EXPECT_EQ(script.messageTitles().first(), GetString(u"idinf"_s));
+    EXPECT_TRUE(listedUids().isEmpty());
+}
+
+TEST_P(UserListTest, ClickEnablesCommandsOnlyWithASelection) {
+    open();
+    const auto* ui = window().ui();
+    window().LV_ManClick();
+    EXPECT_FALSE(ui->MbtCom->isEnabled());
+    EXPECT_FALSE(ui->MBtAuth->isEnabled());
+    ui->LV_Man->selectionModel()->select(window().userList()->index(1, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window().LV_ManClick();
+    EXPECT_TRUE(ui->MbtCom->isEnabled());
+    EXPECT_TRUE(ui->MBtAuth->isEnabled());
+}
+
+TEST_P(UserListTest, RightClickAddsTheRowToTheSelection) {
+    open();
+    QTreeView* list = window().ui()->LV_Man;
+    list->selectionModel()->select(window().userList()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window().LV_ManContextPopup(list->visualRect(window().userList()->index(3, 0)).center());
+    EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3}));
+    EXPECT_TRUE(window().ui()->MbtCom->isEnabled());
+    EXPECT_EQ(statusTexts().last(), GetString(u"Chosen"_s) + u"：2"_s);
+
+    window().LV_ManContextPopup(QPoint(5, list->viewport()->height() - 3));
+    EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3})) << "empty space changes nothing";
+}
+
+TEST_P(UserListTest, LargeListLoadsCompletely) {
+    addUsers(Org::Alpha, 3000, true);
+    open();
+    EXPECT_EQ(window().userList()->rowCount(), Org::UserCount + 3000);
+    EXPECT_EQ(window().TotalCount, Org::UserCount + 3000);
+    EXPECT_EQ(window().OnlineCount, 3 + 3000);
+}
+
+// A reload asked for while a load runs (from an event the load lets through) takes over: the
+// list holds the newer load only, and the older one reports that it was abandoned.
+TEST_P(UserListTest, ReloadDuringALoadNeverMixesTwoLoads) {
+    open();
+    QTimer::singleShot(0, panel.get(), [this] { selectDepart(Org::Zeta); });
+    {
+        const QSignalBlocker blocker(window().ui()->TV_Department);
+        window().ui()->TV_Department->setCurrentItem(node(0));
+    }
+    EXPECT_FALSE(window().ShowUsers(QString()));
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    EXPECT_EQ(window().TotalCount, 2);
+    EXPECT_EQ(statusTexts(), expectedStatus(1, 1, 2, 1, 0));
+    EXPECT_EQ(logon.CurDepartId, Org::Zeta);
+}
+
+TEST_P(UserListTest, WindowFreedDuringALoadStopsIt) {
+    open();
+    QTimer::singleShot(0, panel.get(), [] { CloseBplForm(); });
+    TFrmUsersManage* form = &window();
+    EXPECT_FALSE(form->TreeDepartFresh());
+    EXPECT_EQ(FrmUsersManage, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UserListTest, ::testing::ValuesIn(testBackends()), backendName);
