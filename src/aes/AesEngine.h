@@ -3,6 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// The block code's small helpers must be inlined into the unrolled rounds whatever the
+// optimisation level.
+#if defined(_MSC_VER)
+#define KVZ_AES_INLINE __forceinline
+#else
+#define KVZ_AES_INLINE inline __attribute__((always_inline))
+#endif
+
 namespace kvz::aes {
 
 // A round-key schedule as the block code sees it: rounds + 1 round keys of four words, each

@@ -35,16 +35,16 @@ template <int Rounds> struct RoundKeys {
     }
 };
 
-inline __m128i loadBlock(const std::uint8_t* bytes) {
+KVZ_AES_INLINE __m128i loadBlock(const std::uint8_t* bytes) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
 }
 
-inline void storeBlock(std::uint8_t* bytes, __m128i block) {
+KVZ_AES_INLINE void storeBlock(std::uint8_t* bytes, __m128i block) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), block);
 }
 
 template <int Rounds, int Count>
-inline void encryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]) {
+KVZ_AES_INLINE void encryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]) {
     KVZ_UNROLL
     for (int i = 0; i < Count; ++i) {
         blocks[i] = _mm_xor_si128(blocks[i], keys.key[0]);
@@ -64,7 +64,7 @@ inline void encryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]
 
 // The deciphering schedule is in enciphering order, so it is walked from its end.
 template <int Rounds, int Count>
-inline void decryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]) {
+KVZ_AES_INLINE void decryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]) {
     KVZ_UNROLL
     for (int i = 0; i < Count; ++i) {
         blocks[i] = _mm_xor_si128(blocks[i], keys.key[Rounds]);
@@ -83,7 +83,8 @@ inline void decryptLanes(const RoundKeys<Rounds>& keys, __m128i (&blocks)[Count]
 }
 
 template <int Rounds, int Count, bool Decrypt>
-inline void ecbLanes(const RoundKeys<Rounds>& keys, const std::uint8_t* in, std::uint8_t* out) {
+KVZ_AES_INLINE void ecbLanes(const RoundKeys<Rounds>& keys, const std::uint8_t* in,
+                             std::uint8_t* out) {
     __m128i blocks[Count];
     KVZ_UNROLL
     for (int i = 0; i < Count; ++i) {
@@ -141,8 +142,8 @@ void encryptCbc(const KeySchedule& schedule, std::uint8_t* chain, const std::uin
 
 // All cipher blocks are loaded before any output is stored, so in-place runs are safe.
 template <int Rounds, int Count>
-inline __m128i cbcDecryptLanes(const RoundKeys<Rounds>& keys, __m128i chain, const std::uint8_t* in,
-                               std::uint8_t* out) {
+KVZ_AES_INLINE __m128i cbcDecryptLanes(const RoundKeys<Rounds>& keys, __m128i chain,
+                                       const std::uint8_t* in, std::uint8_t* out) {
     __m128i cipher[Count];
     __m128i blocks[Count];
     KVZ_UNROLL

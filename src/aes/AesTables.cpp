@@ -1,8 +1,6 @@
 #include "AesTables.h"
 
-#include <algorithm>
 #include <array>
-#include <utility>
 
 namespace kvz::aes::tables {
 namespace {
@@ -110,28 +108,28 @@ static_assert(InvSBox[0x63] == 0x00);
 
 // --- Block code ---------------------------------------------------------------------------
 
-inline std::uint32_t load32(const std::uint8_t* bytes) {
+KVZ_AES_INLINE std::uint32_t load32(const std::uint8_t* bytes) {
     return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
            std::uint32_t{bytes[3]} << 24;
 }
 
-inline void store32(std::uint8_t* bytes, std::uint32_t value) {
+KVZ_AES_INLINE void store32(std::uint8_t* bytes, std::uint32_t value) {
     bytes[0] = static_cast<std::uint8_t>(value);
     bytes[1] = static_cast<std::uint8_t>(value >> 8);
     bytes[2] = static_cast<std::uint8_t>(value >> 16);
     bytes[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-inline std::uint32_t byte0(std::uint32_t word) {
+KVZ_AES_INLINE std::uint32_t byte0(std::uint32_t word) {
     return word & 0xff;
 }
-inline std::uint32_t byte1(std::uint32_t word) {
+KVZ_AES_INLINE std::uint32_t byte1(std::uint32_t word) {
     return (word >> 8) & 0xff;
 }
-inline std::uint32_t byte2(std::uint32_t word) {
+KVZ_AES_INLINE std::uint32_t byte2(std::uint32_t word) {
     return (word >> 16) & 0xff;
 }
-inline std::uint32_t byte3(std::uint32_t word) {
+KVZ_AES_INLINE std::uint32_t byte3(std::uint32_t word) {
     return word >> 24;
 }
 
@@ -140,12 +138,19 @@ struct State {
     std::uint32_t c0, c1, c2, c3;
 };
 
-inline State loadState(const std::uint8_t* in, const std::uint32_t* key) {
-    return {load32(in) ^ key[0], load32(in + 4) ^ key[1], load32(in + 8) ^ key[2],
-            load32(in + 12) ^ key[3]};
+KVZ_AES_INLINE State loadState(const std::uint8_t* in) {
+    return {load32(in), load32(in + 4), load32(in + 8), load32(in + 12)};
 }
 
-inline void storeState(std::uint8_t* out, const State& state) {
+KVZ_AES_INLINE State roundKey(const std::uint32_t* key) {
+    return {key[0], key[1], key[2], key[3]};
+}
+
+KVZ_AES_INLINE State operator^(const State& a, const State& b) {
+    return {a.c0 ^ b.c0, a.c1 ^ b.c1, a.c2 ^ b.c2, a.c3 ^ b.c3};
+}
+
+KVZ_AES_INLINE void storeState(std::uint8_t* out, const State& state) {
     store32(out, state.c0);
     store32(out + 4, state.c1);
     store32(out + 8, state.c2);
@@ -153,123 +158,131 @@ inline void storeState(std::uint8_t* out, const State& state) {
 }
 
 // Output column from row r of column (c + r): ShiftRows, SubBytes, MixColumns, AddRoundKey.
-inline std::uint32_t encryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                   std::uint32_t d, std::uint32_t key) {
+KVZ_AES_INLINE std::uint32_t encryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                           std::uint32_t d, std::uint32_t key) {
     return Te0[byte0(a)] ^ Te1[byte1(b)] ^ Te2[byte2(c)] ^ Te3[byte3(d)] ^ key;
 }
 
-inline std::uint32_t encryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                       std::uint32_t d, std::uint32_t key) {
+KVZ_AES_INLINE std::uint32_t encryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                               std::uint32_t d, std::uint32_t key) {
     return packColumn(SBox[byte0(a)], SBox[byte1(b)], SBox[byte2(c)], SBox[byte3(d)]) ^ key;
 }
 
 // Output column from row r of column (c - r): the equivalent inverse cipher's round.
-inline std::uint32_t decryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                   std::uint32_t d, std::uint32_t key) {
+KVZ_AES_INLINE std::uint32_t decryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                           std::uint32_t d, std::uint32_t key) {
     return Td0[byte0(a)] ^ Td1[byte1(b)] ^ Td2[byte2(c)] ^ Td3[byte3(d)] ^ key;
 }
 
-inline std::uint32_t decryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                       std::uint32_t d, std::uint32_t key) {
+KVZ_AES_INLINE std::uint32_t decryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                               std::uint32_t d, std::uint32_t key) {
     return packColumn(InvSBox[byte0(a)], InvSBox[byte1(b)], InvSBox[byte2(c)], InvSBox[byte3(d)]) ^
            key;
 }
 
-inline State encryptRound(const State& s, const std::uint32_t* key) {
+KVZ_AES_INLINE State encryptRound(const State& s, const std::uint32_t* key) {
     return {encryptColumn(s.c0, s.c1, s.c2, s.c3, key[0]),
             encryptColumn(s.c1, s.c2, s.c3, s.c0, key[1]),
             encryptColumn(s.c2, s.c3, s.c0, s.c1, key[2]),
             encryptColumn(s.c3, s.c0, s.c1, s.c2, key[3])};
 }
 
-inline State encryptLastRound(const State& s, const std::uint32_t* key) {
+KVZ_AES_INLINE State encryptLastRound(const State& s, const std::uint32_t* key) {
     return {encryptLastColumn(s.c0, s.c1, s.c2, s.c3, key[0]),
             encryptLastColumn(s.c1, s.c2, s.c3, s.c0, key[1]),
             encryptLastColumn(s.c2, s.c3, s.c0, s.c1, key[2]),
             encryptLastColumn(s.c3, s.c0, s.c1, s.c2, key[3])};
 }
 
-inline State decryptRound(const State& s, const std::uint32_t* key) {
+KVZ_AES_INLINE State decryptRound(const State& s, const std::uint32_t* key) {
     return {decryptColumn(s.c0, s.c3, s.c2, s.c1, key[0]),
             decryptColumn(s.c1, s.c0, s.c3, s.c2, key[1]),
             decryptColumn(s.c2, s.c1, s.c0, s.c3, key[2]),
             decryptColumn(s.c3, s.c2, s.c1, s.c0, key[3])};
 }
 
-inline State decryptLastRound(const State& s, const std::uint32_t* key) {
+KVZ_AES_INLINE State decryptLastRound(const State& s, const std::uint32_t* key) {
     return {decryptLastColumn(s.c0, s.c3, s.c2, s.c1, key[0]),
             decryptLastColumn(s.c1, s.c0, s.c3, s.c2, key[1]),
             decryptLastColumn(s.c2, s.c1, s.c0, s.c3, key[2]),
             decryptLastColumn(s.c3, s.c2, s.c1, s.c0, key[3])};
 }
 
-// Every round is written out at compile time for each key size.
-template <int Rounds>
-inline void encryptBlock(const std::uint32_t* schedule, const std::uint8_t* in, std::uint8_t* out) {
-    State state = loadState(in, schedule);
-    [&]<int... Round>(std::integer_sequence<int, Round...>) {
-        ((state = encryptRound(state, schedule + 4 * (Round + 1))), ...);
+// Rounds Round to Last - 1 written out at compile time; each key size gets its own copy.
+template <int Round, int Last>
+KVZ_AES_INLINE State encryptMiddleRounds(const State& state, const std::uint32_t* schedule) {
+    if constexpr (Round < Last) {
+        return encryptMiddleRounds<Round + 1, Last>(encryptRound(state, schedule + 4 * Round),
+                                                    schedule);
+    } else {
+        return state;
     }
-    (std::make_integer_sequence<int, Rounds - 1>{});
-    storeState(out, encryptLastRound(state, schedule + 4 * Rounds));
 }
 
-// The deciphering schedule is in enciphering order, so it is walked from its end.
-template <int Rounds>
-inline void decryptBlock(const std::uint32_t* schedule, const std::uint8_t* in, std::uint8_t* out) {
-    State state = loadState(in, schedule + 4 * Rounds);
-    [&]<int... Round>(std::integer_sequence<int, Round...>) {
-        ((state = decryptRound(state, schedule + 4 * (Rounds - 1 - Round))), ...);
+// The deciphering schedule is in enciphering order, so its rounds are walked downwards.
+template <int Round>
+KVZ_AES_INLINE State decryptMiddleRounds(const State& state, const std::uint32_t* schedule) {
+    if constexpr (Round > 0) {
+        return decryptMiddleRounds<Round - 1>(decryptRound(state, schedule + 4 * Round), schedule);
+    } else {
+        return state;
     }
-    (std::make_integer_sequence<int, Rounds - 1>{});
-    storeState(out, decryptLastRound(state, schedule));
 }
 
-inline void xorBlock(std::uint8_t* target, const std::uint8_t* other) {
-    for (int i = 0; i < 16; ++i) {
-        target[i] ^= other[i];
-    }
+// The whole cipher on a state held in registers, so CBC chains without touching memory.
+template <int Rounds>
+KVZ_AES_INLINE State encryptState(const State& plain, const std::uint32_t* schedule) {
+    const State state = encryptMiddleRounds<1, Rounds>(plain ^ roundKey(schedule), schedule);
+    return encryptLastRound(state, schedule + 4 * Rounds);
+}
+
+template <int Rounds>
+KVZ_AES_INLINE State decryptState(const State& cipher, const std::uint32_t* schedule) {
+    const State state =
+        decryptMiddleRounds<Rounds - 1>(cipher ^ roundKey(schedule + 4 * Rounds), schedule);
+    return decryptLastRound(state, schedule);
 }
 
 void encryptEcb(const KeySchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                 std::size_t blocks) {
-    withRounds(schedule.rounds, [&]<int Rounds>() {
+    withRounds(schedule.rounds, [&, words = schedule.words]<int Rounds>() {
         for (std::size_t i = 0; i < blocks; ++i) {
-            encryptBlock<Rounds>(schedule.words, in + 16 * i, out + 16 * i);
+            storeState(out + 16 * i, encryptState<Rounds>(loadState(in + 16 * i), words));
         }
     });
 }
 
 void decryptEcb(const KeySchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                 std::size_t blocks) {
-    withRounds(schedule.rounds, [&]<int Rounds>() {
+    withRounds(schedule.rounds, [&, words = schedule.words]<int Rounds>() {
         for (std::size_t i = 0; i < blocks; ++i) {
-            decryptBlock<Rounds>(schedule.words, in + 16 * i, out + 16 * i);
+            storeState(out + 16 * i, decryptState<Rounds>(loadState(in + 16 * i), words));
         }
     });
 }
 
 void encryptCbc(const KeySchedule& schedule, std::uint8_t* chain, const std::uint8_t* in,
                 std::uint8_t* out, std::size_t blocks) {
-    withRounds(schedule.rounds, [&]<int Rounds>() {
+    withRounds(schedule.rounds, [&, words = schedule.words]<int Rounds>() {
+        State vector = loadState(chain);
         for (std::size_t i = 0; i < blocks; ++i) {
-            xorBlock(chain, in + 16 * i);
-            encryptBlock<Rounds>(schedule.words, chain, chain);
-            std::copy(chain, chain + 16, out + 16 * i);
+            vector = encryptState<Rounds>(loadState(in + 16 * i) ^ vector, words);
+            storeState(out + 16 * i, vector);
         }
+        storeState(chain, vector);
     });
 }
 
 void decryptCbc(const KeySchedule& schedule, std::uint8_t* chain, const std::uint8_t* in,
                 std::uint8_t* out, std::size_t blocks) {
-    withRounds(schedule.rounds, [&]<int Rounds>() {
-        std::uint8_t cipherBlock[16];
+    withRounds(schedule.rounds, [&, words = schedule.words]<int Rounds>() {
+        State vector = loadState(chain);
         for (std::size_t i = 0; i < blocks; ++i) {
-            std::copy(in + 16 * i, in + 16 * i + 16, cipherBlock);
-            decryptBlock<Rounds>(schedule.words, cipherBlock, out + 16 * i);
-            xorBlock(out + 16 * i, chain);
-            std::copy(cipherBlock, cipherBlock + 16, chain);
+            const State cipher = loadState(in + 16 * i);
+            storeState(out + 16 * i, decryptState<Rounds>(cipher, words) ^ vector);
+            vector = cipher;
         }
+        storeState(chain, vector);
     });
 }
 

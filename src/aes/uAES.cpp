@@ -3,10 +3,12 @@
 #include "AesHardware.h"
 #include "AesTables.h"
 
-#include <QIODevice>
+#include <QBuffer>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <atomic>
+#include <typeinfo>
 #include <vector>
 
 using kvz::aes::AesEngine;
@@ -131,9 +133,93 @@ void writeAll(QIODevice& dest, const std::uint8_t* data, qint64 size) {
     }
 }
 
-// Runs `transformBlocks(data, blockCount)` over `amount` source bytes chunk by chunk, filling a
-// partial last block with zero bytes. After a short read, the whole blocks that did arrive are
-// processed and written before the error is raised.
+// Gives access to QObject::isSignalConnected, which is protected, for any QBuffer.
+class SignalProbe : public QBuffer {
+public:
+    static bool isListenedTo(const QBuffer& buffer, const QMetaMethod& signal) {
+        return (buffer.*(&SignalProbe::isSignalConnected))(signal);
+    }
+};
+
+// A plain QBuffer lends its memory to the cipher directly, which saves a copy per chunk. A
+// destination does so only when nobody listens for its write signals, which direct writes skip.
+QBuffer* lentSource(QIODevice& source) {
+    if (typeid(source) != typeid(QBuffer) || !source.isReadable() ||
+        source.isTransactionStarted()) {
+        return nullptr;
+    }
+    return static_cast<QBuffer*>(&source);
+}
+
+QBuffer* lentDest(QIODevice& dest, const QBuffer* source) {
+    if (typeid(dest) != typeid(QBuffer) || !dest.isWritable()) {
+        return nullptr;
+    }
+    auto* buffer = static_cast<QBuffer*>(&dest);
+    if (source != nullptr && &source->data() == &buffer->data()) {
+        return nullptr;
+    }
+    if (SignalProbe::isListenedTo(*buffer, QMetaMethod::fromSignal(&QIODevice::bytesWritten)) ||
+        SignalProbe::isListenedTo(*buffer, QMetaMethod::fromSignal(&QIODevice::readyRead))) {
+        return nullptr;
+    }
+    return buffer;
+}
+
+struct StreamEnds {
+    QIODevice& source;
+    QIODevice& dest;
+    QBuffer* lentSource;
+    QBuffer* lentDest;
+};
+
+// Makes room for `size` bytes at the destination buffer's position and returns their address.
+std::uint8_t* reserveAtPosition(QBuffer& dest, qint64 size) {
+    QByteArray& bytes = dest.buffer();
+    const qint64 end = dest.pos() + size;
+    if (bytes.size() < end) {
+        bytes.resize(end);
+    }
+    return reinterpret_cast<std::uint8_t*>(bytes.data()) + dest.pos();
+}
+
+const std::uint8_t* bytesAtPosition(const QBuffer& source) {
+    return reinterpret_cast<const std::uint8_t*>(source.data().constData()) + source.pos();
+}
+
+// One chunk: input lent by the source buffer or read into `chunk` (partial last block filled
+// with zero bytes), output written into the destination buffer or through `chunk`. After a short
+// read, the whole blocks that did arrive are processed and written before the error is raised.
+template <class Transform>
+void processChunk(StreamEnds& ends, qint64 size, std::uint8_t* chunk, Transform& transformBlocks) {
+    const bool lendsInput =
+        ends.lentSource != nullptr && size % BlockSize == 0 && ends.source.bytesAvailable() >= size;
+    qint64 usable = size;
+    bool complete = true;
+    if (!lendsInput) {
+        const qint64 received = readUpTo(ends.source, chunk, size);
+        complete = received == size;
+        usable = complete ? roundUpToBlock(size) : received / BlockSize * BlockSize;
+        std::fill(chunk + std::min(received, usable), chunk + usable, std::uint8_t{0});
+    }
+    std::uint8_t* out =
+        ends.lentDest != nullptr ? reserveAtPosition(*ends.lentDest, usable) : chunk;
+    const std::uint8_t* in = lendsInput ? bytesAtPosition(*ends.lentSource) : chunk;
+    transformBlocks(in, out, static_cast<std::size_t>(usable / BlockSize));
+    if (lendsInput) {
+        ends.source.seek(ends.source.pos() + usable);
+    }
+    if (ends.lentDest != nullptr) {
+        ends.dest.seek(ends.dest.pos() + usable);
+    } else {
+        writeAll(ends.dest, chunk, usable);
+    }
+    if (!complete) {
+        throw EStreamError("Stream read error");
+    }
+}
+
+// Runs `transformBlocks(in, out, blockCount)` over `amount` source bytes, chunk by chunk.
 template <class Transform>
 void processStream(QIODevice& source, qint64 amount, QIODevice& dest, Transform transformBlocks) {
     if (amount == 0) {
@@ -141,20 +227,12 @@ void processStream(QIODevice& source, qint64 amount, QIODevice& dest, Transform 
     }
     std::vector<std::uint8_t> chunk(
         static_cast<std::size_t>(roundUpToBlock(std::min(amount, ChunkSize))));
+    QBuffer* const lentInput = lentSource(source);
+    StreamEnds ends{source, dest, lentInput, lentDest(dest, lentInput)};
     for (qint64 remaining = amount; remaining > 0;) {
-        const qint64 wanted = std::min(remaining, ChunkSize);
-        const qint64 received = readUpTo(source, chunk.data(), wanted);
-        const bool complete = received == wanted;
-        const qint64 usable = complete ? roundUpToBlock(wanted) : received / BlockSize * BlockSize;
-        if (complete) {
-            std::fill(chunk.begin() + wanted, chunk.begin() + usable, std::uint8_t{0});
-        }
-        transformBlocks(chunk.data(), static_cast<std::size_t>(usable / BlockSize));
-        writeAll(dest, chunk.data(), usable);
-        if (!complete) {
-            throw EStreamError("Stream read error");
-        }
-        remaining -= wanted;
+        const qint64 size = std::min(remaining, ChunkSize);
+        processChunk(ends, size, chunk.data(), transformBlocks);
+        remaining -= size;
     }
 }
 
@@ -162,9 +240,10 @@ template <class ExpandedKey>
 void encryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, QIODevice& dest) {
     const qint64 amount = amountToProcess(source, count);
     const AesEngine& engine = activeEngine();
-    processStream(source, amount, dest, [&](std::uint8_t* data, std::size_t blocks) {
-        engine.encryptEcb(scheduleOf(key), data, data, blocks);
-    });
+    processStream(source, amount, dest,
+                  [&](const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
+                      engine.encryptEcb(scheduleOf(key), in, out, blocks);
+                  });
 }
 
 template <class ExpandedKey>
@@ -172,9 +251,10 @@ void decryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, 
     const qint64 amount = amountToProcess(source, count);
     requireWholeBlocks(amount);
     const AesEngine& engine = activeEngine();
-    processStream(source, amount, dest, [&](std::uint8_t* data, std::size_t blocks) {
-        engine.decryptEcb(scheduleOf(key), data, data, blocks);
-    });
+    processStream(source, amount, dest,
+                  [&](const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
+                      engine.decryptEcb(scheduleOf(key), in, out, blocks);
+                  });
 }
 
 template <class ExpandedKey>
@@ -183,9 +263,10 @@ void encryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
     const qint64 amount = amountToProcess(source, count);
     const AesEngine& engine = activeEngine();
     TAESBuffer chain = initVector;
-    processStream(source, amount, dest, [&](std::uint8_t* data, std::size_t blocks) {
-        engine.encryptCbc(scheduleOf(key), chain.data(), data, data, blocks);
-    });
+    processStream(source, amount, dest,
+                  [&](const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
+                      engine.encryptCbc(scheduleOf(key), chain.data(), in, out, blocks);
+                  });
 }
 
 template <class ExpandedKey>
@@ -195,9 +276,10 @@ void decryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
     requireWholeBlocks(amount);
     const AesEngine& engine = activeEngine();
     TAESBuffer chain = initVector;
-    processStream(source, amount, dest, [&](std::uint8_t* data, std::size_t blocks) {
-        engine.decryptCbc(scheduleOf(key), chain.data(), data, data, blocks);
-    });
+    processStream(source, amount, dest,
+                  [&](const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
+                      engine.decryptCbc(scheduleOf(key), chain.data(), in, out, blocks);
+                  });
 }
 
 } // namespace

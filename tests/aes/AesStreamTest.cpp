@@ -1,8 +1,10 @@
 #include "AesTestSupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -48,18 +50,38 @@ private:
     qint64 m_capacity;
 };
 
-class ReadBuffer : public QBuffer {
-public:
-    explicit ReadBuffer(const QByteArray& data) {
-        setData(data);
-        open(QIODevice::ReadOnly);
-    }
+// A QBuffer subclass, which the stream functions read and write through the QIODevice
+// interface only, as they do every device that is not a plain QBuffer.
+class DeviceBuffer : public QBuffer {};
+
+enum class Kind { Plain, Device };
+
+std::unique_ptr<QBuffer> makeBuffer(Kind kind) {
+    return kind == Kind::Plain ? std::make_unique<QBuffer>() : std::make_unique<DeviceBuffer>();
+}
+
+std::unique_ptr<QBuffer> openSource(const QByteArray& data, Kind kind = Kind::Plain) {
+    auto buffer = makeBuffer(kind);
+    buffer->setData(data);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+std::unique_ptr<QBuffer> openDest(Kind kind = Kind::Plain) {
+    auto buffer = makeBuffer(kind);
+    buffer->open(QIODevice::ReadWrite);
+    return buffer;
+}
+
+struct Kinds {
+    Kind source = Kind::Plain;
+    Kind dest = Kind::Plain;
 };
 
-class WriteBuffer : public QBuffer {
-public:
-    WriteBuffer() { open(QIODevice::ReadWrite); }
-};
+const Kinds AllKinds[] = {{Kind::Plain, Kind::Plain},
+                          {Kind::Plain, Kind::Device},
+                          {Kind::Device, Kind::Plain},
+                          {Kind::Device, Kind::Device}};
 
 QByteArray zeroFilled(QByteArray bytes) {
     bytes.append(QByteArray((16 - bytes.size() % 16) % 16, '\0'));
@@ -94,32 +116,36 @@ QByteArray referenceCbc(const QByteArray& plain, const ExpandedKey& key, TAESBuf
     return cipher;
 }
 
-template <class Key> QByteArray encryptEcb(const QByteArray& plain, const Key& key) {
-    ReadBuffer source(plain);
-    WriteBuffer dest;
-    EncryptAESStreamECB(source, 0, key, dest);
-    return dest.data();
+template <class Key>
+QByteArray encryptEcb(const QByteArray& plain, const Key& key, Kinds kinds = {}) {
+    const auto source = openSource(plain, kinds.source);
+    const auto dest = openDest(kinds.dest);
+    EncryptAESStreamECB(*source, 0, key, *dest);
+    return dest->data();
 }
 
-template <class Key> QByteArray decryptEcb(const QByteArray& cipher, const Key& key) {
-    ReadBuffer source(cipher);
-    WriteBuffer dest;
-    DecryptAESStreamECB(source, 0, key, dest);
-    return dest.data();
+template <class Key>
+QByteArray decryptEcb(const QByteArray& cipher, const Key& key, Kinds kinds = {}) {
+    const auto source = openSource(cipher, kinds.source);
+    const auto dest = openDest(kinds.dest);
+    DecryptAESStreamECB(*source, 0, key, *dest);
+    return dest->data();
 }
 
-template <class Key> QByteArray encryptCbc(const QByteArray& plain, const Key& key) {
-    ReadBuffer source(plain);
-    WriteBuffer dest;
-    EncryptAESStreamCBC(source, 0, key, Vector, dest);
-    return dest.data();
+template <class Key>
+QByteArray encryptCbc(const QByteArray& plain, const Key& key, Kinds kinds = {}) {
+    const auto source = openSource(plain, kinds.source);
+    const auto dest = openDest(kinds.dest);
+    EncryptAESStreamCBC(*source, 0, key, Vector, *dest);
+    return dest->data();
 }
 
-template <class Key> QByteArray decryptCbc(const QByteArray& cipher, const Key& key) {
-    ReadBuffer source(cipher);
-    WriteBuffer dest;
-    DecryptAESStreamCBC(source, 0, key, Vector, dest);
-    return dest.data();
+template <class Key>
+QByteArray decryptCbc(const QByteArray& cipher, const Key& key, Kinds kinds = {}) {
+    const auto source = openSource(cipher, kinds.source);
+    const auto dest = openDest(kinds.dest);
+    DecryptAESStreamCBC(*source, 0, key, Vector, *dest);
+    return dest->data();
 }
 
 // Lengths around block, lane group and 64 KiB chunk boundaries.
@@ -127,6 +153,7 @@ const std::vector<qsizetype> InterestingLengths = {
     0,   1,   15,  16,  17,   31,    32,    100,   127,   128,          129,
     143, 144, 255, 256, 4097, 65535, 65536, 65537, 65552, 131072 + 112, 200003};
 
+// Every length on every combination of plain buffers and other devices.
 template <class Key, class ExpandedKey> void expectStreamsMatchBlocks(const Key& key) {
     ExpandedKey encryptionKey;
     ExpandAESKeyForEncryption(key, encryptionKey);
@@ -134,17 +161,18 @@ template <class Key, class ExpandedKey> void expectStreamsMatchBlocks(const Key&
     ExpandAESKeyForDecryption(key, decryptionKey);
     for (const qsizetype length : InterestingLengths) {
         const QByteArray plain = randomBytes(length, static_cast<quint32>(length));
-        const QByteArray ecb = encryptEcb(plain, key);
-        EXPECT_EQ(ecb, referenceEcb(plain, encryptionKey)) << length;
-        EXPECT_EQ(encryptEcb(plain, encryptionKey), ecb) << length;
-        EXPECT_EQ(decryptEcb(ecb, key), zeroFilled(plain)) << length;
-        EXPECT_EQ(decryptEcb(ecb, decryptionKey), zeroFilled(plain)) << length;
-
-        const QByteArray cbc = encryptCbc(plain, key);
-        EXPECT_EQ(cbc, referenceCbc(plain, encryptionKey, Vector)) << length;
-        EXPECT_EQ(encryptCbc(plain, encryptionKey), cbc) << length;
-        EXPECT_EQ(decryptCbc(cbc, key), zeroFilled(plain)) << length;
-        EXPECT_EQ(decryptCbc(cbc, decryptionKey), zeroFilled(plain)) << length;
+        const QByteArray ecb = referenceEcb(plain, encryptionKey);
+        const QByteArray cbc = referenceCbc(plain, encryptionKey, Vector);
+        for (const Kinds kinds : AllKinds) {
+            EXPECT_EQ(encryptEcb(plain, key, kinds), ecb) << length;
+            EXPECT_EQ(encryptEcb(plain, encryptionKey, kinds), ecb) << length;
+            EXPECT_EQ(decryptEcb(ecb, key, kinds), zeroFilled(plain)) << length;
+            EXPECT_EQ(decryptEcb(ecb, decryptionKey, kinds), zeroFilled(plain)) << length;
+            EXPECT_EQ(encryptCbc(plain, key, kinds), cbc) << length;
+            EXPECT_EQ(encryptCbc(plain, encryptionKey, kinds), cbc) << length;
+            EXPECT_EQ(decryptCbc(cbc, key, kinds), zeroFilled(plain)) << length;
+            EXPECT_EQ(decryptCbc(cbc, decryptionKey, kinds), zeroFilled(plain)) << length;
+        }
     }
 }
 
@@ -178,59 +206,100 @@ TEST_P(AesStreamTest, PartialLastBlockIsFilledWithZeroBytes) {
 
 TEST_P(AesStreamTest, CountZeroProcessesTheWholeSourceFromItsStart) {
     const QByteArray plain = randomBytes(40, 8);
-    ReadBuffer source(plain);
-    source.seek(25);
-    WriteBuffer dest;
-    EncryptAESStreamECB(source, 0, Key128, dest);
-    EXPECT_EQ(dest.data(), encryptEcb(plain, Key128));
-    EXPECT_TRUE(source.atEnd());
+    for (const Kinds kinds : AllKinds) {
+        const auto source = openSource(plain, kinds.source);
+        source->seek(25);
+        const auto dest = openDest(kinds.dest);
+        EncryptAESStreamECB(*source, 0, Key128, *dest);
+        EXPECT_EQ(dest->data(), encryptEcb(plain, Key128));
+        EXPECT_TRUE(source->atEnd());
+    }
 }
 
 TEST_P(AesStreamTest, CountIsLimitedToWhatRemains) {
     const QByteArray plain = randomBytes(40, 9);
-    ReadBuffer source(plain);
-    source.seek(37);
-    WriteBuffer dest;
-    EncryptAESStreamCBC(source, 5, Key128, Vector, dest);
-    EXPECT_EQ(dest.data(), encryptCbc(plain.sliced(37), Key128));
-    EXPECT_TRUE(source.atEnd());
+    const auto source = openSource(plain);
+    source->seek(37);
+    const auto dest = openDest();
+    EncryptAESStreamCBC(*source, 5, Key128, Vector, *dest);
+    EXPECT_EQ(dest->data(), encryptCbc(plain.sliced(37), Key128));
+    EXPECT_TRUE(source->atEnd());
 }
 
 TEST_P(AesStreamTest, CountStopsReadingInsideTheSource) {
-    const QByteArray plain = randomBytes(40, 10);
-    ReadBuffer source(plain);
-    WriteBuffer dest;
-    EncryptAESStreamECB(source, 20, Key128, dest);
-    EXPECT_EQ(dest.data(), encryptEcb(plain.first(20), Key128));
-    EXPECT_EQ(source.pos(), 20);
+    const QByteArray plain = randomBytes(70000, 10);
+    for (const Kinds kinds : AllKinds) {
+        const auto source = openSource(plain, kinds.source);
+        const auto dest = openDest(kinds.dest);
+        DecryptAESStreamCBC(*source, 65552, Key128, Vector, *dest);
+        EXPECT_EQ(dest->data(), decryptCbc(plain.first(65552), Key128));
+        EXPECT_EQ(source->pos(), 65552);
+        EXPECT_EQ(dest->pos(), 65552);
+    }
 }
 
 TEST_P(AesStreamTest, DestinationIsWrittenAtItsCurrentPosition) {
-    WriteBuffer dest;
-    dest.write("header-");
-    ReadBuffer source(randomBytes(16, 11));
-    EncryptAESStreamECB(source, 0, Key256, dest);
-    EXPECT_EQ(dest.data(), "header-" + encryptEcb(source.data(), Key256));
-    EXPECT_EQ(dest.pos(), 7 + 16);
+    const QByteArray plain = randomBytes(48, 11);
+    const QByteArray cipher = encryptEcb(plain, Key256);
+    for (const Kinds kinds : AllKinds) {
+        const auto source = openSource(plain, kinds.source);
+        const auto dest = openDest(kinds.dest);
+        dest->write("header-");
+        EncryptAESStreamECB(*source, 0, Key256, *dest);
+        EXPECT_EQ(dest->data(), "header-" + cipher);
+        EXPECT_EQ(dest->pos(), 7 + 48);
+
+        // Inside existing data: overwritten in place, the rest kept.
+        source->seek(0);
+        dest->seek(3);
+        EncryptAESStreamECB(*source, 16, Key256, *dest);
+        EXPECT_EQ(dest->data(), "hea" + cipher.first(16) + cipher.sliced(12));
+        EXPECT_EQ(dest->pos(), 3 + 16);
+    }
+}
+
+// Both buffers on one byte array: the output is appended behind the input it was made from.
+TEST_P(AesStreamTest, SourceAndDestinationMayShareOneByteArray) {
+    const QByteArray plain = randomBytes(70000, 18);
+    QByteArray bytes = plain;
+    QBuffer source(&bytes);
+    source.open(QIODevice::ReadOnly);
+    QBuffer dest(&bytes);
+    dest.open(QIODevice::ReadWrite);
+    dest.seek(plain.size());
+    EncryptAESStreamECB(source, 0, Key128, dest);
+    EXPECT_EQ(bytes, plain + encryptEcb(plain, Key128));
+}
+
+// A destination buffer with a listener is written through QIODevice::write, which signals.
+TEST_P(AesStreamTest, DestinationListenersHearTheWrites) {
+    const auto source = openSource(randomBytes(100, 19));
+    const auto dest = openDest();
+    qint64 announced = 0;
+    QObject::connect(dest.get(), &QIODevice::bytesWritten,
+                     [&announced](qint64 bytes) { announced += bytes; });
+    EncryptAESStreamECB(*source, 0, Key128, *dest);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(announced, 112);
+    EXPECT_EQ(dest->data(), encryptEcb(source->data(), Key128));
 }
 
 TEST_P(AesStreamTest, DecipheringAPartialBlockFailsBeforeAnyInputOrOutput) {
-    const QByteArray cipher = randomBytes(17, 12);
-    ReadBuffer source(cipher);
-    WriteBuffer dest;
+    const auto source = openSource(randomBytes(17, 12));
+    const auto dest = openDest();
     try {
-        DecryptAESStreamECB(source, 0, Key128, dest);
+        DecryptAESStreamECB(*source, 0, Key128, *dest);
         FAIL() << "no error raised";
     } catch (const EAESError& error) {
         EXPECT_STREQ(error.what(), "Invalid buffer size for decryption");
     }
-    EXPECT_EQ(source.pos(), 0);
-    EXPECT_TRUE(dest.data().isEmpty());
+    EXPECT_EQ(source->pos(), 0);
+    EXPECT_TRUE(dest->data().isEmpty());
 
-    source.seek(1);
-    EXPECT_THROW(DecryptAESStreamCBC(source, 15, Key192, Vector, dest), EAESError);
-    EXPECT_EQ(source.pos(), 1);
-    EXPECT_TRUE(dest.data().isEmpty());
+    source->seek(1);
+    EXPECT_THROW(DecryptAESStreamCBC(*source, 15, Key192, Vector, *dest), EAESError);
+    EXPECT_EQ(source->pos(), 1);
+    EXPECT_TRUE(dest->data().isEmpty());
 }
 
 TEST_P(AesStreamTest, EmptySourceWritesNothing) {
@@ -239,11 +308,11 @@ TEST_P(AesStreamTest, EmptySourceWritesNothing) {
     EXPECT_TRUE(encryptCbc(QByteArray(), Key256).isEmpty());
     EXPECT_TRUE(decryptCbc(QByteArray(), Key256).isEmpty());
 
-    ReadBuffer source(randomBytes(32, 13));
-    source.seek(32);
-    WriteBuffer dest;
-    DecryptAESStreamECB(source, 16, Key128, dest);
-    EXPECT_TRUE(dest.data().isEmpty());
+    const auto source = openSource(randomBytes(32, 13));
+    source->seek(32);
+    const auto dest = openDest();
+    DecryptAESStreamECB(*source, 16, Key128, *dest);
+    EXPECT_TRUE(dest->data().isEmpty());
 }
 
 TEST_P(AesStreamTest, CbcChainsBlocksAndLeavesTheCallersVectorAlone) {
@@ -257,48 +326,66 @@ TEST_P(AesStreamTest, CbcChainsBlocksAndLeavesTheCallersVectorAlone) {
 
     TAESBuffer otherVector = Vector;
     otherVector[15] ^= 1;
-    ReadBuffer source(cipher);
-    WriteBuffer dest;
-    DecryptAESStreamCBC(source, 0, Key128, otherVector, dest);
-    EXPECT_NE(dest.data().first(16), block);
-    EXPECT_EQ(dest.data().sliced(16), block);
+    const auto source = openSource(cipher);
+    const auto dest = openDest();
+    DecryptAESStreamCBC(*source, 0, Key128, otherVector, *dest);
+    EXPECT_NE(dest->data().first(16), block);
+    EXPECT_EQ(dest->data().sliced(16), block);
 }
 
 TEST_P(AesStreamTest, ShortReadWritesTheWholeBlocksBeforeItThenFails) {
     for (const auto& [size, deliverable] :
          {std::pair<qsizetype, qint64>{100, 40}, {20, 19}, {200000, 70007}}) {
-        const QByteArray plain = randomBytes(size, 15);
-        ShortReadBuffer source(plain, deliverable);
-        WriteBuffer dest;
-        try {
-            EncryptAESStreamCBC(source, 0, Key128, Vector, dest);
-            FAIL() << "no error raised for " << size;
-        } catch (const EStreamError& error) {
-            EXPECT_STREQ(error.what(), "Stream read error");
+        for (const Kind destKind : {Kind::Plain, Kind::Device}) {
+            const QByteArray plain = randomBytes(size, 15);
+            ShortReadBuffer source(plain, deliverable);
+            const auto dest = openDest(destKind);
+            try {
+                EncryptAESStreamCBC(source, 0, Key128, Vector, *dest);
+                FAIL() << "no error raised for " << size;
+            } catch (const EStreamError& error) {
+                EXPECT_STREQ(error.what(), "Stream read error");
+            }
+            const qsizetype whole = deliverable / 16 * 16;
+            EXPECT_EQ(dest->data(), encryptCbc(plain, Key128).first(whole)) << size;
         }
-        const qsizetype whole = deliverable / 16 * 16;
-        EXPECT_EQ(dest.data(), encryptCbc(plain, Key128).first(whole)) << size;
     }
 }
 
 TEST_P(AesStreamTest, ShortReadWhileDecipheringFails) {
     ShortReadBuffer source(randomBytes(64, 16), 48);
-    WriteBuffer dest;
-    EXPECT_THROW(DecryptAESStreamECB(source, 0, Key128, dest), EStreamError);
-    EXPECT_EQ(dest.data().size(), 48);
+    const auto dest = openDest();
+    EXPECT_THROW(DecryptAESStreamECB(source, 0, Key128, *dest), EStreamError);
+    EXPECT_EQ(dest->data().size(), 48);
+}
+
+TEST_P(AesStreamTest, UnreadableSourceFailsToRead) {
+    QBuffer source;
+    source.setData(randomBytes(32, 20));
+    const auto dest = openDest();
+    EXPECT_THROW(EncryptAESStreamECB(source, 0, Key128, *dest), EStreamError);
+    EXPECT_TRUE(dest->data().isEmpty());
 }
 
 TEST_P(AesStreamTest, ShortWriteFails) {
     const QByteArray plain = randomBytes(40, 17);
-    ReadBuffer source(plain);
+    const auto source = openSource(plain);
     ShortWriteBuffer dest(20);
     try {
-        EncryptAESStreamECB(source, 0, Key128, dest);
+        EncryptAESStreamECB(*source, 0, Key128, dest);
         FAIL() << "no error raised";
     } catch (const EStreamError& error) {
         EXPECT_STREQ(error.what(), "Stream write error");
     }
     EXPECT_EQ(dest.data(), encryptEcb(plain, Key128).first(20));
+}
+
+TEST_P(AesStreamTest, ReadOnlyDestinationFailsToWrite) {
+    const auto source = openSource(randomBytes(32, 21));
+    QBuffer dest;
+    dest.open(QIODevice::ReadOnly);
+    EXPECT_THROW(EncryptAESStreamECB(*source, 0, Key128, dest), EStreamError);
+    EXPECT_TRUE(dest.data().isEmpty());
 }
 
 KVZ_INSTANTIATE_AES_PATHS(AesStreamTest);
