@@ -30,34 +30,20 @@ ModalScript::Answer inspectAndPress(ShownBox& shown, QMessageBox::StandardButton
     };
 }
 
-TEST(MyMessageBoxTest, WarningHasOneOkButton) {
-    ModalScript script;
-    ShownBox shown;
-    script.answer(inspectAndPress(shown, QMessageBox::Ok));
-    EXPECT_EQ(MyMessageBox(0, u"Name missing"_s, u"Title"_s, 0x30), 1);
-    script.expectDone();
-    EXPECT_EQ(shown.icon, QMessageBox::Warning);
-    EXPECT_EQ(shown.buttons, QMessageBox::Ok);
-    EXPECT_EQ(script.messages(), QStringList{u"Name missing"_s});
-    EXPECT_EQ(script.messageTitles(), QStringList{u"Title"_s});
-}
-
-TEST(MyMessageBoxTest, InformationHasOneOkButton) {
-    ModalScript script;
-    ShownBox shown;
-    script.answer(inspectAndPress(shown, QMessageBox::Ok));
-    EXPECT_EQ(MyMessageBox(0, u"Saved"_s, u"Title"_s, 0x40), 1);
-    EXPECT_EQ(shown.icon, QMessageBox::Information);
-    EXPECT_EQ(shown.buttons, QMessageBox::Ok);
-}
-
-TEST(MyMessageBoxTest, OtherFlagsShowInformation) {
-    ModalScript script;
-    ShownBox shown;
-    script.answer(inspectAndPress(shown, QMessageBox::Ok));
-    EXPECT_EQ(MyMessageBox(0, u"x"_s, u"t"_s, 0x21), 1);
-    EXPECT_EQ(shown.icon, QMessageBox::Information);
-    EXPECT_EQ(shown.buttons, QMessageBox::Ok);
+TEST(MyMessageBoxTest, WarningInformationAndOtherFlagsHaveOneOkButton) {
+    for (const auto& [flags, icon] :
+         {std::pair{0x30, QMessageBox::Warning}, std::pair{0x40, QMessageBox::Information},
+          std::pair{0x21, QMessageBox::Information}}) {
+        ModalScript script;
+        ShownBox shown;
+        script.answer(inspectAndPress(shown, QMessageBox::Ok));
+        EXPECT_EQ(MyMessageBox(0, u"Name missing"_s, u"Title"_s, flags), 1);
+        script.expectDone();
+        EXPECT_EQ(shown.icon, icon);
+        EXPECT_EQ(shown.buttons, QMessageBox::Ok);
+        EXPECT_EQ(script.messages(), QStringList{u"Name missing"_s});
+        EXPECT_EQ(script.messageTitles(), QStringList{u"Title"_s});
+    }
 }
 
 TEST(MyMessageBoxTest, QuestionAnswersSixForYesAndSevenForNo) {

@@ -84,14 +84,6 @@ TEST(ModalScriptTest, DialogsOpenedByAnAnswerTakeTheNextAnswers) {
     EXPECT_EQ(script.messages(), QStringList{u"inner"_s});
 }
 
-TEST(ModalScriptTest, AnswerMessagesQueuesSeveral) {
-    ModalScript script;
-    script.answerMessages(QMessageBox::Yes, 2);
-    EXPECT_EQ(MyMessageBox(0, u"a"_s, u"t"_s, 0x44), ID_YES);
-    EXPECT_EQ(MyMessageBox(0, u"b"_s, u"t"_s, 0x44), ID_YES);
-    script.expectDone();
-}
-
 TEST(ModalScriptTest, DestructionRestoresTheDefaultHandler) {
     {
         ModalScript script;

@@ -38,12 +38,6 @@ ModalScript& ModalScript::answerMessage(QMessageBox::StandardButton button) {
     });
 }
 
-ModalScript& ModalScript::answerMessages(QMessageBox::StandardButton button, int count) {
-    for (int i = 0; i < count; ++i)
-        answerMessage(button);
-    return *this;
-}
-
 ModalScript& ModalScript::answerInput(const QString& text) {
     return answer([text](QDialog& dialog) -> int {
         auto* edit = dialog.findChild<QLineEdit*>(u"EdValue"_s);

@@ -43,8 +43,6 @@ public:
 
     // Presses button of a message box.
     ModalScript& answerMessage(QMessageBox::StandardButton button);
-    // Presses the button of a message box n times in a row.
-    ModalScript& answerMessages(QMessageBox::StandardButton button, int count);
     // Types text into the edit of MyInputQuery and presses OK.
     ModalScript& answerInput(const QString& text);
     // Closes any dialog as Escape or the close box would.
