@@ -260,7 +260,12 @@ void printEnSpeed() {
     const QByteArray key = QByteArrayLiteral("command key");
     QByteArray cipher;
     const double encipher = megabytesPerSecond(EnSize, [&] { cipher = En(plain, key, true); });
-    const double decipher = megabytesPerSecond(EnSize, [&] { cipher = En(cipher, key, false); });
+    QByteArray deciphered;
+    const double decipher =
+        megabytesPerSecond(EnSize, [&] { deciphered = En(cipher, key, false); });
+    if (deciphered != plain) {
+        std::printf("En round trip failed\n");
+    }
     std::printf("\nEn (MB/s of plain text): encipher %.1f, decipher %.1f\n", encipher, decipher);
 }
 

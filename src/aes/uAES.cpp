@@ -141,10 +141,11 @@ public:
     }
 };
 
-// A plain QBuffer lends its memory to the cipher directly, which saves a copy per chunk. A
-// destination does so only when nobody listens for its write signals, which direct writes skip.
+// A plain QBuffer lends its memory to the cipher directly, which saves a copy per chunk. Text
+// mode, which QIODevice applies on reading and writing, keeps a buffer on the copying path, as
+// do listeners to a destination's write signals, which direct writes would not raise.
 QBuffer* lentSource(QIODevice& source) {
-    if (typeid(source) != typeid(QBuffer) || !source.isReadable() ||
+    if (typeid(source) != typeid(QBuffer) || !source.isReadable() || source.isTextModeEnabled() ||
         source.isTransactionStarted()) {
         return nullptr;
     }
@@ -152,7 +153,7 @@ QBuffer* lentSource(QIODevice& source) {
 }
 
 QBuffer* lentDest(QIODevice& dest, const QBuffer* source) {
-    if (typeid(dest) != typeid(QBuffer) || !dest.isWritable()) {
+    if (typeid(dest) != typeid(QBuffer) || !dest.isWritable() || dest.isTextModeEnabled()) {
         return nullptr;
     }
     auto* buffer = static_cast<QBuffer*>(&dest);

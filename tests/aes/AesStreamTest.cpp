@@ -284,6 +284,22 @@ TEST_P(AesStreamTest, DestinationListenersHearTheWrites) {
     EXPECT_EQ(dest->data(), encryptEcb(source->data(), Key128));
 }
 
+// Text mode drops carriage returns on reading; a plain buffer must not bypass that.
+TEST_P(AesStreamTest, TextModeSourceIsReadThroughQIODevice) {
+    const QByteArray plain = QByteArrayLiteral("line one\r\nline two\r\n and more text after it");
+    QByteArray results[2];
+    for (const Kind kind : {Kind::Plain, Kind::Device}) {
+        const auto source = makeBuffer(kind);
+        source->setData(plain);
+        source->open(QIODevice::ReadOnly | QIODevice::Text);
+        const auto dest = openDest();
+        EXPECT_THROW(EncryptAESStreamECB(*source, 0, Key128, *dest), EStreamError);
+        results[kind == Kind::Plain ? 0 : 1] = dest->data();
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0].size(), 32);
+}
+
 TEST_P(AesStreamTest, DecipheringAPartialBlockFailsBeforeAnyInputOrOutput) {
     const auto source = openSource(randomBytes(17, 12));
     const auto dest = openDest();
