@@ -346,10 +346,20 @@ void TFrmUsersManage::SetLanguages() {
         return;
 }
 
+// The show step runs right after the show event rather than inside it: it lets events through
+// while it loads, and Qt is still walking the widgets being shown.
 void TFrmUsersManage::showEvent(QShowEvent* event) {
     TChildForm::showEvent(event);
-    if (!Shown)
-        FormShow();
+    if (Shown || m_showPending)
+        return;
+    m_showPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!Shown)
+                FormShow();
+        },
+        Qt::QueuedConnection);
 }
 
 // Rights are applied before the tree is filled, so a failing load can never leave an
@@ -365,6 +375,7 @@ void TFrmUsersManage::FormShow() {
     if (isWindow())
         setWindowState(windowState() | Qt::WindowMaximized);
     Shown = true;
+    m_showPending = false;
 }
 
 void TFrmUsersManage::SetCompsAuths() {

@@ -99,6 +99,7 @@ private:
     DbQuery ADOQuery1;
     DbQuery ADOQuery2;
     bool Shown = false;
+    bool m_showPending = false;  // FormShow is queued
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     quint64 m_loadGeneration = 0; // a newer ShowUsers abandons an older one still running

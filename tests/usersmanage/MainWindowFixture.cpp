@@ -71,7 +71,9 @@ void MainWindowTest::TearDown() {
 TFrmUsersManage& MainWindowTest::open() {
     OpenFormWithLogonInfo(&logon);
     panel->show();
-    QCoreApplication::processEvents();
+    // The window fills itself just after its first show.
+    for (int i = 0; i < 50 && window().ui()->TV_Department->topLevelItemCount() == 0; ++i)
+        QCoreApplication::processEvents();
     return window();
 }
 
