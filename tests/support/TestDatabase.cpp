@@ -83,6 +83,17 @@ TestDatabase::TestDatabase(DbBackend backend, Seed seed) {
         m_settings = postgresTestSettings();
         createPostgresSchema();
     }
+    try {
+        prepare(seed);
+    } catch (...) {
+        if (backend == DbBackend::PostgreSQL) {
+            dropPostgresSchema(); // the destructor does not run for a failed constructor
+        }
+        throw;
+    }
+}
+
+void TestDatabase::prepare(Seed seed) {
     m_connection = openConnection();
     createSchema(*m_connection);
     if (seed == Seed::Demo) {

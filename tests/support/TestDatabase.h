@@ -50,6 +50,7 @@ public:
     void closeConnection();
 
 private:
+    void prepare(Seed seed);
     void createPostgresSchema();
     void dropPostgresSchema();
 
