@@ -26,7 +26,7 @@
 namespace {
 
 constexpr qsizetype DataSize = 64 * 1024 * 1024;
-constexpr int Repetitions = 3;
+constexpr int Repetitions = 5;
 const char* const OpenSslOnlyFlag = "--openssl-only";
 const QByteArray ScalarMask = QByteArrayLiteral("~0x200020000000000");
 

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace {
@@ -18,18 +19,23 @@ void writeHexByte(char* out, quint8 value) {
     out[1] = UpperHexDigits[value & 0x0f];
 }
 
-std::optional<quint8> hexDigitValue(char digit) {
-    if (digit >= '0' && digit <= '9') {
-        return static_cast<quint8>(digit - '0');
+constexpr quint8 NotHex = 0xff;
+
+// Value of each character as a hexadecimal digit, NotHex for all others.
+constexpr std::array<quint8, 256> makeDigitValues() {
+    std::array<quint8, 256> values{};
+    values.fill(NotHex);
+    for (int digit = 0; digit < 10; ++digit) {
+        values['0' + digit] = static_cast<quint8>(digit);
     }
-    if (digit >= 'A' && digit <= 'F') {
-        return static_cast<quint8>(digit - 'A' + 10);
+    for (int digit = 0; digit < 6; ++digit) {
+        values['A' + digit] = static_cast<quint8>(10 + digit);
+        values['a' + digit] = static_cast<quint8>(10 + digit);
     }
-    if (digit >= 'a' && digit <= 'f') {
-        return static_cast<quint8>(digit - 'a' + 10);
-    }
-    return std::nullopt;
+    return values;
 }
+
+constexpr std::array<quint8, 256> DigitValues = makeDigitValues();
 
 // The value of one or two hexadecimal digits; nothing for an empty or non-hexadecimal text.
 std::optional<quint8> hexValue(QByteArrayView digits) {
@@ -38,11 +44,11 @@ std::optional<quint8> hexValue(QByteArrayView digits) {
     }
     quint8 value = 0;
     for (const char digit : digits) {
-        const std::optional<quint8> nibble = hexDigitValue(digit);
-        if (!nibble) {
+        const quint8 nibble = DigitValues[static_cast<quint8>(digit)];
+        if (nibble == NotHex) {
             return std::nullopt;
         }
-        value = static_cast<quint8>(value << 4 | *nibble);
+        value = static_cast<quint8>(value << 4 | nibble);
     }
     return value;
 }
@@ -60,13 +66,13 @@ public:
         : m_key(key.isEmpty() ? QByteArrayLiteral("Tarnvelo") : key) {}
 
     quint8 next() {
-        const auto byte = static_cast<quint8>(m_key[m_position]);
+        const auto byte = static_cast<quint8>(m_key.at(m_position));
         m_position = m_position + 1 < m_key.size() ? m_position + 1 : 0;
         return byte;
     }
 
 private:
-    QByteArray m_key;
+    const QByteArray m_key;
     qsizetype m_position = 0;
 };
 
@@ -76,8 +82,8 @@ QByteArray decipher(const QByteArray& cipherText, const QByteArray& key) {
         return {};
     }
     KeyCycle keyBytes(key);
-    QByteArray plain;
-    plain.reserve(cipherText.size() / 2);
+    QByteArray plain(std::max<qsizetype>(1, cipherText.size() / 2), Qt::Uninitialized);
+    char* out = plain.data();
     unsigned offset = *initialOffset;
     qsizetype index = 2;
     do {
@@ -86,10 +92,11 @@ QByteArray decipher(const QByteArray& cipherText, const QByteArray& key) {
             break;
         }
         const unsigned mixed = *value ^ keyBytes.next();
-        plain.append(static_cast<char>(mixed > offset ? mixed - offset : mixed + 255 - offset));
+        *out++ = static_cast<char>(mixed > offset ? mixed - offset : mixed + 255 - offset);
         offset = *value;
         index += 2;
     } while (index + 1 < cipherText.size());
+    plain.truncate(out - plain.constData());
     return plain;
 }
 
