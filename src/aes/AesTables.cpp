@@ -94,14 +94,27 @@ constexpr RoundTable makeDecryptTable(const std::array<std::uint8_t, 256>& inver
 
 alignas(64) constexpr std::array<std::uint8_t, 256> SBox = makeSBox();
 alignas(64) constexpr std::array<std::uint8_t, 256> InvSBox = invert(SBox);
-alignas(64) constexpr RoundTable Te0 = makeEncryptTable(SBox, 0);
-alignas(64) constexpr RoundTable Te1 = makeEncryptTable(SBox, 1);
-alignas(64) constexpr RoundTable Te2 = makeEncryptTable(SBox, 2);
-alignas(64) constexpr RoundTable Te3 = makeEncryptTable(SBox, 3);
-alignas(64) constexpr RoundTable Td0 = makeDecryptTable(InvSBox, 0);
-alignas(64) constexpr RoundTable Td1 = makeDecryptTable(InvSBox, 1);
-alignas(64) constexpr RoundTable Td2 = makeDecryptTable(InvSBox, 2);
-alignas(64) constexpr RoundTable Td3 = makeDecryptTable(InvSBox, 3);
+// The four row tables of one direction and the S-box of its last round in one object, so that
+// a single base register reaches all of them.
+struct RoundTables {
+    std::array<RoundTable, 4> rows;
+    std::array<std::uint8_t, 256> lastRoundBox;
+};
+
+constexpr RoundTables makeEncryptTables() {
+    return {{makeEncryptTable(SBox, 0), makeEncryptTable(SBox, 1), makeEncryptTable(SBox, 2),
+             makeEncryptTable(SBox, 3)},
+            SBox};
+}
+
+constexpr RoundTables makeDecryptTables() {
+    return {{makeDecryptTable(InvSBox, 0), makeDecryptTable(InvSBox, 1),
+             makeDecryptTable(InvSBox, 2), makeDecryptTable(InvSBox, 3)},
+            InvSBox};
+}
+
+alignas(64) constexpr RoundTables Encrypt = makeEncryptTables();
+alignas(64) constexpr RoundTables Decrypt = makeDecryptTables();
 
 static_assert(SBox[0x00] == 0x63 && SBox[0x53] == 0xed && SBox[0xff] == 0x16);
 static_assert(InvSBox[0x63] == 0x00);
@@ -160,24 +173,27 @@ KVZ_AES_INLINE void storeState(std::uint8_t* out, const State& state) {
 // Output column from row r of column (c + r): ShiftRows, SubBytes, MixColumns, AddRoundKey.
 KVZ_AES_INLINE std::uint32_t encryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                            std::uint32_t d, std::uint32_t key) {
-    return Te0[byte0(a)] ^ Te1[byte1(b)] ^ Te2[byte2(c)] ^ Te3[byte3(d)] ^ key;
+    return Encrypt.rows[0][byte0(a)] ^ Encrypt.rows[1][byte1(b)] ^ Encrypt.rows[2][byte2(c)] ^
+           Encrypt.rows[3][byte3(d)] ^ key;
 }
 
 KVZ_AES_INLINE std::uint32_t encryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t key) {
-    return packColumn(SBox[byte0(a)], SBox[byte1(b)], SBox[byte2(c)], SBox[byte3(d)]) ^ key;
+    const auto& box = Encrypt.lastRoundBox;
+    return packColumn(box[byte0(a)], box[byte1(b)], box[byte2(c)], box[byte3(d)]) ^ key;
 }
 
 // Output column from row r of column (c - r): the equivalent inverse cipher's round.
 KVZ_AES_INLINE std::uint32_t decryptColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                            std::uint32_t d, std::uint32_t key) {
-    return Td0[byte0(a)] ^ Td1[byte1(b)] ^ Td2[byte2(c)] ^ Td3[byte3(d)] ^ key;
+    return Decrypt.rows[0][byte0(a)] ^ Decrypt.rows[1][byte1(b)] ^ Decrypt.rows[2][byte2(c)] ^
+           Decrypt.rows[3][byte3(d)] ^ key;
 }
 
 KVZ_AES_INLINE std::uint32_t decryptLastColumn(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                                std::uint32_t d, std::uint32_t key) {
-    return packColumn(InvSBox[byte0(a)], InvSBox[byte1(b)], InvSBox[byte2(c)], InvSBox[byte3(d)]) ^
-           key;
+    const auto& box = Decrypt.lastRoundBox;
+    return packColumn(box[byte0(a)], box[byte1(b)], box[byte2(c)], box[byte3(d)]) ^ key;
 }
 
 KVZ_AES_INLINE State encryptRound(const State& s, const std::uint32_t* key) {
@@ -296,8 +312,8 @@ std::uint32_t subWord(std::uint32_t word) {
 
 // Td maps x to InvMixColumns of (InvSBox[x], 0, 0, 0) rotated by row, so the S-box cancels.
 std::uint32_t invMixColumn(std::uint32_t word) {
-    return Td0[SBox[byte0(word)]] ^ Td1[SBox[byte1(word)]] ^ Td2[SBox[byte2(word)]] ^
-           Td3[SBox[byte3(word)]];
+    return Decrypt.rows[0][SBox[byte0(word)]] ^ Decrypt.rows[1][SBox[byte1(word)]] ^
+           Decrypt.rows[2][SBox[byte2(word)]] ^ Decrypt.rows[3][SBox[byte3(word)]];
 }
 
 const AesEngine& engine() {
