@@ -23,6 +23,8 @@ struct OptionSet {
                           u"HOST:PORT/DB"_s};
     QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
     QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
+    QCommandLineOption pgSchema{u"pg-schema"_s,
+                                u"PostgreSQL schema holding the management tables."_s, u"SCHEMA"_s};
     QCommandLineOption lang{u"lang"_s, u"Language: chs (default) or eng."_s, u"LANG"_s, u"chs"_s};
     QCommandLineOption admin{u"admin"_s, u"Name of the signed-in administrator."_s, u"NAME"_s,
                              u"admin"_s};
@@ -50,9 +52,9 @@ struct OptionSet {
         u"screenshot"_s, u"Render the window to FILE (PNG) once shown, then quit."_s, u"FILE"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite, pg,         pgUser,     pgPassword, lang,     admin,
-                auths,  serverPort, clientPort, outDir,     ini,      rootName,
-                ukey,   hkey,       hkeyAlt,    keyOptions, codepage, screenshot};
+        return {sqlite, pg,         pgUser,     pgPassword, pgSchema,  lang,     admin,
+                auths,  serverPort, clientPort, outDir,     ini,       rootName, ukey,
+                hkey,   hkeyAlt,    keyOptions, codepage,   screenshot};
     }
 };
 
@@ -97,6 +99,7 @@ bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOpti
         }
         options.database.user = parser.value(o.pgUser);
         options.database.password = parser.value(o.pgPassword);
+        options.database.schema = parser.value(o.pgSchema);
         return true;
     }
     options.database.backend = DbBackend::SQLite;

@@ -6,6 +6,7 @@
 #include "LogonInfo.h"
 #include "PgUsersManage.h"
 #include "Schema.h"
+#include "UserListModel.h"
 #include "uUsersManage.h"
 #include "ui_uUsersManage.h"
 
