@@ -111,6 +111,7 @@ TEST(Host, OpensAPostgresSite) {
     QStringList arguments{
         u"--pg"_s,         pg.host + u':' + QString::number(pg.port) + u'/' + pg.database,
         u"--pg-user"_s,    pg.user,
+        u"--pg-schema"_s,  pg.schema,
         u"--screenshot"_s, shot};
     const ConsoleRun run = runConsole(arguments);
     ASSERT_EQ(run.exitCode, 0) << run.errorLines.join(u" | "_s).toStdString();
