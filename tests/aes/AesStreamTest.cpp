@@ -368,13 +368,6 @@ TEST_P(AesStreamTest, ShortReadWritesTheWholeBlocksBeforeItThenFails) {
     }
 }
 
-TEST_P(AesStreamTest, ShortReadWhileDecipheringFails) {
-    ShortReadBuffer source(randomBytes(64, 16), 48);
-    const auto dest = openDest();
-    EXPECT_THROW(DecryptAESStreamECB(source, 0, Key128, *dest), EStreamError);
-    EXPECT_EQ(dest->data().size(), 48);
-}
-
 TEST_P(AesStreamTest, UnreadableSourceFailsToRead) {
     QBuffer source;
     source.setData(randomBytes(32, 20));
