@@ -8,6 +8,7 @@
 #include "Multilanguage.h"
 #include "TMultilanguage.h"
 #include "UserListModel.h"
+#include "uUserInfo.h"
 #include "ui_uUsersManage.h"
 
 #include <QApplication>
@@ -341,9 +342,13 @@ void TFrmUsersManage::FormCreate() {
     SetLanguages();
 }
 
+// When the host switches languages at run time, each dialog of the module goes once through
+// its language hook.
 void TFrmUsersManage::SetLanguages() {
     if (!LanguageSwitchOpen())
         return;
+    TFrmUserInfo userInfo;
+    SetFormLanguages(&userInfo);
 }
 
 // The show step runs right after the show event rather than inside it: it lets events through

@@ -7,7 +7,9 @@
 #include "uUsersManage.h"
 #include "ui_uUsersManage.h"
 
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QTreeWidgetItemIterator>
 
 using namespace Qt::Literals::StringLiterals;
@@ -242,3 +244,41 @@ TEST_P(UserMenuTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UserMenuTest, ::testing::ValuesIn(testBackends()), backendName);
+
+using TreeDropTest = MainWindowTest;
+
+// Drags reaching the tree go through the drop rules; a drop always copies, so the dragging
+// view never removes what it dragged.
+TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
+    open();
+    selectDepart(Org::Zeta);
+    QTreeView* list = window().ui()->LV_Man;
+    list->selectionModel()->select(
+        window().userList()->index(window().userList()->findById(Org::Bob), 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QWidget* viewport = window().ui()->TV_Department->viewport();
+    QMimeData mime;
+    mime.setData(UserListModel::mimeType(), "2");
+
+    const QPoint root = window().ui()->TV_Department->visualItemRect(node(0)).center();
+    QDragEnterEvent enter(root, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent overRoot(root, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &overRoot);
+    EXPECT_FALSE(overRoot.isAccepted()) << "users cannot go to the root";
+
+    const QPoint alpha = window().ui()->TV_Department->visualItemRect(node(Org::Alpha)).center();
+    QDragMoveEvent overAlpha(alpha, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &overAlpha);
+    EXPECT_TRUE(overAlpha.isAccepted());
+    EXPECT_EQ(overAlpha.dropAction(), Qt::CopyAction);
+
+    QDropEvent drop(alpha, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &drop);
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(db->scalar(u"select Pid from Users where Uid = 2"_s).toInt(), Org::Alpha);
+    EXPECT_EQ(selectedDepart(), Org::Alpha);
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Erin}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TreeDropTest, ::testing::ValuesIn(testBackends()), backendName);
