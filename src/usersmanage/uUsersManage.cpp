@@ -17,6 +17,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -613,24 +614,56 @@ bool TFrmUsersManage::eventFilter(QObject* watched, QEvent* event) {
     return TChildForm::eventFilter(watched, event);
 }
 
-// Drags over the tree: the drop rules decide; a drop only ever copies, so the source view
-// never removes what was dragged.
+// What a drag carries: users from the list, a department from the tree, or something from
+// elsewhere (files from another program), which the tree never takes.
+TFrmUsersManage::DragKind TFrmUsersManage::DragKindOf(const QMimeData* mime) const {
+    if (!mime)
+        return DragKind::Foreign;
+    if (mime->hasFormat(UserListModel::mimeType()))
+        return DragKind::Users;
+    const QStringList treeFormats = m_ui->TV_Department->model()->mimeTypes();
+    if (!treeFormats.isEmpty() && mime->hasFormat(treeFormats.first()))
+        return DragKind::Department;
+    return DragKind::Foreign;
+}
+
+// Drags over the tree: only this window's tree and list are sources, and the drop rules
+// decide. A drop only ever copies, so the source view never removes what was dragged; the
+// move itself runs after the drag has ended, since it may ask a question.
 bool TFrmUsersManage::TreeDragEvent(QEvent* event) {
     switch (event->type()) {
-    case QEvent::DragEnter:
-        static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
+    case QEvent::DragEnter: {
+        auto* enter = static_cast<QDragEnterEvent*>(event);
+        const DragKind kind = DragKindOf(enter->mimeData());
+        if (kind == DragKind::Foreign) {
+            enter->ignore();
+            return true;
+        }
+        // A department dragged from the tree moves the department, not users still
+        // selected in the list.
+        if (kind == DragKind::Department)
+            m_ui->LV_Man->clearSelection();
+        enter->acceptProposedAction();
         return true;
+    }
     case QEvent::DragMove: {
         auto* move = static_cast<QDragMoveEvent*>(event);
         move->setDropAction(Qt::CopyAction);
-        move->setAccepted(TV_DepartmentDragOver(move->position().toPoint()));
+        move->setAccepted(DragKindOf(move->mimeData()) != DragKind::Foreign &&
+                          TV_DepartmentDragOver(move->position().toPoint()));
         return true;
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (DragKindOf(drop->mimeData()) == DragKind::Foreign) {
+            drop->ignore();
+            return true;
+        }
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
-        TV_DepartmentDragDrop(drop->position().toPoint());
+        const QPoint pos = drop->position().toPoint();
+        QMetaObject::invokeMethod(
+            this, [this, pos] { TV_DepartmentDragDrop(pos); }, Qt::QueuedConnection);
         return true;
     }
     default:

@@ -88,6 +88,8 @@ private:
     void ConnectUserHandlers();
     void ShowPopup(class QMenu* menu, QWidget* view, const QPoint& pos);
     bool TreeDragEvent(QEvent* event);
+    enum class DragKind { Users, Department, Foreign };
+    DragKind DragKindOf(const class QMimeData* mime) const;
     bool LoadUsers(const QString& where);
     void ReportShowUsersFailure(const QString& message);
     void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);

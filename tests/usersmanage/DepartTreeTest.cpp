@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -276,9 +277,45 @@ TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
     QDropEvent drop(alpha, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
     QCoreApplication::sendEvent(viewport, &drop);
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    QCoreApplication::processEvents(); // the move runs once the drag has ended
     EXPECT_EQ(db->scalar(u"select Pid from Users where Uid = 2"_s).toInt(), Org::Alpha);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Erin}));
+}
+
+// Something dragged in from another program (files, text) is never taken by the tree.
+TEST_P(TreeDropTest, ForeignDragsAreRefused) {
+    open();
+    selectDepart(Org::Zeta);
+    QWidget* viewport = window().ui()->TV_Department->viewport();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(u"/tmp/report.doc"_s)});
+    const QPoint alpha = window().ui()->TV_Department->visualItemRect(node(Org::Alpha)).center();
+    QDragEnterEvent enter(alpha, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(alpha, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &drop);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_EQ(
+        db->scalar(u"select pid from UserSort where id = "_s + QString::number(Org::Zeta)).toInt(),
+        0);
+}
+
+// Dragging a department while users are still selected in the list moves the department.
+TEST_P(TreeDropTest, DepartmentDragClearsTheUserSelection) {
+    open();
+    selectDepart(Org::Zeta);
+    window().ui()->LV_Man->selectAll();
+    ASSERT_FALSE(window().selectedRows().isEmpty());
+    QMimeData mime;
+    mime.setData(window().ui()->TV_Department->model()->mimeTypes().first(), QByteArray());
+    const QPoint root = window().ui()->TV_Department->visualItemRect(node(0)).center();
+    QDragEnterEvent enter(root, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(window().ui()->TV_Department->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(window().selectedRows().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TreeDropTest, ::testing::ValuesIn(testBackends()), backendName);
