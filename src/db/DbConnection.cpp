@@ -105,6 +105,7 @@ bool DbConnection::isOpen() const {
 void DbConnection::close() {
     QSqlDatabase db = database();
     if (db.isValid()) {
+        emit closing();
         db.close();
     }
 }

@@ -40,6 +40,11 @@ public:
     bool hasTable(const QString& table) const;
     QStringList primaryKey(const QString& table) const; // key columns in key order
 
+signals:
+    // Just before the database closes (close() or destruction): results that still read
+    // from the driver copy themselves out.
+    void closing();
+
 private:
     DbConnection(DbBackend backend, QString connectionName);
     DbBackend m_backend;

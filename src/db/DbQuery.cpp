@@ -1,6 +1,8 @@
 #include "DbQuery.h"
 
 #include "DbError.h"
+#include "QtResultSet.h"
+#include "SqliteResultSet.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -36,19 +38,28 @@ QString editableTable(const QString& statement) {
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-QString sameText(const QVariant& value) {
-    return value.toString().toCaseFolded();
-}
+// Equality as locate() sees it: text without regard to letter case, NULL only equal to NULL.
+class LocateMatch {
+public:
+    explicit LocateMatch(const QVariant& wanted)
+        : m_wanted(wanted), m_text(wanted.toString()),
+          m_wantedIsText(wanted.typeId() == QMetaType::QString) {}
 
-bool valuesEqual(const QVariant& stored, const QVariant& wanted) {
-    if (stored.isNull() || wanted.isNull()) {
-        return stored.isNull() && wanted.isNull();
+    bool operator()(const QVariant& stored) const {
+        if (stored.isNull() || m_wanted.isNull()) {
+            return stored.isNull() && m_wanted.isNull();
+        }
+        if (m_wantedIsText || stored.typeId() == QMetaType::QString) {
+            return stored.toString().compare(m_text, Qt::CaseInsensitive) == 0;
+        }
+        return stored == m_wanted;
     }
-    if (stored.typeId() == QMetaType::QString || wanted.typeId() == QMetaType::QString) {
-        return sameText(stored) == sameText(wanted);
-    }
-    return stored == wanted;
-}
+
+private:
+    QVariant m_wanted;
+    QString m_text;
+    bool m_wantedIsText;
+};
 
 } // namespace
 
@@ -60,28 +71,31 @@ struct DbQuery::Private {
     bool active = false;
     QStringList names;
     QHash<QString, int> indexByName; // case-folded name -> first column of that name
-    std::vector<QVariant> data;      // rows one after another
+    std::unique_ptr<ResultSet> result;
+    QHash<int, QVariantList> postedRows; // rows as posted, over the result; appended rows too
     int columns = 0;
-    int rows = 0;
+    int rows = 0; // the result's rows and the appended ones
     int position = 0;
     bool atEof = true;
     bool atBof = true;
 
     EditState state = EditState::Browse;
-    std::vector<QVariant> buffer;
+    QVariantList buffer;
     std::vector<bool> modified;
     QString table;
     QStringList keyColumns;
 
     DbConnection& requireConnection() const;
     QSqlQuery run(bool forwardOnly) const;
-    void load(QSqlQuery& query);
+    std::unique_ptr<ResultSet> select() const;
+    void load(std::unique_ptr<ResultSet> opened);
     void reset();
     void requireActive() const;
     void requireEditing() const;
     int requireField(const QString& name) const;
     void resolveTable();
-    const QVariant* currentRow() const;
+    QVariant field(int row, int column) const;
+    QVariantList record(int row) const;
     void startEditing(EditState newState);
     void postUpdate();
     void postInsert();
@@ -121,25 +135,32 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
     return query;
 }
 
-void DbQuery::Private::load(QSqlQuery& query) {
-    const QSqlRecord record = query.record();
-    columns = record.count();
-    for (int i = 0; i < columns; ++i) {
-        names << record.fieldName(i);
+// SQLite selects run on the native handle; other statements and backends go through Qt, whose
+// PostgreSQL driver keeps the whole result in memory when the query is not forward-only.
+std::unique_ptr<ResultSet> DbQuery::Private::select() const {
+    DbConnection& conn = requireConnection();
+    if (conn.backend() == DbBackend::SQLite) {
+        if (auto native =
+                SqliteResultSet::select(conn.database(), conn.translate(statement), params)) {
+            return native;
+        }
     }
+    QSqlQuery query = run(false);
+    if (!query.isSelect()) {
+        throw DbError(QStringLiteral("The statement returns no records: ") + statement);
+    }
+    return std::make_unique<QtResultSet>(std::move(query), conn);
+}
+
+void DbQuery::Private::load(std::unique_ptr<ResultSet> opened) {
+    result = std::move(opened);
+    names = result->names();
+    columns = int(names.size());
     // QHash::insert replaces: walk backwards so the first column of a name wins.
     for (int i = columns - 1; i >= 0; --i) {
         indexByName.insert(names.at(i).toCaseFolded(), i);
     }
-    if (query.size() > 0) {
-        data.reserve(size_t(query.size()) * size_t(columns));
-    }
-    while (query.next()) {
-        for (int i = 0; i < columns; ++i) {
-            data.push_back(query.value(i));
-        }
-        ++rows;
-    }
+    rows = result->rows();
     active = true;
     position = 0;
     atBof = true;
@@ -150,7 +171,8 @@ void DbQuery::Private::reset() {
     active = false;
     names.clear();
     indexByName.clear();
-    data.clear();
+    result.reset();
+    postedRows.clear();
     columns = rows = position = 0;
     atEof = atBof = true;
     state = EditState::Browse;
@@ -192,19 +214,31 @@ void DbQuery::Private::resolveTable() {
     table = name;
 }
 
-const QVariant* DbQuery::Private::currentRow() const {
-    if (rows == 0) {
-        return nullptr;
+QVariant DbQuery::Private::field(int row, int column) const {
+    if (!postedRows.isEmpty()) {
+        const auto posted = postedRows.constFind(row);
+        if (posted != postedRows.cend()) {
+            return posted->at(column);
+        }
     }
-    return data.data() + size_t(position) * size_t(columns);
+    return result->value(row, column);
+}
+
+QVariantList DbQuery::Private::record(int row) const {
+    QVariantList values;
+    values.reserve(columns);
+    for (int column = 0; column < columns; ++column) {
+        values << field(row, column);
+    }
+    return values;
 }
 
 void DbQuery::Private::startEditing(EditState newState) {
     resolveTable();
-    if (const QVariant* row = currentRow(); row && newState == EditState::Edit) {
-        buffer.assign(row, row + columns);
+    if (rows > 0 && newState == EditState::Edit) {
+        buffer = record(position);
     } else {
-        buffer.assign(size_t(columns), QVariant());
+        buffer = QVariantList(columns);
     }
     modified.assign(size_t(columns), false);
     state = newState;
@@ -232,7 +266,7 @@ void DbQuery::Private::postUpdate() {
     for (int i = 0; i < columns; ++i) {
         if (modified[size_t(i)]) {
             assignments << quoted(names.at(i)) + QStringLiteral(" = ?");
-            values << buffer[size_t(i)];
+            values << buffer[i];
         }
     }
     if (assignments.isEmpty()) {
@@ -241,8 +275,8 @@ void DbQuery::Private::postUpdate() {
     QVariantList oldKey, newKey;
     for (const QString& column : keyColumns) {
         const int index = requireField(column);
-        oldKey << currentRow()[index];
-        newKey << buffer[size_t(index)];
+        oldKey << field(position, index);
+        newKey << buffer[index];
     }
     QSqlQuery query(connection->database());
     const QString text = QStringLiteral("update ") + table + QStringLiteral(" set ") +
@@ -277,7 +311,7 @@ void DbQuery::Private::postInsert() {
         if (modified[size_t(i)]) {
             fields << quoted(names.at(i));
             marks << QStringLiteral("?");
-            values << buffer[size_t(i)];
+            values << buffer[i];
         }
     }
     QString text = QStringLiteral("insert into ") + table;
@@ -300,7 +334,7 @@ void DbQuery::Private::postInsert() {
         throw DbError(query.lastError().text());
     }
     // The new record goes to the end of the data set, as a posted append does.
-    data.insert(data.end(), buffer.begin(), buffer.end());
+    postedRows.insert(rows, buffer);
     ++rows;
     position = rows - 1;
     if (singleKey) {
@@ -321,18 +355,19 @@ void DbQuery::Private::reloadRow(const QVariantList& key) {
     if (!query.exec()) {
         throw DbError(query.lastError().text());
     }
-    QVariant* row = data.data() + size_t(position) * size_t(columns);
     if (!query.next()) {
-        std::copy(buffer.begin(), buffer.end(), row);
+        postedRows.insert(position, buffer);
         return;
     }
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i) {
-        const int index = indexByName.value(record.fieldName(i).toCaseFolded(), -1);
+    QVariantList row = record(position);
+    const QSqlRecord fields = query.record();
+    for (int i = 0; i < fields.count(); ++i) {
+        const int index = indexByName.value(fields.fieldName(i).toCaseFolded(), -1);
         if (index >= 0) {
             row[index] = query.value(i);
         }
     }
+    postedRows.insert(position, row);
 }
 
 DbQuery::DbQuery(DbConnection* connection) : d(std::make_unique<Private>()) {
@@ -373,11 +408,7 @@ void DbQuery::setParam(const QString& name, const QVariant& value) {
 
 void DbQuery::open() {
     close();
-    QSqlQuery query = d->run(true);
-    if (!query.isSelect()) {
-        throw DbError(QStringLiteral("The statement returns no records: ") + d->statement);
-    }
-    d->load(query);
+    d->load(d->select());
 }
 
 void DbQuery::close() {
@@ -456,9 +487,9 @@ bool DbQuery::locate(const QString& field, const QVariant& value) {
     d->requireActive();
     postPending();
     const int index = d->requireField(field);
-    const QVariant wanted = storedValue(value);
+    const LocateMatch matches(storedValue(value));
     for (int row = 0; row < d->rows; ++row) {
-        if (valuesEqual(d->data[size_t(row) * size_t(d->columns) + size_t(index)], wanted)) {
+        if (matches(d->field(row, index))) {
             d->position = row;
             d->atBof = d->atEof = false;
             return true;
@@ -484,10 +515,9 @@ QVariant DbQuery::value(int index) const {
         throw DbError(QStringLiteral("Field index %1 out of range").arg(index));
     }
     if (d->state != EditState::Browse) {
-        return d->buffer[size_t(index)];
+        return d->buffer[index];
     }
-    const QVariant* row = d->currentRow();
-    return row ? row[index] : QVariant();
+    return d->rows > 0 ? d->field(d->position, index) : QVariant();
 }
 
 QVariant DbQuery::value(const QString& name) const {
@@ -531,9 +561,9 @@ void DbQuery::append() {
 
 void DbQuery::setValue(const QString& name, const QVariant& value) {
     d->requireEditing();
-    const size_t index = size_t(d->requireField(name));
+    const int index = d->requireField(name);
     d->buffer[index] = storedValue(value);
-    d->modified[index] = true;
+    d->modified[size_t(index)] = true;
 }
 
 void DbQuery::post() {
