@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <memory>
 
@@ -34,6 +36,14 @@ void useCjkFont() {
             return;
         }
     }
+}
+
+// Qt's own texts (the Yes and No of message boxes, the context menus of edit boxes) in the
+// console's language; English needs none.
+void useQtTranslation(const QString& language, QTranslator& translator) {
+    if (language == u"chs" &&
+        translator.load(u"qtbase_zh_CN"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&translator);
 }
 
 // Opens the management database; a new SQLite file is created with the demo site (and removed
@@ -89,6 +99,8 @@ int main(int argc, char** argv) {
     if (!options)
         return fail(error);
     SetLanguage(options->language);
+    QTranslator qtTranslator;
+    useQtTranslation(options->language, qtTranslator);
     useCjkFont();
 
     HostWindow window;
