@@ -165,6 +165,14 @@ TEST_P(ResultSetTest, FailingSelectsCarryTheDatabaseMessage) {
     query.setSql(QStringLiteral("update UserSort set DRole = 7 where id = 5"));
     EXPECT_THROW(query.open(), DbError);
     EXPECT_FALSE(query.isActive());
+
+    query.setSql(QStringLiteral("select count(*) from Users ;\n "));
+    query.open();
+    EXPECT_EQ(query.value(0).toInt(), 32);
+    if (sqlite()) { // PostgreSQL runs every statement and returns the last result
+        query.setSql(QStringLiteral("select count(*) from Users; select 1"));
+        EXPECT_THROW(query.open(), DbError);
+    }
 }
 
 TEST_P(ResultSetTest, PostedAndAppendedRecordsAreReadLocatedAndCounted) {
