@@ -14,6 +14,21 @@ struct Finalizer {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
+// Holds the connection's mutex (none in single-thread builds) for a whole fetch, so the
+// fields can be read as protected values without taking it again for every call.
+class ConnectionLock {
+public:
+    explicit ConnectionLock(sqlite3* connection) : m_mutex(sqlite3_db_mutex(connection)) {
+        sqlite3_mutex_enter(m_mutex);
+    }
+    ~ConnectionLock() { sqlite3_mutex_leave(m_mutex); }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* m_mutex;
+};
+
 sqlite3* sqliteHandle(const QSqlDatabase& db) {
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
@@ -140,10 +155,11 @@ std::unique_ptr<SqliteResultSet> SqliteResultSet::select(const QSqlDatabase& db,
     std::unique_ptr<SqliteResultSet> result(new SqliteResultSet);
     result->m_names = columnNames(prepared.get());
     result->m_columns = int(result->m_names.size());
+    const ConnectionLock lock(connection);
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(prepared.get())) == SQLITE_ROW) {
         for (int column = 0; column < result->m_columns; ++column) {
-            result->appendField(prepared.get(), column);
+            result->appendField(sqlite3_column_value(prepared.get(), column));
         }
         ++result->m_rows;
     }
@@ -153,24 +169,24 @@ std::unique_ptr<SqliteResultSet> SqliteResultSet::select(const QSqlDatabase& db,
     return result;
 }
 
-void SqliteResultSet::appendField(sqlite3_stmt* statement, int column) {
-    switch (sqlite3_column_type(statement, column)) {
+void SqliteResultSet::appendField(sqlite3_value* field) {
+    switch (sqlite3_value_type(field)) {
     case SQLITE_INTEGER:
         m_kinds.push_back(Kind::Integer);
-        m_slots.push_back(sqlite3_column_int64(statement, column));
+        m_slots.push_back(sqlite3_value_int64(field));
         break;
     case SQLITE_FLOAT:
         m_kinds.push_back(Kind::Real);
-        m_slots.push_back(std::bit_cast<qint64>(sqlite3_column_double(statement, column)));
+        m_slots.push_back(std::bit_cast<qint64>(sqlite3_value_double(field)));
         break;
     case SQLITE_TEXT: {
-        const unsigned char* text = sqlite3_column_text(statement, column);
-        appendBytes(Kind::Text, text, sqlite3_column_bytes(statement, column));
+        const unsigned char* text = sqlite3_value_text(field);
+        appendBytes(Kind::Text, text, sqlite3_value_bytes(field));
         break;
     }
     case SQLITE_BLOB: {
-        const void* blob = sqlite3_column_blob(statement, column);
-        appendBytes(Kind::Blob, blob, sqlite3_column_bytes(statement, column));
+        const void* blob = sqlite3_value_blob(field);
+        appendBytes(Kind::Blob, blob, sqlite3_value_bytes(field));
         break;
     }
     default:

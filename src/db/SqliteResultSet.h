@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-struct sqlite3_stmt;
+struct sqlite3_value;
 
 // A select run straight on the SQLite handle of a QSQLITE connection. Every row is kept in
 // compact form (a kind and a 64-bit slot per field, text and blob bytes in one arena) and
@@ -28,7 +28,7 @@ private:
     enum class Kind : unsigned char { Null, Integer, Real, Text, Blob };
 
     SqliteResultSet() = default;
-    void appendField(sqlite3_stmt* statement, int column);
+    void appendField(sqlite3_value* field);
     void appendBytes(Kind kind, const void* bytes, int size);
     QByteArrayView stored(qint64 slot) const; // the arena bytes a text or blob slot names
 
