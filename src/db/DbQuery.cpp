@@ -109,6 +109,10 @@ DbConnection& DbQuery::Private::requireConnection() const {
     if (!connection) {
         throw DbError(QStringLiteral("The query has no connection"));
     }
+    // Qt reports a statement on a closed connection with an empty message.
+    if (!connection->isOpen()) {
+        throw DbError(QStringLiteral("The database connection is not open"));
+    }
     return *connection;
 }
 
