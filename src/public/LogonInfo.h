@@ -48,9 +48,9 @@ public:
     QString HKeyAlt;
 
     // Host-side fields.
-    QString Language;                          // "chs" or "eng"
+    QString Language;                               // "chs" or "eng"
     QByteArray CodePage = QByteArrayLiteral("GBK"); // narrow code page of byte texts
-    QStringList Internal;                      // kept for the host; unused by the module
+    QStringList Internal;                           // kept for the host; unused by the module
 };
 
 // The logon context in force. The module sets a default one at load and the host's one

@@ -9,7 +9,9 @@ ModalHandler& currentHandler() {
 }
 } // namespace
 
-void setModalHandler(ModalHandler handler) { currentHandler() = std::move(handler); }
+void setModalHandler(ModalHandler handler) {
+    currentHandler() = std::move(handler);
+}
 
 int execModal(QDialog& dialog) {
     // Copy: the handler may replace itself while it runs.
