@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "FlagSets.h"
+#include "Multilanguage.h"
 #include "PgUsersManage.h"
 #include "Schema.h"
 #include "UserListModel.h"
@@ -16,8 +17,8 @@ namespace {
 const char16_t* const OrgRows[] = {
     u"insert into UserRole (Rid, RName) values (1, 'Staff')",
     u"insert into UserRole (Rid, RName) values (2, 'Manager')",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (5, 0, 'Alpha', 0, 0)",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (3, 0, 'Zeta', -1, 0)",
+    u"insert into UserSort (id, pid, name, ctrl, used, DRole) values (5, 0, 'Alpha', 0, 0, 2)",
+    u"insert into UserSort (id, pid, name, ctrl, used, DRole) values (3, 0, 'Zeta', -1, 0, 1)",
     u"insert into UserSort (id, pid, name, ctrl, used) values (7, 3, 'Beta', -1, -1)",
     u"insert into UserSort (id, pid, name, ctrl, used) values (4, 3, 'Omega', 0, -1)",
     u"insert into UserSort (id, pid, name, ctrl, used) values (9, 42, 'Lost', 0, 0)",
@@ -34,6 +35,7 @@ const char16_t* const OrgRows[] = {
     u"values (5, 5, 'erin', 77, 2, -1)",
     u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
     u"values (6, 0, 'frank', 1, 0, 0)",
+    u"insert into other (id, Ctrl, depart) values (1, 0, 7)",
 };
 } // namespace
 
@@ -42,6 +44,14 @@ qint32 allRights() {
     for (const TAdminAuth right : {AA_UserEdepart, AA_UserEuser, AA_UserEauth, AA_UserC})
         AT(rights, right);
     return rights;
+}
+
+QStringList expectedStatus(int online, int offline, int total, int decrypt, int chosen) {
+    return {GetString(u"idonline"_s) + QString::number(online),
+            GetString(u"idoffline"_s) + QString::number(offline),
+            GetString(u"idAuser"_s) + QString::number(total),
+            GetString(u"idLDe"_s) + QString::number(decrypt),
+            GetString(u"Chosen"_s) + u"："_s + QString::number(chosen)};
 }
 
 void MainWindowTest::SetUp() {
@@ -91,6 +101,18 @@ QTreeWidgetItem* MainWindowTest::node(qint32 departId) const {
     return nullptr;
 }
 
+int MainWindowTest::nodeCount() const {
+    int n = 0;
+    for (QTreeWidgetItemIterator it(window().ui()->TV_Department); *it; ++it)
+        ++n;
+    return n;
+}
+
+qint32 MainWindowTest::treeParentOf(qint32 departId) const {
+    const QTreeWidgetItem* child = node(departId);
+    return child && child->parent() ? window().itemOf(child->parent())->Id : -1;
+}
+
 qint32 MainWindowTest::selectedDepart() const {
     const TItem* item = window().itemOf(window().selectedNode());
     return item ? item->Id : -1;
@@ -102,6 +124,16 @@ void MainWindowTest::selectDepart(qint32 departId) {
     window().ui()->TV_Department->setCurrentItem(target);
 }
 
+QPoint MainWindowTest::pointOf(qint32 departId) {
+    QTreeWidgetItem* target = node(departId);
+    if (!target)
+        return {-1, -1};
+    for (QTreeWidgetItem* up = target->parent(); up; up = up->parent())
+        up->setExpanded(true);
+    window().ui()->TV_Department->scrollToItem(target);
+    return window().ui()->TV_Department->visualItemRect(target).center();
+}
+
 QList<qint32> MainWindowTest::listedUids() const {
     QList<qint32> uids;
     const UserListModel& users = *window().userList();
@@ -109,6 +141,17 @@ QList<qint32> MainWindowTest::listedUids() const {
         uids.append(users.row(row).Item.Id);
     std::sort(uids.begin(), uids.end());
     return uids;
+}
+
+void MainWindowTest::selectUsers(const QList<qint32>& uids) {
+    QItemSelectionModel* selection = window().ui()->LV_Man->selectionModel();
+    selection->clearSelection();
+    for (const qint32 uid : uids) {
+        const int row = window().userList()->findById(uid);
+        ASSERT_GE(row, 0) << "user " << uid << " is not listed";
+        selection->select(window().userList()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 QString MainWindowTest::cell(qint32 uid, int column) const {
@@ -125,6 +168,29 @@ QStringList MainWindowTest::statusTexts() const {
             ui->LblChose->text()};
 }
 
+void MainWindowTest::expectCounters(int total, int online, int decrypting) const {
+    EXPECT_EQ(window().TotalCount, total);
+    EXPECT_EQ(window().OnlineCount, online);
+    EXPECT_EQ(window().DecryptCount, decrypting);
+    EXPECT_EQ(statusTexts().mid(0, 4),
+              expectedStatus(online, total - online, total, decrypting, 0).mid(0, 4));
+}
+
+void MainWindowTest::expectFailure(const QString& prefix, int index) const {
+    ASSERT_EQ(script.messages().size(), index + 1);
+    const QString& message = script.messages().at(index);
+    EXPECT_TRUE(message.startsWith(prefix)) << message.toStdString();
+    EXPECT_GT(message.size(), prefix.size()) << "no database reason";
+}
+
+qint64 MainWindowTest::count(const QString& from) const {
+    return db->scalar(u"select count(*) from "_s + from).toLongLong();
+}
+
+qint64 MainWindowTest::number(const QString& sql) const {
+    return db->scalar(sql).toLongLong();
+}
+
 void MainWindowTest::addUsers(qint32 departId, int count, bool online) {
     QStringList rows;
     for (int i = 0; i < count; ++i)
@@ -132,4 +198,8 @@ void MainWindowTest::addUsers(qint32 departId, int count, bool online) {
                     u"', 1, 0, "_s + (online ? u"-1"_s : u"0"_s) + u')');
     db->exec(u"insert into Users (Pid, UserName, RoleId, Auths, Onlined) values "_s +
              rows.join(u','));
+}
+
+void MainWindowTest::setSettingsCtrl(qint32 ctrl) {
+    db->exec(u"update other set Ctrl = "_s + QString::number(ctrl) + u" where id = 1"_s);
 }

@@ -5,6 +5,7 @@
 #include "TestDatabase.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -13,19 +14,20 @@
 class QTreeWidgetItem;
 class TFrmUsersManage;
 
-// The organisation every main-window test starts from. Ids and names are chosen so that id
-// order and name order differ.
+// The organisation every test starts from. Ids and names are chosen so that id order and name
+// order differ.
 //   Org (root)                                frank (no department: Pid 0)
-//   ├─ Zeta (3, controlled)                   alice (online, decrypts), bob
+//   ├─ Zeta (3, controlled, role Staff)       alice (online, decrypts), bob (Manager)
 //   │  ├─ Omega (4)                           carol (online, decrypts)
-//   │  └─ Beta (7, controlled and in use)
-//   └─ Alpha (5)                              erin (online, decrypts, role 77 missing)
+//   │  └─ Beta (7, controlled, in use, named in the settings row: cannot be deleted)
+//   └─ Alpha (5, role Manager)                erin (online, decrypts, role 77 missing)
 //   Lost (9, parent 42 missing) > LostChild (10): never shown
 //   dave: department 99 does not exist
 namespace Org {
 constexpr qint32 Zeta = 3, Omega = 4, Alpha = 5, Beta = 7, Lost = 9, LostChild = 10;
 constexpr qint32 Alice = 1, Bob = 2, Carol = 3, Dave = 4, Erin = 5, Frank = 6;
-constexpr int UserCount = 6;
+constexpr qint32 Staff = 1, Manager = 2;
+constexpr int UserCount = 6, DepartCount = 6; // departments: in the table, not in the tree
 } // namespace Org
 
 // A fresh database of that organisation on one backend, a logon context on it, and a host
@@ -39,12 +41,24 @@ protected:
     TFrmUsersManage& open();
     TFrmUsersManage& window() const;
     QTreeWidgetItem* node(qint32 departId) const;
-    qint32 selectedDepart() const; // -1 without a selection
+    int nodeCount() const;
+    qint32 treeParentOf(qint32 departId) const; // -1 when not in the tree
+    qint32 selectedDepart() const;              // -1 without a selection
     void selectDepart(qint32 departId);
+    QPoint pointOf(qint32 departId); // where the department's node is drawn, its path opened
     QList<qint32> listedUids() const; // sorted
+    void selectUsers(const QList<qint32>& uids);
     QString cell(qint32 uid, int column) const;
     QStringList statusTexts() const; // the five labels, left to right
+    // The counters and the status line after a change (nothing chosen).
+    void expectCounters(int total, int online, int decrypting) const;
+    // Exactly one message, the prefix followed by the database's reason.
+    void expectFailure(const QString& prefix, int index = 0) const;
+
+    qint64 count(const QString& from) const; // select count(*) from ...
+    qint64 number(const QString& sql) const;
     void addUsers(qint32 departId, int count, bool online);
+    void setSettingsCtrl(qint32 ctrl);
 
     std::unique_ptr<TestDatabase> db;
     TLogonInfo logon;
@@ -56,3 +70,4 @@ private:
 };
 
 qint32 allRights();
+QStringList expectedStatus(int online, int offline, int total, int decrypt, int chosen);

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "ChildFrm.h"
+#include "Multilanguage.h"
 #include "PgUsersManage.h"
 #include "uUsersManage.h"
 #include "ui_uUsersManage.h"
@@ -83,12 +84,15 @@ TEST_P(ModuleEntryTest, SelectedDepartmentSurvivesCloseAndReopen) {
     open();
     selectDepart(Org::Omega);
     EXPECT_EQ(logon.CurDepartId, Org::Omega);
+    node(Org::Zeta)->setExpanded(false);
     CloseBplForm();
     EXPECT_EQ(FrmUsersManage, nullptr);
     EXPECT_EQ(LogonInfo, &logon) << "the context stays in force after the window is freed";
 
     open();
     EXPECT_EQ(selectedDepart(), Org::Omega);
+    EXPECT_TRUE(node(Org::Zeta)->isExpanded()) << "its path is opened";
+    EXPECT_EQ(window().ui()->LbDepart->text(), GetString(u"Depart"_s) + u" >> Omega"_s);
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Carol});
 }
 

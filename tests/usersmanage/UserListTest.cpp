@@ -10,18 +10,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-QStringList expectedStatus(int online, int offline, int total, int decrypt, int chosen) {
-    return {GetString(u"idonline"_s) + QString::number(online),
-            GetString(u"idoffline"_s) + QString::number(offline),
-            GetString(u"idAuser"_s) + QString::number(total),
-            GetString(u"idLDe"_s) + QString::number(decrypt),
-            GetString(u"Chosen"_s) + u"："_s + QString::number(chosen)};
-}
-
-} // namespace
-
 using UserListTest = MainWindowTest;
 
 TEST_P(UserListTest, RootListsEveryoneWithTheJoinedColumns) {
@@ -63,9 +51,14 @@ TEST_P(UserListTest, CountersAndStatusLine) {
 
 TEST_P(UserListTest, DepartmentListsOnlyItsDirectMembers) {
     open();
+    window().SetEnables(true);
     selectDepart(Org::Zeta);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
     EXPECT_EQ(statusTexts(), expectedStatus(1, 1, 2, 1, 0));
+    EXPECT_EQ(window().ui()->LbDepart->text(), GetString(u"Depart"_s) + u" >> Zeta"_s);
+    EXPECT_EQ(logon.CurDepartId, Org::Zeta);
+    EXPECT_FALSE(window().ui()->MbtCom->isEnabled());
+    EXPECT_FALSE(window().ui()->MBtAuth->isEnabled());
     selectDepart(Org::Beta);
     EXPECT_TRUE(listedUids().isEmpty());
     EXPECT_EQ(statusTexts(), expectedStatus(0, 0, 0, 0, 0));
@@ -91,11 +84,9 @@ TEST_P(UserListTest, ViewFiltersNarrowTheList) {
 
     ui->S_All->trigger();
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Erin});
-}
 
-TEST_P(UserListTest, DepartmentChangeDropsTheFilterButKeepsItsCheck) {
-    open();
-    window().ui()->S_Online->trigger();
+    // A department change drops the filter but keeps its check.
+    ui->S_Online->trigger();
     selectDepart(Org::Zeta);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
     EXPECT_TRUE(window().ui()->S_Online->isChecked());
