@@ -19,45 +19,39 @@ bool isUpperHex(const QByteArray& text) {
     return pattern.match(QString::fromLatin1(text)).hasMatch();
 }
 
-const QList<QByteArray> SampleKeys = {
-    QByteArray(), QByteArrayLiteral("k"), QByteArrayLiteral("Key123"),
-    QByteArrayLiteral("a rather long key of 37 bytes ......"), QByteArray("\xff\x00\x80", 3)};
+const QByteArray Key = QByteArrayLiteral("key");
 
-TEST(En, RoundTripsEveryNonZeroByteWithKeysOfSeveralLengths) {
-    const QByteArray plain = allNonZeroBytes() + allNonZeroBytes();
-    for (const QByteArray& key : SampleKeys) {
-        const QByteArray cipher = En(plain, key, true);
-        EXPECT_EQ(cipher.size(), 2 + 2 * plain.size());
-        EXPECT_TRUE(isUpperHex(cipher));
-        EXPECT_EQ(En(cipher, key, false), plain) << key.toHex().constData();
-    }
-}
-
-// Every initial offset, including 255, before every plain byte value.
-TEST(En, RoundTripsUnderEveryInitialOffset) {
+TEST(En, RoundTripsUnderEveryKeyAndInitialOffset) {
     const QByteArray plain = allNonZeroBytes();
-    for (int offset = 0; offset <= 255; ++offset) {
-        for (const QByteArray& key : SampleKeys) {
-            const QByteArray cipher = EnWithOffset(plain, key, static_cast<quint8>(offset));
-            ASSERT_EQ(En(cipher, key, false), plain) << "offset " << offset;
+    for (const QByteArray& key : {QByteArray(), QByteArrayLiteral("k"), QByteArrayLiteral("Key123"),
+                                  QByteArrayLiteral("a rather long key of 37 bytes ......"),
+                                  QByteArray("\xff\x00\x80", 3)}) {
+        const QByteArray cipher = En(plain + plain, key, true);
+        EXPECT_EQ(cipher.size(), 2 + 4 * plain.size());
+        EXPECT_TRUE(isUpperHex(cipher));
+        EXPECT_EQ(En(cipher, key, false), plain + plain) << key.toHex().constData();
+        for (int offset = 0; offset <= 255; ++offset) {
+            ASSERT_EQ(En(EnWithOffset(plain, key, static_cast<quint8>(offset)), key, false), plain)
+                << "offset " << offset;
         }
     }
+    // Offsets are drawn at random.
+    QSet<QByteArray> ciphers;
+    for (int i = 0; i < 10; ++i) {
+        ciphers.insert(En(plain, Key, true));
+    }
+    EXPECT_GT(ciphers.size(), 1);
 }
 
 // The key 0x00 leaves each cipher byte as it is, so 255 after an offset of 255 is chained
-// directly and a second 255 follows a cipher byte of 255.
-TEST(En, Byte255AfterOffset255SurvivesTheRoundTrip) {
-    const QByteArray key("\x00", 1);
+// directly and a second 255 follows a cipher byte of 255. Byte zero comes back as 255.
+TEST(En, Bytes255AndZero) {
+    const QByteArray zeroKey("\x00", 1);
     const QByteArray plain("\xff\xff\xff", 3);
-    const QByteArray cipher = EnWithOffset(plain, key, 255);
-    EXPECT_EQ(cipher, "FFFFFFFF");
-    EXPECT_EQ(En(cipher, key, false), plain);
-}
-
-TEST(En, ByteZeroComesBackAs255) {
-    const QByteArray cipher = EnWithOffset(QByteArray("a\0b", 3), QByteArrayLiteral("key"), 7);
-    EXPECT_EQ(En(cipher, QByteArrayLiteral("key"), false), QByteArray("a\xff"
-                                                                      "b"));
+    EXPECT_EQ(EnWithOffset(plain, zeroKey, 255), "FFFFFFFF");
+    EXPECT_EQ(En("FFFFFFFF", zeroKey, false), plain);
+    EXPECT_EQ(En(EnWithOffset(QByteArray("a\0b", 3), Key, 7), Key, false), "a\xff"
+                                                                           "b");
 }
 
 // 'A' (0x41) after offset 0x10 gives 0x51, XOR 'T' = 0x05; 'B' after 0x05 gives 0x47,
@@ -65,147 +59,95 @@ TEST(En, ByteZeroComesBackAs255) {
 TEST(En, EmptyKeyMeansTarnvelo) {
     EXPECT_EQ(EnWithOffset(QByteArrayLiteral("AB"), QByteArray(), 0x10), "100526");
     EXPECT_EQ(En(QByteArrayLiteral("100526"), QByteArray(), false), "AB");
-
     const QByteArray plain = QByteArrayLiteral("a text longer than the eight key bytes");
-    EXPECT_EQ(EnWithOffset(plain, QByteArray(), 99),
-              EnWithOffset(plain, QByteArrayLiteral("Tarnvelo"), 99));
-    EXPECT_NE(EnWithOffset(plain, QByteArray(), 99),
-              EnWithOffset(plain, QByteArrayLiteral("Tarnvel"), 99));
+    EXPECT_EQ(EnWithOffset(plain, QByteArray(), 99), EnWithOffset(plain, "Tarnvelo", 99));
+    EXPECT_NE(EnWithOffset(plain, QByteArray(), 99), EnWithOffset(plain, "Tarnvel", 99));
 }
 
-TEST(En, EmptyTextGivesOnlyTheOffsetPair) {
-    const QByteArray cipher = En(QByteArray(), QByteArrayLiteral("key"), true);
-    EXPECT_EQ(cipher.size(), 2);
-    EXPECT_TRUE(isUpperHex(cipher));
-    EXPECT_TRUE(En(QByteArrayLiteral("7F"), QByteArrayLiteral("key"), false).isEmpty());
-    EXPECT_TRUE(En(QByteArray(), QByteArrayLiteral("key"), false).isEmpty());
-}
+TEST(En, ShortWrongAndMalformedCipherText) {
+    EXPECT_EQ(En(QByteArray(), Key, true).size(), 2); // only the offset pair
+    EXPECT_TRUE(En(QByteArrayLiteral("7F"), Key, false).isEmpty());
+    EXPECT_TRUE(En(QByteArray(), Key, false).isEmpty());
+    EXPECT_TRUE(En(QByteArrayLiteral("A"), Key, false).isEmpty()); // a lone offset digit
 
-TEST(En, OffsetsAreDrawnAtRandom) {
-    const QByteArray plain = QByteArrayLiteral("aFlag=UpdatePly");
-    QSet<QByteArray> ciphers;
-    for (int i = 0; i < 10; ++i) {
-        const QByteArray cipher = En(plain, QByteArrayLiteral("key"), true);
-        EXPECT_EQ(En(cipher, QByteArrayLiteral("key"), false), plain);
-        ciphers.insert(cipher);
-    }
-    EXPECT_GT(ciphers.size(), 1);
-}
+    const QByteArray flag = QByteArrayLiteral("aFlag=Uninstall");
+    const QByteArray wrong = En(En(flag, "right", true), "wrong", false);
+    EXPECT_EQ(wrong.size(), flag.size());
+    EXPECT_NE(wrong, flag);
 
-TEST(En, WrongKeyGivesWrongBytesOfTheRightLength) {
-    const QByteArray plain = QByteArrayLiteral("aFlag=Uninstall");
-    const QByteArray deciphered =
-        En(En(plain, QByteArrayLiteral("right"), true), QByteArrayLiteral("wrong"), false);
-    EXPECT_EQ(deciphered.size(), plain.size());
-    EXPECT_NE(deciphered, plain);
-}
+    const QByteArray gbk = QByteArrayLiteral("\xd6\xd0\xce\xc4 text");
+    EXPECT_EQ(En(EnWithOffset(gbk, Key, 0xab).toLower(), Key, false), gbk);
 
-TEST(En, LowerCaseCipherTextIsAccepted) {
-    const QByteArray plain = QByteArrayLiteral("\xd6\xd0\xce\xc4 text");
-    const QByteArray cipher = EnWithOffset(plain, QByteArrayLiteral("key"), 0xab);
-    EXPECT_EQ(En(cipher.toLower(), QByteArrayLiteral("key"), false), plain);
-}
-
-TEST(En, MalformedCipherTextYieldsThePrefixDecipheredBeforeIt) {
-    const QByteArray key = QByteArrayLiteral("key");
-    QByteArray cipher = EnWithOffset(QByteArrayLiteral("hello"), key, 0x42);
+    // Malformed pairs end the text deciphered so far.
+    QByteArray cipher = EnWithOffset(QByteArrayLiteral("hello"), Key, 0x42);
+    EXPECT_EQ(En(cipher + "7", Key, false), "hello"); // a lone last digit is not read
     cipher.replace(6, 2, "G1");
-    EXPECT_EQ(En(cipher, key, false), "he");
+    EXPECT_EQ(En(cipher, Key, false), "he");
     cipher.replace(6, 2, "1 ");
-    EXPECT_EQ(En(cipher, key, false), "he");
-
-    EXPECT_TRUE(En(QByteArrayLiteral("XY0102"), key, false).isEmpty());
-    EXPECT_TRUE(En(QByteArrayLiteral("-1"), key, false).isEmpty());
-}
-
-TEST(En, OddLengthCipherText) {
-    const QByteArray key = QByteArrayLiteral("key");
-    const QByteArray cipher = EnWithOffset(QByteArrayLiteral("abc"), key, 3);
-    // A lone digit after the last pair is not read.
-    EXPECT_EQ(En(cipher + "7", key, false), "abc");
+    EXPECT_EQ(En(cipher, Key, false), "he");
+    EXPECT_TRUE(En(QByteArrayLiteral("XY0102"), Key, false).isEmpty());
+    EXPECT_TRUE(En(QByteArrayLiteral("-1"), Key, false).isEmpty());
     // With a single character after the offset pair, that digit is read alone:
     // 0x0A XOR 'T' = 0x5E, minus the offset 0x10 gives 'N'.
     EXPECT_EQ(En(QByteArrayLiteral("10A"), QByteArray(), false), "N");
-    // A single character is a valid offset with nothing after it.
-    EXPECT_TRUE(En(QByteArrayLiteral("A"), key, false).isEmpty());
 }
 
-TEST(HexCodec, EncodesUpperCaseAndDecodesEitherCase) {
-    EXPECT_EQ(StrToHex(QByteArray("\x00\xab", 2)), "00AB");
-    EXPECT_EQ(HexToStr(QByteArrayLiteral("00ab")), QByteArray("\x00\xab", 2));
-    EXPECT_EQ(HexToStr(QByteArrayLiteral("00AB")), QByteArray("\x00\xab", 2));
-    EXPECT_TRUE(StrToHex(QByteArray()).isEmpty());
-    EXPECT_TRUE(HexToStr(QByteArray()).isEmpty());
-
-    QByteArray everyByte = allNonZeroBytes();
-    everyByte.prepend('\0');
+TEST(HexCodec, EncodesUpperCaseDecodesEitherCaseAndRejectsNonHex) {
+    QByteArray everyByte = allNonZeroBytes().prepend('\0');
     EXPECT_EQ(StrToHex(everyByte), everyByte.toHex().toUpper());
     EXPECT_EQ(HexToStr(StrToHex(everyByte)), everyByte);
-}
+    EXPECT_EQ(HexToStr(StrToHex(everyByte).toLower()), everyByte);
+    EXPECT_TRUE(StrToHex(QByteArray()).isEmpty());
+    EXPECT_TRUE(HexToStr(QByteArray()).isEmpty());
+    EXPECT_EQ(HexToStr(QByteArrayLiteral("ABC")), QByteArray("\xab\x0c", 2)); // lone last digit
 
-TEST(HexCodec, LoneLastDigitIsReadAlone) {
-    EXPECT_EQ(HexToStr(QByteArrayLiteral("ABC")), QByteArray("\xab\x0c", 2));
-}
-
-TEST(HexCodec, NonHexadecimalPairRaisesConvertError) {
     try {
         HexToStr(QByteArrayLiteral("00zz11"));
-        FAIL() << "no error raised";
+        ADD_FAILURE() << "no error raised";
     } catch (const EConvertError& error) {
         EXPECT_STREQ(error.what(), "'zz' is not a valid integer value");
     }
-    EXPECT_THROW(HexToStr(QByteArrayLiteral("0g")), EConvertError);
-    EXPECT_THROW(HexToStr(QByteArrayLiteral("+1")), EConvertError);
-    EXPECT_THROW(HexToStr(QByteArrayLiteral("00 1")), EConvertError);
+    for (const char* bad : {"0g", "+1", "00 1"}) {
+        EXPECT_THROW(HexToStr(QByteArray(bad)), EConvertError) << bad;
+    }
 }
 
-// The FIPS-197 appendix C.1 block behind its length header.
-TEST(EncryptString, KnownAnswer) {
-    const QByteArray key = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
-    const QByteArray plain = QByteArray::fromHex("00112233445566778899aabbccddeeff");
-    EXPECT_EQ(EncryptString(plain, key), "10000000"
-                                         "69C4E0D86A7B0430D8CDB78070B4C55A");
-}
-
-TEST(EncryptString, LengthsFollowTheBlocks) {
+TEST(EncryptString, KnownAnswerLengthsAndKey) {
+    // The FIPS-197 appendix C.1 block behind its length header.
+    EXPECT_EQ(EncryptString(QByteArray::fromHex("00112233445566778899aabbccddeeff"),
+                            QByteArray::fromHex("000102030405060708090a0b0c0d0e0f")),
+              "1000000069C4E0D86A7B0430D8CDB78070B4C55A");
     const QByteArray key = QByteArrayLiteral("secret");
     EXPECT_EQ(EncryptString(QByteArray(), key), "00000000");
     EXPECT_EQ(EncryptString(QByteArray(16, 'x'), key).size(), 8 + 32);
     EXPECT_EQ(EncryptString(QByteArray(17, 'x'), key).size(), 8 + 64);
     EXPECT_TRUE(EncryptString(QByteArray(300, 'x'), key).startsWith("2C010000"));
-}
 
-TEST(EncryptString, DecryptionKeepsTheZeroFill) {
-    const QByteArray key = QByteArrayLiteral("secret");
-    const QByteArray plain = QByteArrayLiteral("hello");
-    EXPECT_EQ(DecryptString(EncryptString(plain, key), key), plain + QByteArray(11, '\0'));
-    EXPECT_TRUE(DecryptString(EncryptString(QByteArray(), key), key).isEmpty());
-    const QByteArray block = randomBytes(48, 3);
-    EXPECT_EQ(DecryptString(EncryptString(block, key).toLower(), key), block);
-}
-
-TEST(EncryptString, KeyIsItsFirst16BytesFilledWithZeros) {
+    // The key is its first 16 bytes filled with zeros.
     const QByteArray plain = QByteArrayLiteral("some text");
     const QByteArray long16 = QByteArrayLiteral("0123456789abcdef");
     EXPECT_EQ(EncryptString(plain, long16 + "X"), EncryptString(plain, long16 + "Y"));
-    EXPECT_NE(EncryptString(plain, long16),
-              EncryptString(plain, QByteArrayLiteral("0123456789abcdeX")));
-    EXPECT_EQ(EncryptString(plain, QByteArrayLiteral("abc")),
-              EncryptString(plain, QByteArrayLiteral("abc") + QByteArray(13, '\0')));
+    EXPECT_NE(EncryptString(plain, long16), EncryptString(plain, "0123456789abcdeX"));
+    EXPECT_EQ(EncryptString(plain, "abc"), EncryptString(plain, "abc" + QByteArray(13, '\0')));
 }
 
-TEST(DecryptString, ReportsMalformedInput) {
+TEST(DecryptString, KeepsTheZeroFillAndReportsMalformedInput) {
     const QByteArray key = QByteArrayLiteral("secret");
+    EXPECT_EQ(DecryptString(EncryptString("hello", key), key), "hello" + QByteArray(11, '\0'));
+    EXPECT_TRUE(DecryptString(EncryptString(QByteArray(), key), key).isEmpty());
+    const QByteArray block = randomBytes(48, 3);
+    EXPECT_EQ(DecryptString(EncryptString(block, key).toLower(), key), block);
+
     EXPECT_THROW(DecryptString(QByteArrayLiteral("0000000Q"), key), EConvertError);
     try {
         DecryptString(QByteArrayLiteral("000000"), key);
-        FAIL() << "no error raised";
+        ADD_FAILURE() << "no error raised";
     } catch (const EStreamError& error) {
         EXPECT_STREQ(error.what(), "Stream read error");
     }
     try {
         DecryptString(QByteArrayLiteral("11000000") + QByteArray(34, 'A'), key);
-        FAIL() << "no error raised";
+        ADD_FAILURE() << "no error raised";
     } catch (const EAESError& error) {
         EXPECT_STREQ(error.what(), "Invalid buffer size for decryption");
     }
