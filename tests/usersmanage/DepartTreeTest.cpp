@@ -114,132 +114,74 @@ TEST_P(DepartTreeTest, RightClickSelectsTheNodeAndSetsTheMenu) {
     open();
     QTreeWidget* tree = window().ui()->TV_Department;
     const auto* ui = window().ui();
-    const QList<QAction*> governed{ui->MiDModify, ui->MiDDelete, ui->MiDRole, ui->MiDUser};
-
-    window().TV_DepartmentContextPopup(tree->visualItemRect(node(Org::Alpha)).center());
+    // The items a node governs: all enabled, all disabled, or mixed (-1).
+    const auto governed = [&](const QPoint& at) {
+        window().TV_DepartmentContextPopup(at);
+        int on = 0;
+        for (QAction* item : {ui->MiDModify, ui->MiDDelete, ui->MiDRole, ui->MiDUser})
+            on += item->isEnabled();
+        return on == 4 ? 1 : on == 0 ? 0 : -1;
+    };
+    EXPECT_EQ(governed(tree->visualItemRect(node(Org::Alpha)).center()), 1);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Erin});
-    for (QAction* item : governed)
-        EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
-
-    // Empty space: the items are disabled and the selection stays.
-    window().TV_DepartmentContextPopup(QPoint(5, tree->viewport()->height() - 3));
+    EXPECT_EQ(governed(QPoint(5, tree->viewport()->height() - 3)), 0) << "empty space";
     EXPECT_EQ(selectedDepart(), Org::Alpha);
-    for (QAction* item : governed)
-        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
     EXPECT_TRUE(ui->MiDAdd->isEnabled());
-
-    window().TV_DepartmentContextPopup(tree->visualItemRect(node(0)).center());
+    EXPECT_EQ(governed(tree->visualItemRect(node(0)).center()), 0) << "the root";
     EXPECT_EQ(selectedDepart(), 0);
-    EXPECT_EQ(listedUids().size(), Org::UserCount);
-    for (QAction* item : governed)
-        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DepartTreeTest, ::testing::ValuesIn(testBackends()),
-                         backendName);
-
-// Rights: each of the four shows or hides exactly its own controls.
-struct Governed {
-    bool departEditing, userEditing, auth, commands;
-};
-
-Governed governedState(TFrmUsersManage& form) {
-    const auto* ui = form.ui();
-    const bool departItems = ui->MiDAdd->isVisible();
-    EXPECT_EQ(ui->MiDModify->isVisible(), departItems);
-    EXPECT_EQ(ui->MiDDelete->isVisible(), departItems);
-    EXPECT_EQ(ui->MiDRole->isVisible(), departItems);
-    EXPECT_TRUE(ui->MiDUser->isVisible()) << "no right governs MiDUser";
-    EXPECT_TRUE(ui->BtSearch->isVisibleTo(&form));
-    EXPECT_TRUE(ui->BtnRefresh->isVisibleTo(&form));
-    EXPECT_TRUE(ui->MBtShow->isVisibleTo(&form));
-    return {departItems, ui->LV_Man->dragEnabled(), ui->MBtAuth->isVisibleTo(&form),
-            ui->MbtCom->isVisibleTo(&form)};
-}
-
-TEST(Rights, EachRightGovernsItsOwnControls) {
-    struct Case {
-        TAdminAuth withheld;
-        Governed expected;
-    };
-    const Case cases[] = {
-        {AA_UserEdepart, {false, true, true, true}},
-        {AA_UserEuser, {true, false, true, true}},
-        {AA_UserEauth, {true, true, false, true}},
-        {AA_UserC, {true, true, true, false}},
-    };
-    TLogonInfo* const previous = LogonInfo;
-    for (const Case& c : cases) {
-        TLogonInfo logon;
-        QWidget panel;
-        logon.ParentPanel = &panel;
-        for (const TAdminAuth right : {AA_UserEdepart, AA_UserEuser, AA_UserEauth, AA_UserC})
-            if (right != c.withheld)
-                AT(logon.AdminAuths, right);
-        LogonInfo = &logon;
-        TFrmUsersManage form(nullptr, &panel);
-        form.SetCompsAuths();
-        const Governed state = governedState(form);
-        SCOPED_TRACE(c.withheld);
-        EXPECT_EQ(state.departEditing, c.expected.departEditing);
-        EXPECT_EQ(state.userEditing, c.expected.userEditing);
-        EXPECT_EQ(state.auth, c.expected.auth);
-        EXPECT_EQ(state.commands, c.expected.commands);
-    }
-    LogonInfo = previous;
-}
-
-using UserMenuTest = MainWindowTest;
-
-TEST_P(UserMenuTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
+TEST_P(DepartTreeTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
     for (const bool withRight : {true, false}) {
         logon.AdminAuths = withRight ? allRights() : allRights() & ~(1 << AA_UserEuser);
         open();
         QTreeView* list = window().ui()->LV_Man;
-        const QPoint row = list->visualRect(window().userList()->index(0, 0)).center();
-        emit list->customContextMenuRequested(row);
+        emit list->customContextMenuRequested(
+            list->visualRect(window().userList()->index(0, 0)).center());
         EXPECT_EQ(window().ui()->PMUser->isVisible(), withRight);
         window().ui()->PMUser->hide();
         CloseBplForm();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UserMenuTest, ::testing::ValuesIn(testBackends()), backendName);
+// Sends a drag event of the given type over the tree at the department's node; true when the
+// tree takes it. A drop always copies, so the dragging view never removes what it dragged.
+class TreeDropTest : public MainWindowTest {
+protected:
+    bool send(QEvent::Type type, qint32 departId, const QMimeData& mime) {
+        QWidget* viewport = window().ui()->TV_Department->viewport();
+        const QPoint at = pointOf(departId);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        std::unique_ptr<QDropEvent> event;
+        if (type == QEvent::DragEnter)
+            event = std::make_unique<QDragEnterEvent>(at, actions, &mime, Qt::LeftButton,
+                                                      Qt::NoModifier);
+        else if (type == QEvent::DragMove)
+            event = std::make_unique<QDragMoveEvent>(at, actions, &mime, Qt::LeftButton,
+                                                     Qt::NoModifier);
+        else
+            event = std::make_unique<QDropEvent>(at, actions, &mime, Qt::LeftButton,
+                                                 Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, event.get());
+        QCoreApplication::processEvents(); // a move runs once the drag has ended
+        if (event->isAccepted())
+            EXPECT_EQ(event->dropAction(), Qt::CopyAction);
+        return event->isAccepted();
+    }
+};
 
-using TreeDropTest = MainWindowTest;
-
-// Drags reaching the tree go through the drop rules; a drop always copies, so the dragging
-// view never removes what it dragged.
 TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
     open();
     selectDepart(Org::Zeta);
-    QTreeView* list = window().ui()->LV_Man;
-    list->selectionModel()->select(
-        window().userList()->index(window().userList()->findById(Org::Bob), 0),
-        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QWidget* viewport = window().ui()->TV_Department->viewport();
+    selectUsers({Org::Bob});
     QMimeData mime;
     mime.setData(UserListModel::mimeType(), "2");
-
-    const QPoint root = window().ui()->TV_Department->visualItemRect(node(0)).center();
-    QDragEnterEvent enter(root, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &enter);
-    QDragMoveEvent overRoot(root, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &overRoot);
-    EXPECT_FALSE(overRoot.isAccepted()) << "users cannot go to the root";
-
-    const QPoint alpha = window().ui()->TV_Department->visualItemRect(node(Org::Alpha)).center();
-    QDragMoveEvent overAlpha(alpha, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &overAlpha);
-    EXPECT_TRUE(overAlpha.isAccepted());
-    EXPECT_EQ(overAlpha.dropAction(), Qt::CopyAction);
-
-    QDropEvent drop(alpha, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &drop);
-    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
-    QCoreApplication::processEvents(); // the move runs once the drag has ended
-    EXPECT_EQ(db->scalar(u"select Pid from Users where Uid = 2"_s).toInt(), Org::Alpha);
+    EXPECT_TRUE(send(QEvent::DragEnter, 0, mime));
+    EXPECT_FALSE(send(QEvent::DragMove, 0, mime)) << "users cannot go to the root";
+    EXPECT_TRUE(send(QEvent::DragMove, Org::Alpha, mime));
+    EXPECT_TRUE(send(QEvent::Drop, Org::Alpha, mime));
+    EXPECT_EQ(number(u"select Pid from Users where Uid = 2"_s), Org::Alpha);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Erin}));
 }
@@ -248,20 +190,11 @@ TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
 TEST_P(TreeDropTest, ForeignDragsAreRefused) {
     open();
     selectDepart(Org::Zeta);
-    QWidget* viewport = window().ui()->TV_Department->viewport();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(u"/tmp/report.doc"_s)});
-    const QPoint alpha = window().ui()->TV_Department->visualItemRect(node(Org::Alpha)).center();
-    QDragEnterEvent enter(alpha, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &enter);
-    EXPECT_FALSE(enter.isAccepted());
-    QDropEvent drop(alpha, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(viewport, &drop);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(drop.isAccepted());
-    EXPECT_EQ(
-        db->scalar(u"select pid from UserSort where id = "_s + QString::number(Org::Zeta)).toInt(),
-        0);
+    EXPECT_FALSE(send(QEvent::DragEnter, Org::Alpha, mime));
+    EXPECT_FALSE(send(QEvent::Drop, Org::Alpha, mime));
+    EXPECT_EQ(number(u"select pid from UserSort where id = 3"_s), 0);
 }
 
 // Dragging a department while users are still selected in the list moves the department.
@@ -272,11 +205,42 @@ TEST_P(TreeDropTest, DepartmentDragClearsTheUserSelection) {
     ASSERT_FALSE(window().selectedRows().isEmpty());
     QMimeData mime;
     mime.setData(window().ui()->TV_Department->model()->mimeTypes().first(), QByteArray());
-    const QPoint root = window().ui()->TV_Department->visualItemRect(node(0)).center();
-    QDragEnterEvent enter(root, Qt::MoveAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(window().ui()->TV_Department->viewport(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(send(QEvent::DragEnter, 0, mime));
     EXPECT_TRUE(window().selectedRows().isEmpty());
 }
 
+INSTANTIATE_TEST_SUITE_P(Backends, DepartTreeTest, ::testing::ValuesIn(testBackends()),
+                         backendName);
 INSTANTIATE_TEST_SUITE_P(Backends, TreeDropTest, ::testing::ValuesIn(testBackends()), backendName);
+
+// Rights: each of the four hides exactly its own controls.
+TEST(Rights, EachRightGovernsItsOwnControls) {
+    const TAdminAuth rights[] = {AA_UserEdepart, AA_UserEuser, AA_UserEauth, AA_UserC};
+    TLogonInfo* const previous = LogonInfo;
+    for (const TAdminAuth withheld : rights) {
+        SCOPED_TRACE(withheld);
+        TLogonInfo logon;
+        QWidget panel;
+        logon.ParentPanel = &panel;
+        for (const TAdminAuth right : rights)
+            if (right != withheld)
+                AT(logon.AdminAuths, right);
+        LogonInfo = &logon;
+        TFrmUsersManage form(nullptr, &panel);
+        form.SetCompsAuths();
+        const auto* ui = form.ui();
+        const bool departItems = ui->MiDAdd->isVisible();
+        for (const QAction* item : {ui->MiDModify, ui->MiDDelete, ui->MiDRole})
+            EXPECT_EQ(item->isVisible(), departItems) << item->objectName().toStdString();
+        EXPECT_TRUE(ui->MiDUser->isVisible()) << "no right governs MiDUser";
+        for (const QWidget* always : std::initializer_list<const QWidget*>{
+                 ui->BtSearch, ui->BtnRefresh, ui->MBtShow})
+            EXPECT_TRUE(always->isVisibleTo(&form)) << always->objectName().toStdString();
+        const std::array<bool, 4> shown{departItems, ui->LV_Man->dragEnabled(),
+                                        ui->MBtAuth->isVisibleTo(&form),
+                                        ui->MbtCom->isVisibleTo(&form)};
+        for (size_t i = 0; i < shown.size(); ++i)
+            EXPECT_EQ(shown[i], rights[i] != withheld) << "control of right " << rights[i];
+    }
+    LogonInfo = previous;
+}

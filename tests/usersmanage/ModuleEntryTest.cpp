@@ -13,24 +13,20 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TEST(ModuleEntry, DefaultContextIsInForceBeforeTheHostHandsOverItsOwn) {
+// Before the host hands over its context a default one is in force; closing without a window,
+// even twice, and opening without a context do nothing.
+TEST(ModuleEntry, EntryPointsWithoutAWindowOrAContext) {
     ASSERT_NE(LogonInfo, nullptr);
     EXPECT_EQ(LogonInfo->Connection, nullptr);
     EXPECT_EQ(LogonInfo->ParentPanel, nullptr);
     EXPECT_TRUE(LogonInfo->RootName.isEmpty());
     EXPECT_EQ(LogonInfo->AdminAuths, 0);
-}
-
-TEST(ModuleEntry, CloseWithoutAWindowDoesNothing) {
     ASSERT_EQ(FrmUsersManage, nullptr);
     TLogonInfo* const before = LogonInfo;
     CloseBplForm();
     CloseBplForm();
     EXPECT_EQ(FrmUsersManage, nullptr);
     EXPECT_EQ(LogonInfo, before);
-}
-
-TEST(ModuleEntry, OpenWithoutAContextGivesNoWindow) {
     EXPECT_EQ(OpenFormWithLogonInfo(nullptr), nullptr);
     EXPECT_EQ(FrmUsersManage, nullptr);
 }

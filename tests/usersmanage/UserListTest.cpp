@@ -114,29 +114,23 @@ TEST_P(UserListTest, RejectedConditionIsReportedAndLeavesTheListCleared) {
     EXPECT_TRUE(listedUids().isEmpty());
 }
 
-TEST_P(UserListTest, ClickEnablesCommandsOnlyWithASelection) {
+// A click enables the commands only with a selection; a right click adds its row to it.
+TEST_P(UserListTest, ClicksFollowTheSelection) {
     open();
     const auto* ui = window().ui();
+    QTreeView* list = ui->LV_Man;
     window().LV_ManClick();
     EXPECT_FALSE(ui->MbtCom->isEnabled());
     EXPECT_FALSE(ui->MBtAuth->isEnabled());
-    ui->LV_Man->selectionModel()->select(window().userList()->index(1, 0),
-                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(window().userList()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     window().LV_ManClick();
     EXPECT_TRUE(ui->MbtCom->isEnabled());
     EXPECT_TRUE(ui->MBtAuth->isEnabled());
-}
 
-TEST_P(UserListTest, RightClickAddsTheRowToTheSelection) {
-    open();
-    QTreeView* list = window().ui()->LV_Man;
-    list->selectionModel()->select(window().userList()->index(0, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     window().LV_ManContextPopup(list->visualRect(window().userList()->index(3, 0)).center());
     EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3}));
-    EXPECT_TRUE(window().ui()->MbtCom->isEnabled());
     EXPECT_EQ(statusTexts().last(), GetString(u"Chosen"_s) + u"：2"_s);
-
     window().LV_ManContextPopup(QPoint(5, list->viewport()->height() - 3));
     EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3})) << "empty space changes nothing";
 }
