@@ -5,11 +5,8 @@
 
 namespace {
 
-TEST(LanguageHooksTest, SwitchIsClosed) {
+TEST(LanguageHooksTest, SwitchIsClosedAndFormsKeepTheirTexts) {
     EXPECT_FALSE(LanguageSwitchOpen());
-}
-
-TEST(LanguageHooksTest, SetFormLanguagesShowsTheFormAndKeepsItsTexts) {
     QWidget form;
     form.setWindowTitle(QStringLiteral("用户管理"));
     SetFormLanguages(&form);

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -14,79 +13,49 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Captures what a message box showed, then presses a button.
-struct ShownBox {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-ModalScript::Answer inspectAndPress(ShownBox& shown, QMessageBox::StandardButton button) {
-    return [&shown, button](QDialog& dialog) -> int {
-        auto& box = dynamic_cast<QMessageBox&>(dialog);
-        shown.icon = box.icon();
-        shown.buttons = box.standardButtons();
-        box.button(button)->click();
-        return button;
+TEST(MyMessageBoxTest, FlagsChooseIconButtonsAndResult) {
+    const struct {
+        int flags;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton press;
+        int result;
+    } cases[] = {
+        {0x30, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, 1},
+        {0x40, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, 1},
+        {0x21, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, 1},
+        {0x44, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, 6},
+        {0x44, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, 7},
     };
-}
-
-TEST(MyMessageBoxTest, WarningInformationAndOtherFlagsHaveOneOkButton) {
-    for (const auto& [flags, icon] :
-         {std::pair{0x30, QMessageBox::Warning}, std::pair{0x40, QMessageBox::Information},
-          std::pair{0x21, QMessageBox::Information}}) {
+    for (const auto& c : cases) {
         ModalScript script;
-        ShownBox shown;
-        script.answer(inspectAndPress(shown, QMessageBox::Ok));
-        EXPECT_EQ(MyMessageBox(0, u"Name missing"_s, u"Title"_s, flags), 1);
+        script.answer([&c](QDialog& dialog) -> int {
+            auto& box = dynamic_cast<QMessageBox&>(dialog);
+            EXPECT_EQ(box.icon(), c.icon) << c.flags;
+            EXPECT_EQ(box.standardButtons(), c.buttons) << c.flags;
+            EXPECT_EQ(box.textFormat(), Qt::PlainText);
+            box.button(c.press)->click();
+            return c.press;
+        });
+        EXPECT_EQ(MyMessageBox(0, u"<b>Name</b> missing"_s, u"Title"_s, c.flags), c.result);
         script.expectDone();
-        EXPECT_EQ(shown.icon, icon);
-        EXPECT_EQ(shown.buttons, QMessageBox::Ok);
-        EXPECT_EQ(script.messages(), QStringList{u"Name missing"_s});
+        EXPECT_EQ(script.messages(), QStringList{u"<b>Name</b> missing"_s});
         EXPECT_EQ(script.messageTitles(), QStringList{u"Title"_s});
     }
 }
 
-TEST(MyMessageBoxTest, QuestionAnswersSixForYesAndSevenForNo) {
-    ModalScript script;
-    ShownBox shown;
-    script.answer(inspectAndPress(shown, QMessageBox::Yes)).answerMessage(QMessageBox::No);
-    EXPECT_EQ(MyMessageBox(0, u"Delete?"_s, u"t"_s, 0x44), 6);
-    EXPECT_EQ(shown.buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(MyMessageBox(0, u"Delete?"_s, u"t"_s, 0x44), 7);
-    script.expectDone();
-}
-
-TEST(MyMessageBoxTest, ClosingAQuestionIsNo) {
+TEST(MyMessageBoxTest, ClosingAQuestionIsNoAndAnOkBoxOk) {
     ModalScript script;
     script.reject();
     EXPECT_EQ(MyMessageBox(0, u"Delete?"_s, u"t"_s, 0x44), 7);
-    // Escape pressed by hand goes the same way.
     script.answer([](QDialog& dialog) {
         QTest::keyClick(&dialog, Qt::Key_Escape);
         return dialog.result();
     });
     EXPECT_EQ(MyMessageBox(0, u"Delete?"_s, u"t"_s, 0x44), 7);
-    script.expectDone();
-}
-
-TEST(MyMessageBoxTest, ClosingAnOkBoxIsOk) {
-    ModalScript script;
     script.reject();
     EXPECT_EQ(MyMessageBox(0, u"Saved"_s, u"t"_s, 0x40), 1);
-}
-
-TEST(MyMessageBoxTest, TextIsShownAsPlainText) {
-    ModalScript script;
-    Qt::TextFormat format = Qt::AutoText;
-    script.answer([&format](QDialog& dialog) {
-        auto& box = dynamic_cast<QMessageBox&>(dialog);
-        format = box.textFormat();
-        box.button(QMessageBox::Ok)->click();
-        return int(QMessageBox::Ok);
-    });
-    MyMessageBox(0, u"Depart New Error:<b>near \"x\"</b>"_s, u"t"_s, 0x30);
-    EXPECT_EQ(format, Qt::PlainText);
-    EXPECT_EQ(script.messages(), QStringList{u"Depart New Error:<b>near \"x\"</b>"_s});
+    script.expectDone();
 }
 
 TEST(ShowMessageTest, UsesTheKeysTextUnderTheInformationTitle) {
@@ -115,105 +84,83 @@ InputParts partsOf(QDialog& dialog) {
             dialog.findChild<QPushButton*>(u"BtCancel"_s)};
 }
 
-TEST(MyInputQueryTest, OkStoresTheEditedText) {
-    ModalScript script;
-    script.answerInput(u"Research"_s);
-    QString value = u"Old"_s;
-    EXPECT_TRUE(MyInputQuery(u"Rename"_s, u"Name:"_s, value));
-    EXPECT_EQ(value, u"Research"_s);
-    EXPECT_EQ(script.dialogTitles(), QStringList{u"Rename"_s});
-    script.expectDone();
-}
-
-TEST(MyInputQueryTest, EnterPressesOkAndKeepsBlanks) {
-    ModalScript script;
-    script.answer([](QDialog& dialog) {
-        InputParts parts = partsOf(dialog);
-        parts.edit->setText(u" Sales "_s);
-        QTest::keyClick(parts.edit, Qt::Key_Return);
-        return dialog.result();
-    });
-    QString value;
-    EXPECT_TRUE(MyInputQuery(u"New"_s, u"Name:"_s, value));
-    EXPECT_EQ(value, u" Sales "_s);
-}
-
-TEST(MyInputQueryTest, CancelEscapeAndCloseLeaveTheValueUntouched) {
-    const std::vector<std::function<void(QDialog&, InputParts&)>> ways{
-        [](QDialog&, InputParts& parts) { parts.cancel->click(); },
-        [](QDialog& dialog, InputParts&) { QTest::keyClick(&dialog, Qt::Key_Escape); },
-        [](QDialog& dialog, InputParts&) { dialog.close(); },
+// OK and Enter store the text as typed; Cancel, Escape and closing leave the value untouched.
+TEST(MyInputQueryTest, OkStoresTheTextAndEveryOtherWayLeavesTheValue) {
+    const std::pair<bool, std::function<void(QDialog&, InputParts&)>> ways[] = {
+        {true, [](QDialog&, InputParts& parts) { parts.ok->click(); }},
+        {true, [](QDialog&, InputParts& parts) { QTest::keyClick(parts.edit, Qt::Key_Return); }},
+        {false, [](QDialog&, InputParts& parts) { parts.cancel->click(); }},
+        {false, [](QDialog& dialog, InputParts&) { QTest::keyClick(&dialog, Qt::Key_Escape); }},
+        {false, [](QDialog& dialog, InputParts&) { dialog.close(); }},
     };
-    for (const auto& leave : ways) {
+    for (const auto& [accepted, leave] : ways) {
         ModalScript script;
         script.answer([&leave](QDialog& dialog) {
             InputParts parts = partsOf(dialog);
-            QTest::keyClicks(parts.edit, u"edited"_s);
+            parts.edit->setText(u" Sales "_s);
             leave(dialog, parts);
             return dialog.result();
         });
         QString value = u"Original"_s;
-        EXPECT_FALSE(MyInputQuery(u"Rename"_s, u"Name:"_s, value));
-        EXPECT_EQ(value, u"Original"_s);
+        EXPECT_EQ(MyInputQuery(u"Rename"_s, u"Name:"_s, value), accepted);
+        EXPECT_EQ(value, accepted ? u" Sales "_s : u"Original"_s);
+        EXPECT_EQ(script.dialogTitles(), QStringList{u"Rename"_s});
         script.expectDone();
     }
 }
 
 TEST(MyInputQueryTest, ShowsPromptAndValueSelectedAndLimitsInputTo255) {
     ModalScript script;
-    InputParts seen{};
-    QString selected;
+    QString prompt, selected;
     int lengthAfterTyping = 0;
     script.answer([&](QDialog& dialog) {
-        seen = partsOf(dialog);
-        selected = seen.edit->selectedText();
-        EXPECT_EQ(seen.prompt->text(), u"Department name:"_s);
-        seen.edit->clear();
-        QTest::keyClicks(seen.edit, QString(300, u'x'));
-        lengthAfterTyping = int(seen.edit->text().size());
-        seen.cancel->click();
+        const InputParts parts = partsOf(dialog);
+        prompt = parts.prompt->text();
+        selected = parts.edit->selectedText();
+        parts.edit->clear();
+        QTest::keyClicks(parts.edit, QString(300, u'x'));
+        lengthAfterTyping = int(parts.edit->text().size());
+        parts.cancel->click();
         return dialog.result();
     });
     QString value = u"Sales"_s;
     EXPECT_FALSE(MyInputQuery(u"Rename"_s, u"Department name:"_s, value));
+    EXPECT_EQ(prompt, u"Department name:"_s);
     EXPECT_EQ(selected, u"Sales"_s);
     EXPECT_EQ(lengthAfterTyping, 255);
 }
 
 TEST(MyInputQueryTest, ButtonCaptionsComeFromTheLanguage) {
-    for (const auto& [language, ok, cancel] :
-         {std::tuple{u"chs"_s, u"确定(&O)"_s, u"取消(&C)"_s},
-          std::tuple{u"eng"_s, u"OK(&O)"_s, u"Cancel(&C)"_s}}) {
+    for (const auto& [language, ok, cancel] : {std::tuple{u"chs"_s, u"确定(&O)"_s, u"取消(&C)"_s},
+                                               {u"eng"_s, u"OK(&O)"_s, u"Cancel(&C)"_s}}) {
         ASSERT_TRUE(SetLanguage(language));
         ModalScript script;
-        InputParts seen{};
+        QStringList captions;
         bool okIsDefault = false;
         script.answer([&](QDialog& dialog) {
-            seen = partsOf(dialog);
-            EXPECT_EQ(seen.ok->text(), ok);
-            EXPECT_EQ(seen.cancel->text(), cancel);
-            okIsDefault = seen.ok->isDefault();
-            seen.ok->click();
+            const InputParts parts = partsOf(dialog);
+            captions = {parts.ok->text(), parts.cancel->text()};
+            okIsDefault = parts.ok->isDefault();
+            parts.ok->click();
             return dialog.result();
         });
         QString value;
         EXPECT_TRUE(MyInputQuery(u"t"_s, u"p"_s, value));
+        EXPECT_EQ(captions, (QStringList{ok, cancel}));
         EXPECT_TRUE(okIsDefault);
     }
     SetLanguage(u"chs"_s);
 }
 
 TEST(MyInputQueryTest, LongPromptWrapsAndPushesTheEditDown) {
-    int shortEditTop = 0;
-    int longEditTop = 0;
-    int longDialogHeight = 0;
-    int shortDialogHeight = 0;
+    int editTop[2] = {};
+    int height[2] = {};
     ModalScript script;
-    const auto measure = [](int& editTop, int& height) {
-        return [&editTop, &height](QDialog& dialog) {
-            InputParts parts = partsOf(dialog);
-            editTop = parts.edit->y();
-            height = dialog.height();
+    for (int i : {0, 1}) {
+        script.answer([&editTop, &height, i](QDialog& dialog) {
+            const InputParts parts = partsOf(dialog);
+            editTop[i] = parts.edit->y();
+            height[i] = dialog.height();
             // Controls stack top to bottom inside the dialog.
             EXPECT_GT(parts.edit->y(), parts.prompt->geometry().bottom());
             EXPECT_GT(parts.ok->y(), parts.edit->geometry().bottom());
@@ -223,15 +170,13 @@ TEST(MyInputQueryTest, LongPromptWrapsAndPushesTheEditDown) {
             EXPECT_LE(parts.edit->geometry().right(), dialog.width());
             dialog.reject();
             return dialog.result();
-        };
-    };
-    script.answer(measure(shortEditTop, shortDialogHeight));
-    script.answer(measure(longEditTop, longDialogHeight));
+        });
+    }
     QString value;
     MyInputQuery(u"t"_s, u"Name:"_s, value);
     MyInputQuery(u"t"_s, QString(40, u'w').append(u' ').repeated(6), value);
-    EXPECT_GT(longEditTop, shortEditTop);
-    EXPECT_EQ(longDialogHeight - shortDialogHeight, longEditTop - shortEditTop);
+    EXPECT_GT(editTop[1], editTop[0]);
+    EXPECT_EQ(height[1] - height[0], editTop[1] - editTop[0]);
 }
 
 } // namespace

@@ -49,22 +49,20 @@ private:
     TLogonInfo* m_previous = nullptr;
 };
 
-TEST_P(OperationLogTest, CompleteRowIsWrittenOnce) {
-    writeRow(completeRow);
-    ASSERT_EQ(rowCount(), 1);
-    EXPECT_EQ(storedRow(), completeRow);
-}
-
-TEST_P(OperationLogTest, FieldsKeepTheirSurroundingBlanks) {
-    const LogRow padded{u" 2024-03-05 14:07:09"_s,
-                        u"admin "_s,
-                        u" 10.0.0.7 "_s,
-                        u"\tpush"_s,
-                        u"pass  "_s,
-                        u" OK"_s};
-    writeRow(padded);
-    ASSERT_EQ(rowCount(), 1);
-    EXPECT_EQ(storedRow(), padded);
+// Fields are stored as given: surrounding blanks kept, quotes as text.
+TEST_P(OperationLogTest, RowsAreStoredUntrimmed) {
+    LogRow padded{u" 2024-03-05 14:07:09"_s,
+                  u"admin "_s,
+                  u" 10.0.0.7 "_s,
+                  u"\tpush"_s,
+                  u"O'Brien (it's \"x\"); drop table LogAct  "_s,
+                  u" OK"_s};
+    for (const LogRow& row : {completeRow, padded}) {
+        m_db.exec(u"delete from LogAct"_s);
+        writeRow(row);
+        ASSERT_EQ(rowCount(), 1);
+        EXPECT_EQ(storedRow(), row);
+    }
 }
 
 TEST_P(OperationLogTest, AnyBlankFieldSkipsTheRow) {
@@ -78,20 +76,9 @@ TEST_P(OperationLogTest, AnyBlankFieldSkipsTheRow) {
     EXPECT_EQ(rowCount(), 0);
 }
 
-TEST_P(OperationLogTest, QuotesInFieldsAreStoredAsText) {
-    LogRow row = completeRow;
-    row[4] = u"O'Brien (it's \"x\"); drop table LogAct"_s;
-    writeRow(row);
-    ASSERT_EQ(rowCount(), 1);
-    EXPECT_EQ(storedRow()[4], row[4]);
-}
-
-TEST_P(OperationLogTest, FailedInsertIsSwallowed) {
+TEST_P(OperationLogTest, FailuresAreSwallowed) {
     m_db.dropTable(u"LogAct"_s);
     EXPECT_NO_THROW(writeRow(completeRow));
-}
-
-TEST_P(OperationLogTest, ClosedConnectionIsSwallowed) {
     m_db.closeConnection();
     EXPECT_NO_THROW(writeRow(completeRow));
 }

@@ -6,42 +6,30 @@
 namespace {
 
 // root > a > a1 > a11, root > b; a second top-level tree other > o1.
-class TreeHelpersTest : public ::testing::Test {
-protected:
+TEST(TreeHelpersTest, IsParentedFindsOnlyAncestorsUpTheChain) {
     QTreeWidget tree;
-    QTreeWidgetItem* root = new QTreeWidgetItem(&tree);
-    QTreeWidgetItem* a = new QTreeWidgetItem(root);
-    QTreeWidgetItem* a1 = new QTreeWidgetItem(a);
-    QTreeWidgetItem* a11 = new QTreeWidgetItem(a1);
-    QTreeWidgetItem* b = new QTreeWidgetItem(root);
-    QTreeWidgetItem* other = new QTreeWidgetItem(&tree);
-    QTreeWidgetItem* o1 = new QTreeWidgetItem(other);
-};
-
-TEST_F(TreeHelpersTest, ANodeIsNotItsOwnAncestor) {
-    EXPECT_FALSE(IsParented(root, root));
-    EXPECT_FALSE(IsParented(a1, a1));
-}
-
-TEST_F(TreeHelpersTest, EveryAncestorUpTheChainIsFound) {
-    EXPECT_TRUE(IsParented(root, a11));
-    EXPECT_TRUE(IsParented(a, a11));
-    EXPECT_TRUE(IsParented(a1, a11));
-    EXPECT_TRUE(IsParented(root, b));
-}
-
-TEST_F(TreeHelpersTest, SiblingsCousinsAndDescendantsAreNotAncestors) {
-    EXPECT_FALSE(IsParented(b, a));
-    EXPECT_FALSE(IsParented(b, a11));
-    EXPECT_FALSE(IsParented(a11, root));
-    EXPECT_FALSE(IsParented(a, root));
-    EXPECT_FALSE(IsParented(other, a11));
-    EXPECT_FALSE(IsParented(root, o1));
-}
-
-TEST_F(TreeHelpersTest, MissingItemsAreNeverParented) {
-    EXPECT_FALSE(IsParented(nullptr, a));
-    EXPECT_FALSE(IsParented(a, nullptr));
+    auto* root = new QTreeWidgetItem(&tree);
+    auto* a = new QTreeWidgetItem(root);
+    auto* a1 = new QTreeWidgetItem(a);
+    auto* a11 = new QTreeWidgetItem(a1);
+    auto* b = new QTreeWidgetItem(root);
+    auto* other = new QTreeWidgetItem(&tree);
+    auto* o1 = new QTreeWidgetItem(other);
+    for (const auto& [ancestor, item] : {std::pair{root, a11}, {a, a11}, {a1, a11}, {root, b}}) {
+        EXPECT_TRUE(IsParented(ancestor, item));
+    }
+    for (const auto& [ancestor, item] : {std::pair{root, root},
+                                         {a1, a1},
+                                         {b, a},
+                                         {b, a11},
+                                         {a11, root},
+                                         {a, root},
+                                         {other, a11},
+                                         {root, o1},
+                                         {nullptr, a},
+                                         {a, nullptr}}) {
+        EXPECT_FALSE(IsParented(ancestor, item));
+    }
 }
 
 } // namespace
