@@ -79,39 +79,14 @@ TEST(LanguageKeysTest, BothLanguagesHoldTheSameKeysWithTexts) {
 // Keys that reach GetString through tables (client command results, scan options, page
 // captions) rather than through literal calls.
 TEST(LanguageKeysTest, TableKeysAreHeld) {
-    const QStringList tableKeys{u"PlyUpdateSended"_s,
-                                u"PlyUpdateFailed"_s,
-                                u"IconShowSended"_s,
-                                u"IconShowFailed"_s,
-                                u"IconhideSended"_s,
-                                u"IconHideFailed"_s,
-                                u"EnIconShowSended"_s,
-                                u"EnIconShowFailed"_s,
-                                u"EnIconHideSended"_s,
-                                u"EnIconHideFailed"_s,
-                                u"ClientAutoEnPauseSended"_s,
-                                u"ClientAutoEnPauseFailed"_s,
-                                u"ClientAutoEnSended"_s,
-                                u"ClientAutoEnFailed"_s,
-                                u"ClientAutoUpdateSended"_s,
-                                u"ClientAutoUpdateFailed"_s,
-                                u"ClientUnInstallConfirm"_s,
-                                u"ClientUnInstallSended"_s,
-                                u"ClientUnInstallFailed"_s,
-                                u"EnFiles"_s,
-                                u"DeOtherFiles"_s,
-                                u"DeAllFiles"_s,
-                                u"TSetEnAll"_s,
-                                u"TSetDeOther"_s,
-                                u"TSetDeAll"_s,
-                                u"OutPageCtrl1"_s,
-                                u"OutPageCtrl2"_s,
-                                u"OutPageCtrl3"_s,
-                                u"seldate"_s,
-                                u"maxdate"_s,
-                                u"maxdate1"_s,
-                                u"noCtrlKey"_s,
-                                u"nopath"_s};
+    const QStringList tableKeys =
+        u"PlyUpdateSended PlyUpdateFailed IconShowSended IconShowFailed IconhideSended "
+        u"IconHideFailed EnIconShowSended EnIconShowFailed EnIconHideSended EnIconHideFailed "
+        u"ClientAutoEnPauseSended ClientAutoEnPauseFailed ClientAutoEnSended ClientAutoEnFailed "
+        u"ClientAutoUpdateSended ClientAutoUpdateFailed ClientUnInstallConfirm "
+        u"ClientUnInstallSended ClientUnInstallFailed EnFiles DeOtherFiles DeAllFiles TSetEnAll "
+        u"TSetDeOther TSetDeAll OutPageCtrl1 OutPageCtrl2 OutPageCtrl3 seldate maxdate maxdate1 "
+        u"noCtrlKey nopath"_s.split(u' ');
     for (const QString& language : AvailableLanguages()) {
         const QMap<QString, QString> texts = LanguageTexts(language);
         for (const QString& key : tableKeys)

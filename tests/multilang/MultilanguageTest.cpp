@@ -15,67 +15,50 @@ protected:
     void TearDown() override { SetLanguage(u"chs"_s); }
 };
 
-TEST_F(MultilanguageTest, SimplifiedChineseIsTheDefault) {
+TEST_F(MultilanguageTest, SwitchesBetweenKnownLanguagesOnly) {
     EXPECT_EQ(ActiveLanguage(), u"chs"_s);
     EXPECT_EQ(GetString(u"idinf"_s), u"提示"_s);
-}
-
-TEST_F(MultilanguageTest, SwitchesToEnglishAndBack) {
     ASSERT_TRUE(SetLanguage(u"eng"_s));
     EXPECT_EQ(ActiveLanguage(), u"eng"_s);
     EXPECT_EQ(GetString(u"idinf"_s), u"Information"_s);
+    for (const QString& unknown : {u"xx"_s, QString(), u"../lang/chs"_s}) {
+        EXPECT_FALSE(SetLanguage(unknown));
+    }
+    EXPECT_EQ(ActiveLanguage(), u"eng"_s);
+    EXPECT_TRUE(LanguageTexts(u"xx"_s).isEmpty());
     ASSERT_TRUE(SetLanguage(u"chs"_s));
     EXPECT_EQ(GetString(u"Confirm"_s), u"确定"_s);
 }
 
-TEST_F(MultilanguageTest, UnknownLanguageKeepsTheActiveOne) {
-    EXPECT_FALSE(SetLanguage(u"xx"_s));
-    EXPECT_FALSE(SetLanguage(QString()));
-    EXPECT_FALSE(SetLanguage(u"../lang/eng"_s));
-    EXPECT_EQ(ActiveLanguage(), u"chs"_s);
-    EXPECT_EQ(GetString(u"idinf"_s), u"提示"_s);
-    EXPECT_TRUE(LanguageTexts(u"xx"_s).isEmpty());
-}
-
+// Keys are exact: unknown keys and other letter cases come back unchanged.
 TEST_F(MultilanguageTest, UnknownKeyComesBackUnchanged) {
     EXPECT_EQ(GetString(u"NoSuchKey42"_s), u"NoSuchKey42"_s);
     EXPECT_EQ(GetString(QString()), QString());
-    // Keys are exact: a different letter case is another key.
     EXPECT_EQ(GetString(u"IDINF"_s), u"IDINF"_s);
+    const QMap<QString, QString> texts = LanguageTexts(u"chs"_s);
+    EXPECT_TRUE(texts.contains(u"IconhideSended"_s));
+    EXPECT_FALSE(texts.contains(u"IconHideSended"_s));
 }
 
 TEST_F(MultilanguageTest, TextsKeepTheirBlanksForJoining) {
     ASSERT_TRUE(SetLanguage(u"eng"_s));
-    // "User" + "NameNullError" is shown joined directly.
     EXPECT_EQ(GetString(u"User"_s) + GetString(u"NameNullError"_s),
               u"User name cannot be empty."_s);
     EXPECT_EQ(GetString(u"idonline"_s) + QString::number(3), u"Online: 3"_s);
 }
 
-TEST_F(MultilanguageTest, KeysDifferingOnlyInCaseAreDistinct) {
-    const QMap<QString, QString> texts = LanguageTexts(u"chs"_s);
-    EXPECT_TRUE(texts.contains(u"IconhideSended"_s));
-    EXPECT_TRUE(texts.contains(u"IconHideFailed"_s));
-    EXPECT_FALSE(texts.contains(u"IconHideSended"_s));
-}
-
-TEST(TMultilanguageTest, HoldsTheThreeSettingsAsProperties) {
-    TMultilanguage component;
-    EXPECT_TRUE(component.setProperty("ShowLanguageMenu", false));
-    EXPECT_TRUE(component.setProperty("AutoGenIniFile", true));
-    EXPECT_TRUE(component.setProperty("Active", true));
-    EXPECT_FALSE(component.ShowLanguageMenu());
-    EXPECT_TRUE(component.AutoGenIniFile());
-    EXPECT_TRUE(component.Active());
-    component.SetActive(false);
-    EXPECT_EQ(component.property("Active"), QVariant(false));
-}
-
-TEST(TMultilanguageTest, IsOwnedByItsWindow) {
+TEST(TMultilanguageTest, HoldsTheThreeSettingsAsPropertiesAndIsOwnedByItsWindow) {
     QObject window;
     auto* component = new TMultilanguage(&window);
-    EXPECT_EQ(component->parent(), &window);
     EXPECT_EQ(window.findChild<TMultilanguage*>(), component);
+    EXPECT_TRUE(component->setProperty("ShowLanguageMenu", false));
+    EXPECT_TRUE(component->setProperty("AutoGenIniFile", true));
+    EXPECT_TRUE(component->setProperty("Active", true));
+    EXPECT_FALSE(component->ShowLanguageMenu());
+    EXPECT_TRUE(component->AutoGenIniFile());
+    EXPECT_TRUE(component->Active());
+    component->SetActive(false);
+    EXPECT_EQ(component->property("Active"), QVariant(false));
 }
 
 } // namespace
