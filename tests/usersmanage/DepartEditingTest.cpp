@@ -20,10 +20,6 @@ protected:
         return number(u"select pid from UserSort where id = "_s + QString::number(departId));
     }
 
-    qint64 roleOf(qint32 uid) {
-        return number(u"select RoleId from Users where Uid = "_s + QString::number(uid));
-    }
-
     void addDepart(qint32 id, qint32 pid, const QString& name) {
         db->exec(u"insert into UserSort (id, pid, name) values (%1, %2, '%3')"_s.arg(id).arg(pid).arg(
             name));
@@ -234,9 +230,9 @@ TEST_P(DepartEditingTest, DroppedUsersRoleFollowsTheSettingsAndTheAnswer) {
         window().TV_DepartmentDragDrop(pointOf(Org::Alpha));
 
         EXPECT_EQ(question.messages().size(), c.ask ? 1 : 0);
-        EXPECT_EQ(number(u"select Pid from Users where Uid = 1"_s), Org::Alpha);
-        EXPECT_EQ(roleOf(Org::Alice), c.role);
-        EXPECT_EQ(number(u"select Pid from Users where Uid = 2"_s), Org::Zeta);
+        EXPECT_EQ(userField(Org::Alice, u"Pid"_s), Org::Alpha);
+        EXPECT_EQ(userField(Org::Alice, u"RoleId"_s), c.role);
+        EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
         EXPECT_EQ(selectedDepart(), Org::Alpha);
         EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Erin}));
         expectCounters(2, 2, 2);
@@ -274,7 +270,7 @@ TEST_P(DepartEditingTest, DeleteAndDropFailuresShowThePrefixAndLeaveTreeAndList)
     expectFailure(u"TV_ManDragDrop:"_s, 1);
     EXPECT_EQ(selectedDepart(), Org::Zeta);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
-    EXPECT_EQ(number(u"select Pid from Users where Uid = 2"_s), Org::Zeta);
+    EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
     expectCounters(2, 1, 1);
 }
 

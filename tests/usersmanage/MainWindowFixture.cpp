@@ -10,31 +10,22 @@
 
 #include <QCoreApplication>
 #include <QTreeWidgetItemIterator>
+#include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 const char16_t* const OrgRows[] = {
-    u"insert into UserRole (Rid, RName) values (1, 'Staff')",
-    u"insert into UserRole (Rid, RName) values (2, 'Manager')",
-    u"insert into UserSort (id, pid, name, ctrl, used, DRole) values (5, 0, 'Alpha', 0, 0, 2)",
-    u"insert into UserSort (id, pid, name, ctrl, used, DRole) values (3, 0, 'Zeta', -1, 0, 1)",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (7, 3, 'Beta', -1, -1)",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (4, 3, 'Omega', 0, -1)",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (9, 42, 'Lost', 0, 0)",
-    u"insert into UserSort (id, pid, name, ctrl, used) values (10, 9, 'LostChild', 0, 0)",
+    u"insert into UserRole (Rid, RName) values (1, 'Staff'), (2, 'Manager')",
+    u"insert into UserSort (id, pid, name, ctrl, used, DRole) values (5, 0, 'Alpha', 0, 0, 2), "
+    u"(3, 0, 'Zeta', -1, 0, 1), (7, 3, 'Beta', -1, -1, null), (4, 3, 'Omega', 0, -1, null), "
+    u"(9, 42, 'Lost', 0, 0, null), (10, 9, 'LostChild', 0, 0, null)",
     u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined, Ip, ComputerName, CliVer, "
     u"ScanTime, HardNo) values (1, 3, 'alice', 1, 2, -1, '10.0.0.1', 'PC-1', '3.5', 'daily', "
     u"'HW1')",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, 0)",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
-    u"values (3, 4, 'carol', 1, 3, -1)",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
-    u"values (4, 99, 'dave', 1, 0, 0)",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
-    u"values (5, 5, 'erin', 77, 2, -1)",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) "
-    u"values (6, 0, 'frank', 1, 0, 0)",
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, 0), "
+    u"(3, 4, 'carol', 1, 3, -1), (4, 99, 'dave', 1, 0, 0), (5, 5, 'erin', 77, 2, -1), "
+    u"(6, 0, 'frank', 1, 0, 0)",
     u"insert into other (id, Ctrl, depart) values (1, 0, 7)",
 };
 } // namespace
@@ -85,12 +76,6 @@ TFrmUsersManage& MainWindowTest::open() {
     for (int i = 0; i < 50 && window().ui()->TV_Department->topLevelItemCount() == 0; ++i)
         QCoreApplication::processEvents();
     return window();
-}
-
-TFrmUsersManage& MainWindowTest::window() const {
-    if (!FrmUsersManage)
-        throw std::logic_error("the main window is not open");
-    return *FrmUsersManage;
 }
 
 QTreeWidgetItem* MainWindowTest::node(qint32 departId) const {
@@ -183,14 +168,6 @@ void MainWindowTest::expectFailure(const QString& prefix, int index) const {
     EXPECT_GT(message.size(), prefix.size()) << "no database reason";
 }
 
-qint64 MainWindowTest::count(const QString& from) const {
-    return db->scalar(u"select count(*) from "_s + from).toLongLong();
-}
-
-qint64 MainWindowTest::number(const QString& sql) const {
-    return db->scalar(sql).toLongLong();
-}
-
 void MainWindowTest::addUsers(qint32 departId, int count, bool online) {
     QStringList rows;
     for (int i = 0; i < count; ++i)
@@ -198,8 +175,4 @@ void MainWindowTest::addUsers(qint32 departId, int count, bool online) {
                     u"', 1, 0, "_s + (online ? u"-1"_s : u"0"_s) + u')');
     db->exec(u"insert into Users (Pid, UserName, RoleId, Auths, Onlined) values "_s +
              rows.join(u','));
-}
-
-void MainWindowTest::setSettingsCtrl(qint32 ctrl) {
-    db->exec(u"update other set Ctrl = "_s + QString::number(ctrl) + u" where id = 1"_s);
 }

@@ -3,6 +3,8 @@
 #include "LogonInfo.h"
 #include "ModalScript.h"
 #include "TestDatabase.h"
+#include "PgUsersManage.h"
+#include "uUsersManage.h"
 
 #include <QList>
 #include <QPoint>
@@ -10,9 +12,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 
 class QTreeWidgetItem;
-class TFrmUsersManage;
 
 // The organisation every test starts from. Ids and names are chosen so that id order and name
 // order differ.
@@ -39,7 +41,9 @@ protected:
 
     // OpenFormWithLogonInfo, then the host shows its panel (which shows the window).
     TFrmUsersManage& open();
-    TFrmUsersManage& window() const;
+    TFrmUsersManage& window() const {
+        return FrmUsersManage ? *FrmUsersManage : throw std::logic_error("the window is not open");
+    }
     QTreeWidgetItem* node(qint32 departId) const;
     int nodeCount() const;
     qint32 treeParentOf(qint32 departId) const; // -1 when not in the tree
@@ -55,10 +59,15 @@ protected:
     // Exactly one message, the prefix followed by the database's reason.
     void expectFailure(const QString& prefix, int index = 0) const;
 
-    qint64 count(const QString& from) const; // select count(*) from ...
-    qint64 number(const QString& sql) const;
+    qint64 number(const QString& sql) const { return db->scalar(sql).toLongLong(); }
+    qint64 count(const QString& from) const { return number(u"select count(*) from " + from); }
+    qint64 userField(qint32 uid, const QString& field) const { // Pid, RoleId
+        return number(u"select " + field + u" from Users where Uid = " + QString::number(uid));
+    }
     void addUsers(qint32 departId, int count, bool online);
-    void setSettingsCtrl(qint32 ctrl);
+    void setSettingsCtrl(qint32 ctrl) {
+        db->exec(u"update other set Ctrl = " + QString::number(ctrl) + u" where id = 1");
+    }
 
     std::unique_ptr<TestDatabase> db;
     TLogonInfo logon;

@@ -31,23 +31,22 @@ TEST(ModuleEntry, EntryPointsWithoutAWindowOrAContext) {
     EXPECT_EQ(FrmUsersManage, nullptr);
 }
 
-TEST(ChildForm, OneArgumentFormIsACentredTopLevelWindow) {
+// Without a panel the form is a centred top-level window; a widget owner keeps it top level
+// and takes it along when it goes.
+TEST(ChildForm, StaysATopLevelWindowWithoutAPanel) {
+    auto owner = std::make_unique<QWidget>();
+    QPointer<TChildForm> owned = new TChildForm(owner.get());
     TChildForm form(nullptr);
     EXPECT_FALSE(form.Embedded);
-    EXPECT_TRUE(form.isWindow());
+    EXPECT_TRUE(form.CanChange());
     EXPECT_EQ(form.size(), QSize(435, 300));
     const QRect screen = form.screen()->availableGeometry();
     EXPECT_LE((form.geometry().center() - screen.center()).manhattanLength(), 2);
-    EXPECT_TRUE(form.CanChange());
-}
-
-TEST(ChildForm, WidgetOwnerKeepsTheTopLevelForm) {
-    auto owner = std::make_unique<QWidget>();
-    QPointer<TChildForm> form = new TChildForm(owner.get());
-    EXPECT_TRUE(form->isWindow());
-    EXPECT_EQ(form->parentWidget(), owner.get());
+    EXPECT_TRUE(form.isWindow());
+    EXPECT_TRUE(owned->isWindow());
+    EXPECT_EQ(owned->parentWidget(), owner.get());
     owner.reset();
-    EXPECT_TRUE(form.isNull());
+    EXPECT_TRUE(owned.isNull());
 }
 
 using ModuleEntryTest = MainWindowTest;

@@ -129,8 +129,8 @@ TEST_P(UserInfoTest, ModifyLoadsTheUserAndUpdatesTheSameRowCancelWritesNothing) 
     ASSERT_TRUE(accepted(*dialog));
     EXPECT_EQ(count(u"Users"_s), Org::UserCount);
     EXPECT_EQ(text(u"select UserName from Users where Uid = 3"_s), u"caroline"_s);
-    EXPECT_EQ(number(u"select Pid from Users where Uid = 3"_s), Org::Alpha);
-    EXPECT_EQ(number(u"select RoleId from Users where Uid = 3"_s), Org::Staff);
+    EXPECT_EQ(userField(Org::Carol, u"Pid"_s), Org::Alpha);
+    EXPECT_EQ(userField(Org::Carol, u"RoleId"_s), Org::Staff);
 }
 
 // An unknown department preset, a user of a missing department, a user deleted meanwhile.
@@ -143,7 +143,7 @@ TEST_P(UserInfoTest, MissingRowsStillGiveAWorkingDialog) {
     EXPECT_EQ(dave->ui()->CBDepart->currentIndex(), -1);
     dave->ui()->BtOk->click();
     ASSERT_TRUE(accepted(*dave));
-    EXPECT_EQ(number(u"select Pid from Users where Uid = 4"_s), 0);
+    EXPECT_EQ(userField(Org::Dave, u"Pid"_s), 0);
 
     auto carol = show(Org::Carol);
     db->exec(u"delete from Users where Uid = 3"_s);

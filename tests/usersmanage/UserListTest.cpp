@@ -40,13 +40,6 @@ TEST_P(UserListTest, CountersAndStatusLine) {
     EXPECT_EQ(window().OnlineCount, 3);
     EXPECT_EQ(window().DecryptCount, 3);
     EXPECT_EQ(statusTexts(), expectedStatus(3, 3, 6, 3, 0));
-
-    QItemSelectionModel* selection = window().ui()->LV_Man->selectionModel();
-    for (int row : {0, 2, 4})
-        selection->select(window().userList()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(statusTexts().last(), GetString(u"Chosen"_s) + u"：3"_s);
-    EXPECT_EQ(window().selectedRows(), (QList<int>{0, 2, 4}));
 }
 
 TEST_P(UserListTest, DepartmentListsOnlyItsDirectMembers) {
