@@ -149,7 +149,7 @@ TEST_P(DepartEditingTest, RootProtectedAndDeclinedDeletesChangeNothing) {
     EXPECT_EQ(nodeCount(), 5);
 }
 
-TEST_P(DepartEditingTest, DepartmentDragRules) {
+TEST_P(DepartEditingTest, DragRules) {
     addDepart(20, Org::Omega, u"East"_s);
     window().BuildDepartTree();
     selectDepart(Org::Alpha);
@@ -157,34 +157,33 @@ TEST_P(DepartEditingTest, DepartmentDragRules) {
     EXPECT_TRUE(dragOver(Org::Zeta));
     EXPECT_TRUE(node(Org::Zeta)->isExpanded()) << "hovering opens a collapsed department";
 
-    selectDepart(Org::Zeta);
-    ASSERT_TRUE(window().selectedRows().isEmpty());
-    EXPECT_FALSE(dragOver(Org::Zeta)) << "onto itself";
-    EXPECT_FALSE(dragOver(Org::Omega)) << "onto its child";
-    EXPECT_FALSE(dragOver(20)) << "onto its grandchild";
-    EXPECT_FALSE(dragOver(0)) << "onto its parent";
+    struct Case {
+        qint32 selected;
+        QList<qint32> users; // none: the department is dragged
+        qint32 target;
+        bool accepted;
+        const char* why;
+    };
+    const Case cases[] = {
+        {Org::Zeta, {}, Org::Zeta, false, "onto itself"},
+        {Org::Zeta, {}, Org::Omega, false, "onto its child"},
+        {Org::Zeta, {}, 20, false, "onto its grandchild"},
+        {Org::Zeta, {}, 0, false, "onto its parent, the root"},
+        {Org::Omega, {}, Org::Zeta, false, "a sub-department onto its parent"},
+        {Org::Omega, {}, 0, true, "a sub-department onto the root"},
+        {Org::Omega, {}, Org::Beta, true, "onto a sibling"},
+        {Org::Zeta, {Org::Alice, Org::Bob}, 0, false, "users onto the root"},
+        {Org::Zeta, {Org::Alice, Org::Bob}, Org::Zeta, false, "users where they are"},
+        {Org::Zeta, {Org::Alice, Org::Bob}, Org::Omega, true, "users elsewhere"},
+        {0, {Org::Alice}, Org::Zeta, false, "listed at the root, judged by their department"},
+        {0, {Org::Erin}, Org::Zeta, true, "listed at the root, from another department"},
+    };
+    for (const Case& c : cases) {
+        selectDepart(c.selected);
+        selectUsers(c.users);
+        EXPECT_EQ(dragOver(c.target), c.accepted) << c.why;
+    }
     EXPECT_FALSE(window().TV_DepartmentDragOver({-5, -5})) << "onto no node";
-
-    selectDepart(Org::Omega);
-    EXPECT_FALSE(dragOver(Org::Zeta)) << "a sub-department onto its parent";
-    EXPECT_TRUE(dragOver(0)) << "a sub-department onto the root";
-    EXPECT_TRUE(dragOver(Org::Beta)) << "onto a sibling";
-}
-
-TEST_P(DepartEditingTest, UserDragRules) {
-    selectDepart(Org::Zeta);
-    selectUsers({Org::Alice, Org::Bob});
-    EXPECT_FALSE(dragOver(0)) << "onto the root";
-    EXPECT_FALSE(dragOver(Org::Zeta)) << "where they are";
-    EXPECT_TRUE(dragOver(Org::Omega));
-    EXPECT_TRUE(dragOver(Org::Alpha));
-
-    // The root lists everyone: judged by each user's department.
-    selectDepart(0);
-    selectUsers({Org::Alice});
-    EXPECT_FALSE(dragOver(Org::Zeta));
-    selectUsers({Org::Erin});
-    EXPECT_TRUE(dragOver(Org::Zeta));
 }
 
 TEST_P(DepartEditingTest, DroppedDepartmentMovesUnderTheTarget) {
