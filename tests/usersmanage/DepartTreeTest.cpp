@@ -153,8 +153,9 @@ protected:
                                                  Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, event.get());
         QCoreApplication::processEvents(); // a move runs once the drag has ended
-        if (event->isAccepted())
+        if (event->isAccepted()) {
             EXPECT_EQ(event->dropAction(), Qt::CopyAction);
+        }
         return event->isAccepted();
     }
 };
