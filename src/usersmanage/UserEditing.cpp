@@ -22,11 +22,6 @@ const QString UserWithNames =
     u"SELECT US.Name as DName,* FROM (Users AS U left JOIN UserRole AS UR ON U.RoleID=UR.Rid) "
     u"left join UserSort US on U.Pid = US.id "_s;
 
-constexpr int OnlineIcon = 2;
-constexpr int OfflineIcon = 3;
-const QString DecryptMark = u"V"_s;
-const QString NoDecryptMark = u"-"_s;
-
 QString errorText(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
@@ -43,18 +38,23 @@ void selectOnly(QAbstractItemView* list, int row) {
     list->scrollTo(index);
 }
 
+// The sub-items of a user re-read with its department and role names, in column order.
+QStringList subItemsOf(const DbQuery& user, const QString& decryptMark, const QString& scanTime) {
+    return {user.asString(u"DName"_s),
+            user.asString(u"Ip"_s),
+            user.asString(u"ComputerName"_s),
+            user.asString(u"RName"_s),
+            decryptMark,
+            user.asString(u"CliVer"_s),
+            scanTime};
+}
+
 // The list row of a user who has just been created: offline, no scan task yet.
 UserRow newUserRow(const DbQuery& user) {
     UserRow row;
-    row.ImageIndex = OfflineIcon;
+    row.ImageIndex = UserRow::OfflineImage;
     row.Caption = user.asString(u"UserName"_s);
-    row.SubItems = {user.asString(u"DName"_s),
-                    user.asString(u"Ip"_s),
-                    user.asString(u"ComputerName"_s),
-                    user.asString(u"RName"_s),
-                    NoDecryptMark,
-                    user.asString(u"CliVer"_s),
-                    QString()};
+    row.SubItems = subItemsOf(user, UserRow::decryptMark(false), QString());
     row.Item.Id = user.asInteger(u"uid"_s);
     row.Item.HardNo = user.asString(u"HardNo"_s);
     row.Item.IsDepart = false;
@@ -107,7 +107,7 @@ void TFrmUsersManage::MiUModifyClick() {
             return;
         }
         const bool decrypt = BT(ADOQuery1.asInteger(u"Auths"_s), UA_DECRYP);
-        RewriteUserRow(row, ADOQuery1, decrypt ? DecryptMark : NoDecryptMark);
+        RewriteUserRow(row, ADOQuery1, UserRow::decryptMark(decrypt));
     } catch (const std::exception& e) {
         warn(u"User Modify Error:"_s + errorText(e));
     }
@@ -116,13 +116,7 @@ void TFrmUsersManage::MiUModifyClick() {
 void TFrmUsersManage::RewriteUserRow(int row, DbQuery& user, const QString& decryptMark) {
     UserRow updated = m_users->row(row);
     updated.Caption = user.asString(u"UserName"_s);
-    updated.SubItems = {user.asString(u"DName"_s),
-                        user.asString(u"Ip"_s),
-                        user.asString(u"ComputerName"_s),
-                        user.asString(u"RName"_s),
-                        decryptMark,
-                        user.asString(u"CliVer"_s),
-                        user.asString(u"ScanTime"_s)};
+    updated.SubItems = subItemsOf(user, decryptMark, user.asString(u"ScanTime"_s));
     m_users->setRow(row, std::move(updated));
 }
 
@@ -139,8 +133,8 @@ void TFrmUsersManage::MiUDeleteClick() {
     QStringList ids;
     for (const int row : rows) {
         const UserRow& user = m_users->row(row);
-        decrypting += user.SubItems.value(UserListModel::DecryptSubItem) == DecryptMark;
-        online += user.ImageIndex == OnlineIcon;
+        decrypting += user.decrypts();
+        online += user.online();
         ids.append(QString::number(user.Item.Id));
     }
     try {

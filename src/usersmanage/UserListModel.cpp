@@ -11,6 +11,14 @@ const UserListModel::Column UserListModel::Columns[SubItemCount + 1] = {
     {u"客户端版本", 70, true}, {u"扫描任务", 115, false},
 };
 
+QString UserRow::decryptMark(bool decrypts) {
+    return decrypts ? u"V"_s : u"-"_s;
+}
+
+bool UserRow::decrypts() const {
+    return SubItems.value(UserListModel::DecryptSubItem) == u"V";
+}
+
 QString UserListModel::mimeType() {
     return u"application/x-kvz-user-rows"_s;
 }

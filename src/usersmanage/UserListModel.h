@@ -12,7 +12,14 @@
 // seven sub-items in column order (department, IP, computer, role, decrypt mark, version,
 // scan task) and the row's identity.
 struct UserRow {
-    int ImageIndex = 3;
+    static constexpr int OnlineImage = 2;
+    static constexpr int OfflineImage = 3;
+    static QString decryptMark(bool decrypts); // "V" or "-"
+
+    bool online() const { return ImageIndex == OnlineImage; }
+    bool decrypts() const;
+
+    int ImageIndex = OfflineImage;
     QString Caption;
     QStringList SubItems; // always 7 entries
     TItem Item;

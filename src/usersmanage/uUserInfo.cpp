@@ -56,8 +56,10 @@ void TFrmUserInfo::FormShow() {
     m_ui->EdPW->clear();
     m_ui->EdUKey->clear();
     try {
-        LoadDeparts();
-        LoadRoles();
+        LoadChoices(u"select * from UserSort"_s, u"Name"_s, u"id"_s, *m_ui->CBDepart, m_departList);
+        m_ui->CBDepart->setCurrentIndex(0);
+        LoadChoices(u"select * from UserRole"_s, u"RName"_s, u"Rid"_s, *m_ui->CBRole, m_roleList);
+        m_ui->CBRole->setCurrentIndex(-1);
         if (Uid != 0) {
             setWindowTitle(GetString(u"Modify"_s) + GetString(u"User"_s));
             LoadUser();
@@ -70,26 +72,23 @@ void TFrmUserInfo::FormShow() {
     }
 }
 
-void TFrmUserInfo::LoadDeparts() {
-    m_query.setSql(u"select * from UserSort"_s);
+// Fills a drop-down box and, in the same order, its name-to-id list from a table.
+void TFrmUserInfo::LoadChoices(const QString& statement, const QString& nameField,
+                               const QString& idField, QComboBox& box, NameIdList& list) {
+    m_query.setSql(statement);
     m_query.open();
     for (; !m_query.eof(); m_query.next()) {
-        const QString name = m_query.asString(u"Name"_s).trimmed();
-        m_ui->CBDepart->addItem(name);
-        m_departList.add(name, m_query.asInteger(u"id"_s));
+        const QString name = m_query.asString(nameField).trimmed();
+        box.addItem(name);
+        list.add(name, m_query.asInteger(idField));
     }
-    m_ui->CBDepart->setCurrentIndex(0);
 }
 
-void TFrmUserInfo::LoadRoles() {
-    m_query.setSql(u"select * from UserRole"_s);
-    m_query.open();
-    for (; !m_query.eof(); m_query.next()) {
-        const QString name = m_query.asString(u"RName"_s).trimmed();
-        m_ui->CBRole->addItem(name);
-        m_roleList.add(name, m_query.asInteger(u"Rid"_s));
-    }
-    m_ui->CBRole->setCurrentIndex(-1);
+// Selects the department and role named by the current record (none when not listed).
+void TFrmUserInfo::SelectDepartAndRole() {
+    m_ui->CBDepart->setCurrentIndex(
+        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
+    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
 }
 
 void TFrmUserInfo::LoadUser() {
@@ -100,9 +99,7 @@ void TFrmUserInfo::LoadUser() {
     if (m_query.isEmpty())
         return;
     m_ui->EdUserName->setText(m_query.asString(u"UserName"_s).trimmed());
-    m_ui->CBDepart->setCurrentIndex(
-        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
-    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+    SelectDepartAndRole();
     m_ui->EdPW->setText(m_query.asString(u"password"_s).trimmed());
     m_ui->EdUKey->setText(m_query.asString(u"uKeyNo"_s).trimmed());
 }
@@ -114,9 +111,7 @@ void TFrmUserInfo::PresetDepart() {
     m_query.open();
     if (m_query.isEmpty())
         return;
-    m_ui->CBDepart->setCurrentIndex(
-        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
-    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+    SelectDepartAndRole();
 }
 
 void TFrmUserInfo::BtOkClick() {

@@ -47,8 +47,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void LoadDeparts();
-    void LoadRoles();
+    void LoadChoices(const QString& statement, const QString& nameField, const QString& idField,
+                     class QComboBox& box, NameIdList& list);
+    void SelectDepartAndRole();
     void LoadUser();
     void PresetDepart();
     bool CheckInput();

@@ -35,8 +35,8 @@ namespace {
 // ImageUserPly indexes.
 constexpr int ImgRoot = 0;
 constexpr int ImgDepart = 1;
-constexpr int ImgOnline = 2;  // also: a controlled department
-constexpr int ImgOffline = 3; // also: a controlled department in use
+constexpr int ImgOnline = UserRow::OnlineImage;   // also: a controlled department
+constexpr int ImgOffline = UserRow::OfflineImage; // also: a controlled department in use
 
 // How often a long load lets the window handle pending events.
 constexpr qint64 LoadEventIntervalMs = 20;
@@ -220,12 +220,9 @@ UserRow readUserRow(const DbQuery& query, const UserFields& f) {
     row.ImageIndex = query.value(f.onlined).toInt() != 0 ? ImgOnline : ImgOffline;
     row.Caption = query.value(f.userName).toString();
     const bool decrypt = BT(query.value(f.auths).toInt(), UA_DECRYP);
-    row.SubItems = {query.value(f.dName).toString(),
-                    query.value(f.ip).toString(),
-                    query.value(f.computerName).toString(),
-                    query.value(f.rName).toString(),
-                    decrypt ? u"V"_s : u"-"_s,
-                    query.value(f.cliVer).toString(),
+    row.SubItems = {query.value(f.dName).toString(),        query.value(f.ip).toString(),
+                    query.value(f.computerName).toString(), query.value(f.rName).toString(),
+                    UserRow::decryptMark(decrypt),          query.value(f.cliVer).toString(),
                     query.value(f.scanTime).toString()};
     row.Item.Id = query.value(f.uid).toInt();
     row.Item.HardNo = query.value(f.hardNo).toString();
@@ -540,8 +537,8 @@ bool TFrmUsersManage::LoadUsers(const QString& where) {
                 sinceBreak.start();
             }
             UserRow row = readUserRow(query, fields);
-            OnlineCount += row.ImageIndex == ImgOnline ? 1 : 0;
-            DecryptCount += row.SubItems.at(UserListModel::DecryptSubItem) == u"V" ? 1 : 0;
+            OnlineCount += row.online() ? 1 : 0;
+            DecryptCount += row.decrypts() ? 1 : 0;
             batch.push_back(std::move(row));
             breakDue = n % 64 == 0 && sinceBreak.elapsed() >= LoadEventIntervalMs;
         }
