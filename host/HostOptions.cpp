@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringEncoder>
 
@@ -69,18 +68,6 @@ std::optional<qint64> number(const QString& text, qint64 low, qint64 high) {
     return value;
 }
 
-bool parsePostgres(const QString& address, DbSettings& settings) {
-    static const QRegularExpression pattern(u"^([^:/]+)(?::(\\d+))?/(\\w+)$"_s);
-    const QRegularExpressionMatch match = pattern.match(address);
-    if (!match.hasMatch())
-        return false;
-    settings.backend = DbBackend::PostgreSQL;
-    settings.host = match.captured(1);
-    settings.port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
-    settings.database = match.captured(3);
-    return settings.port > 0 && settings.port < 65536;
-}
-
 QString defaultSqliteFile() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
         .filePath(u"kvzconsole.db"_s);
@@ -93,7 +80,7 @@ bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOpti
         return false;
     }
     if (parser.isSet(o.pg)) {
-        if (!parsePostgres(parser.value(o.pg), options.database)) {
+        if (!parsePostgresAddress(parser.value(o.pg), options.database)) {
             error = u"--pg expects HOST:PORT/DATABASE, got \""_s + parser.value(o.pg) + u'"';
             return false;
         }

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -96,15 +95,9 @@ void report(const char* backend, DbConnection& connection) {
 }
 
 bool parsePg(const QCommandLineParser& parser, DbSettings& settings) {
-    static const QRegularExpression pattern(uR"(^([^:/]+)(?::(\d+))?/(\w+)$)"_s);
-    const QRegularExpressionMatch match = pattern.match(parser.value(u"pg"_s));
-    if (!match.hasMatch()) {
+    if (!parsePostgresAddress(parser.value(u"pg"_s), settings)) {
         return false;
     }
-    settings.backend = DbBackend::PostgreSQL;
-    settings.host = match.captured(1);
-    settings.port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
-    settings.database = match.captured(3);
     settings.user = parser.value(u"user"_s);
     settings.schema = parser.value(u"schema"_s);
     return true;

@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "JetDialect.h"
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -157,4 +158,18 @@ QStringList DbConnection::primaryKey(const QString& table) const {
         key << query.value(0).toString();
     }
     return key;
+}
+
+bool parsePostgresAddress(const QString& address, DbSettings& settings) {
+    static const QRegularExpression pattern(QStringLiteral(R"(^([^:/]+)(?::(\d+))?/(\w+)$)"));
+    const QRegularExpressionMatch match = pattern.match(address);
+    const int port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
+    if (!match.hasMatch() || port <= 0 || port > 65535) {
+        return false;
+    }
+    settings.backend = DbBackend::PostgreSQL;
+    settings.host = match.captured(1);
+    settings.port = port;
+    settings.database = match.captured(3);
+    return true;
 }

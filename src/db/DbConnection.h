@@ -19,6 +19,10 @@ struct DbSettings {
     QString schema; // PostgreSQL: optional schema put first on the search path
 };
 
+// Reads a PostgreSQL address "HOST[:PORT]/DATABASE" (port 5432 by default) into settings,
+// making them PostgreSQL settings; false and settings unchanged when it is malformed.
+bool parsePostgresAddress(const QString& address, DbSettings& settings);
+
 // The connection the host opens and owns; queries and commands of the module run on it.
 class DbConnection : public QObject {
     Q_OBJECT

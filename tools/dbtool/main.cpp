@@ -13,7 +13,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QTextStream>
 #include <optional>
 
@@ -35,19 +34,6 @@ QTextStream& err() {
 QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
-}
-
-bool parsePgAddress(const QString& address, DbSettings& settings) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^([^:/]+)(?::(\d+))?/(\w+)$)"));
-    const QRegularExpressionMatch match = pattern.match(address);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    settings.backend = DbBackend::PostgreSQL;
-    settings.host = match.captured(1);
-    settings.port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
-    settings.database = match.captured(3);
-    return true;
 }
 
 bool parseCount(const QCommandLineParser& parser, const QString& name, int& target) {
@@ -98,7 +84,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     }
     if (parser.isSet(QStringLiteral("sqlite"))) {
         options.settings.sqlitePath = parser.value(QStringLiteral("sqlite"));
-    } else if (!parsePgAddress(parser.value(QStringLiteral("pg")), options.settings)) {
+    } else if (!parsePostgresAddress(parser.value(QStringLiteral("pg")), options.settings)) {
         err() << "kvzdb: --pg expects HOST:PORT/DB\n";
         return std::nullopt;
     }
