@@ -147,14 +147,6 @@ void UserListModel::setRow(int index, UserRow row) {
     emit dataChanged(this->index(index, 0), this->index(index, SubItemCount));
 }
 
-void UserListModel::setImageIndex(int index, int image) {
-    if (index < 0 || index >= rowCount())
-        return;
-    m_rows[static_cast<size_t>(index)].ImageIndex = image;
-    const QModelIndex cell = this->index(index, 0);
-    emit dataChanged(cell, cell, {Qt::DecorationRole});
-}
-
 int UserListModel::findById(qint32 id) const {
     const auto found = std::find_if(m_rows.begin(), m_rows.end(),
                                     [id](const UserRow& r) { return r.Item.Id == id; });

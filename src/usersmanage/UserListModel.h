@@ -31,7 +31,6 @@ class UserListModel : public QAbstractTableModel {
 public:
     static constexpr int SubItemCount = 7;
     static constexpr int DecryptSubItem = 4; // "V" or "-"
-    static constexpr int IpSubItem = 1;
 
     // Header caption, initial width and alignment of each column, caption column first.
     struct Column {
@@ -59,7 +58,6 @@ public:
     void removeRowsAt(QList<int> rows);           // any order, duplicates ignored
     const UserRow& row(int index) const;
     void setRow(int index, UserRow row);
-    void setImageIndex(int index, int image);
     int findById(qint32 id) const; // first row whose Item.Id is id, or -1
 
 private:
