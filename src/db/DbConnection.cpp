@@ -73,6 +73,17 @@ QSqlQuery runCatalogQuery(const QSqlDatabase& db, const QString& statement, cons
     return query;
 }
 
+// Adds and opens the Qt connection name with settings, its session prepared.
+QSqlDatabase openSession(const DbSettings& settings, const QString& name) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(driverName(settings.backend), name);
+    configure(db, settings);
+    if (!db.open()) {
+        throw DbError(db.lastError().text());
+    }
+    prepareSession(db, settings);
+    return db;
+}
+
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
@@ -80,23 +91,19 @@ std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         throw DbError(QStringLiteral("The Qt SQL driver %1 is not available").arg(driver));
     }
-    const QString name = nextConnectionName();
-    std::unique_ptr<DbConnection> connection(new DbConnection(settings.backend, name));
-    QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
-    configure(db, settings);
-    if (!db.open()) {
-        throw DbError(db.lastError().text());
-    }
-    prepareSession(db, settings);
+    std::unique_ptr<DbConnection> connection(new DbConnection(settings, nextConnectionName()));
+    openSession(settings, connection->m_connectionName);
     return connection;
 }
 
-DbConnection::DbConnection(DbBackend backend, QString connectionName)
-    : m_backend(backend), m_connectionName(std::move(connectionName)) {}
+DbConnection::DbConnection(DbSettings settings, QString connectionName)
+    : m_settings(std::move(settings)), m_backend(m_settings.backend),
+      m_connectionName(std::move(connectionName)) {}
 
 DbConnection::~DbConnection() {
     close();
     QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase::removeDatabase(m_connectionName + QStringLiteral("-reader"));
 }
 
 bool DbConnection::isOpen() const {
@@ -107,12 +114,49 @@ void DbConnection::close() {
     QSqlDatabase db = database();
     if (db.isValid()) {
         emit closing();
+        if (m_readerOpen) {
+            QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false).close();
+            m_readerOpen = false;
+            m_readers = 0;
+        }
         db.close();
     }
 }
 
 QSqlDatabase DbConnection::database() const {
     return QSqlDatabase::database(m_connectionName, false);
+}
+
+QSqlDatabase DbConnection::readerDatabase() {
+    if (!isOpen()) {
+        throw DbError(QStringLiteral("The database connection is not open"));
+    }
+    const QString path = m_settings.sqlitePath;
+    if (m_backend == DbBackend::SQLite &&
+        (path.isEmpty() || path == u":memory:" || path.startsWith(u"file::memory:"))) {
+        return database();
+    }
+    const QString name = m_connectionName + QStringLiteral("-reader");
+    if (!m_readerOpen) {
+        openSession(m_settings, name);
+        m_readerOpen = true;
+    }
+    return QSqlDatabase::database(name, false);
+}
+
+void DbConnection::beginReading() {
+    if (m_readers == 0) {
+        QSqlDatabase reader = readerDatabase();
+        run(reader, QStringLiteral("begin"));
+    }
+    ++m_readers;
+}
+
+void DbConnection::endReading() {
+    if (m_readers > 0 && --m_readers == 0 && m_readerOpen) {
+        QSqlDatabase reader = readerDatabase();
+        run(reader, QStringLiteral("commit"));
+    }
 }
 
 QString DbConnection::translate(const QString& statement) const {

@@ -36,6 +36,15 @@ public:
     void close();
     QSqlDatabase database() const;
 
+    // A second session on the same database for long reads stepped between other work
+    // (DbCursor): its reads keep one state of the tables and leave this session free for
+    // writes meanwhile. Opened on first use, closed with the connection. An SQLite database
+    // in memory has no second session: the main one serves.
+    QSqlDatabase readerDatabase();
+    // PostgreSQL cursors live in a transaction of the reader, open while any cursor is.
+    void beginReading();
+    void endReading();
+
     // Rewrites a statement of the console's SQL dialect into what this backend accepts
     // ("delete * from", keyword columns such as Group and Level); leaves the rest untouched.
     QString translate(const QString& statement) const;
@@ -50,7 +59,10 @@ signals:
     void closing();
 
 private:
-    DbConnection(DbBackend backend, QString connectionName);
+    DbConnection(DbSettings settings, QString connectionName);
+    DbSettings m_settings;
     DbBackend m_backend;
     QString m_connectionName;
+    bool m_readerOpen = false;
+    int m_readers = 0; // cursors open on the reader
 };

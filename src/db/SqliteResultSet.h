@@ -1,17 +1,17 @@
 #pragma once
 
+#include "BlockStorage.h"
 #include "ResultSet.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>
 #include <memory>
-#include <vector>
 
 struct sqlite3_value;
 
 // A select run straight on the SQLite handle of a QSQLITE connection. Every row is kept in
-// compact form (a kind and a 64-bit slot per field, text and blob bytes in one arena) and
-// turned into a QVariant only when a field is read.
+// compact form (a kind and a 64-bit slot per field, text and blob bytes in byte blocks, all in
+// fixed-size blocks) and turned into a QVariant only when a field is read.
 class SqliteResultSet final : public ResultSet {
 public:
     // Runs statement with params bound by name (":name", letter case ignored; parameters the
@@ -35,7 +35,7 @@ private:
     QStringList m_names;
     int m_columns = 0;
     int m_rows = 0;
-    std::vector<Kind> m_kinds;   // one per field, row after row
-    std::vector<qint64> m_slots; // integer, bits of a real, or arena offset << 32 | size
-    std::vector<char> m_arena;   // text (UTF-8) and blob bytes
+    BlockArray<Kind> m_kinds;   // one per field, row after row
+    BlockArray<qint64> m_slots; // integer, bits of a real, or block << 32 | offset in m_bytes
+    ByteBlocks m_bytes;         // text (UTF-8) and blob bytes, each after its 32-bit size
 };

@@ -1,5 +1,6 @@
 // Department commands of the main window: add, rename, delete, and moving departments or
-// users by dragging them onto the tree.
+// users by dragging them onto the tree. While a question is open the host may close the
+// window: each command checks it is still there, and finds its nodes again by id.
 #include "uUsersManage.h"
 
 #include "DbQuery.h"
@@ -11,6 +12,7 @@
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <exception>
@@ -107,18 +109,20 @@ void moveDepart(DbConnection* connection, qint32 departId, qint32 parentId) {
 } // namespace
 
 void TFrmUsersManage::MiDAddClick() {
-    QTreeWidgetItem* node = selectedNode();
-    if (!node)
+    const TItem* parent = itemOf(selectedNode());
+    if (!parent)
         return;
+    const qint32 parentId = parent->Id;
+    const QPointer<TFrmUsersManage> self(this);
     const std::optional<QString> name = inputDepartName(GetString(u"newdepart"_s), {});
-    if (!name)
+    if (!name || !self)
         return;
     try {
         if (departNameTaken(ADOQuery1.connection(), *name, std::nullopt))
             return;
         DbCommand insert(ADOQuery1.connection(),
                          u"Insert Into usersort (pid,name) values (:p,:n)"_s);
-        insert.setParam(u"p"_s, itemOf(node)->Id);
+        insert.setParam(u"p"_s, parentId);
         insert.setParam(u"n"_s, *name);
         insert.execute();
         BuildDepartTree();
@@ -132,9 +136,10 @@ void TFrmUsersManage::MiDModifyClick() {
     if (!node || itemOf(node)->Id == 0)
         return;
     const qint32 id = itemOf(node)->Id;
+    const QPointer<TFrmUsersManage> self(this);
     const std::optional<QString> name =
         inputDepartName(GetString(u"DepartModify"_s), node->text(0));
-    if (!name)
+    if (!name || !self)
         return;
     try {
         if (departNameTaken(ADOQuery1.connection(), *name, id))
@@ -155,14 +160,17 @@ void TFrmUsersManage::MiDModifyClick() {
         return;
     }
     // Shown trimmed, as a rebuild of the tree would show it.
-    node->setText(0, name->trimmed());
+    if (QTreeWidgetItem* renamed = nodeOf(id))
+        renamed->setText(0, name->trimmed());
 }
 
 void TFrmUsersManage::MiDDeleteClick() {
     QTreeWidgetItem* node = selectedNode();
     if (!node || itemOf(node)->Id == 0)
         return;
-    const QString id = QString::number(itemOf(node)->Id);
+    const qint32 departId = itemOf(node)->Id;
+    const QString id = QString::number(departId);
+    const QPointer<TFrmUsersManage> self(this);
     try {
         DbQuery query(ADOQuery1.connection());
         query.setSql(u"select * from other where depart="_s + id);
@@ -172,7 +180,8 @@ void TFrmUsersManage::MiDDeleteClick() {
             return;
         }
         if (MyMessageBox(0, GetString(u"DeleteConfirm"_s) + u" "_s + node->text(0),
-                         GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES)
+                         GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES ||
+            !self)
             return;
         DbCommand command(ADOQuery1.connection(), u"select pid from UserSort where id="_s + id);
         const QString parentId = QString::number(command.scalar().toInt());
@@ -184,7 +193,8 @@ void TFrmUsersManage::MiDDeleteClick() {
         command.execute();
         command.setSql(u"delete * from usersort where id ="_s + id);
         command.execute();
-        if (node->childCount() > 0)
+        node = nodeOf(departId);
+        if (!node || node->childCount() > 0)
             BuildDepartTree();
         else
             delete node; // the tree selects another node and the list follows it
@@ -213,22 +223,27 @@ bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
 }
 
 void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
-    QTreeWidgetItem* target = m_ui->TV_Department->itemAt(pos);
-    if (!itemOf(target))
+    const TItem* targetItem = itemOf(m_ui->TV_Department->itemAt(pos));
+    if (!targetItem)
         return;
-    const qint32 departId = itemOf(target)->Id;
+    const qint32 departId = targetItem->Id;
+    const QPointer<TFrmUsersManage> self(this);
     try {
         const QList<int> rows = selectedRows();
         if (!rows.isEmpty()) {
             moveUsers(ADOQuery1.connection(), uidsOf(*m_users, rows), departId);
+            if (!self)
+                return; // closed while the role question was open
             const QSignalBlocker blocker(m_ui->TV_Department); // one reload below, not two
-            m_ui->TV_Department->setCurrentItem(target);
+            m_ui->TV_Department->setCurrentItem(nodeOf(departId));
         } else {
             const TItem* source = itemOf(selectedNode());
             if (!source)
                 return;
             moveDepart(ADOQuery1.connection(), source->Id, departId);
             BuildDepartTree();
+            if (!self)
+                return; // closed while a failed reload was reported
             Expand(departId);
         }
         TreeDepartFresh();

@@ -1,5 +1,7 @@
 // User commands of the main window: add, change and delete users through the user
-// properties dialog, keeping the list and its counters in step without a full reload.
+// properties dialog, keeping the list and its counters in step without a full reload. While a
+// dialog or question is open the list may load on, and the host may close the window: what
+// the commands act on afterwards is found again by Uid.
 #include "uUsersManage.h"
 
 #include "DbQuery.h"
@@ -11,6 +13,7 @@
 #include "uUserInfo.h"
 #include "ui_uUsersManage.h"
 
+#include <QPointer>
 #include <QTreeWidget>
 #include <exception>
 
@@ -72,14 +75,14 @@ void TFrmUsersManage::MiUAddClick() {
         TFrmUserInfo dialog;
         dialog.Uid = 0;
         dialog.DepartId = itemOf(node)->Id;
-        if (execModal(dialog) != QDialog::Accepted)
+        const QPointer<TFrmUsersManage> self(this);
+        if (execModal(dialog) != QDialog::Accepted || !self)
             return;
         ADOQuery1.setSql(UserWithNames + u"order by Uid desc "_s);
         ADOQuery1.open();
         if (ADOQuery1.isEmpty())
             return;
         selectOnly(m_ui->LV_Man, m_users->appendRow(newUserRow(ADOQuery1)));
-        ++TotalCount;
         RefreshStatus();
     } catch (const std::exception& e) {
         warn(u"User New Error:"_s + errorText(e));
@@ -90,18 +93,20 @@ void TFrmUsersManage::MiUModifyClick() {
     const QList<int> rows = selectedRows();
     if (rows.isEmpty())
         return;
-    const int row = rows.first();
-    const qint32 uid = m_users->row(row).Item.Id;
+    const qint32 uid = m_users->row(rows.first()).Item.Id;
     try {
         TFrmUserInfo dialog;
         dialog.Uid = uid;
-        if (execModal(dialog) != QDialog::Accepted)
+        const QPointer<TFrmUsersManage> self(this);
+        if (execModal(dialog) != QDialog::Accepted || !self)
             return;
         ADOQuery1.setSql(UserWithNames + u"where Uid = "_s + QString::number(uid));
         ADOQuery1.open();
         const QTreeWidgetItem* node = selectedNode();
-        // The user may now belong elsewhere (or the root lists everyone): reload.
-        if (ADOQuery1.isEmpty() || !node ||
+        const int row = m_users->findById(uid);
+        // The user may now belong elsewhere (or the root lists everyone), or the list was
+        // reloaded without him meanwhile: reload.
+        if (ADOQuery1.isEmpty() || !node || row < 0 ||
             node->text(0) != ADOQuery1.asString(u"DName"_s).trimmed()) {
             TreeDepartFresh();
             return;
@@ -126,17 +131,15 @@ void TFrmUsersManage::MiUDeleteClick() {
         return;
     const QString question = GetString(u"DelNoConfirm1"_s) + QString::number(rows.size()) +
                              GetString(u"DelNoConfirm2"_s) + GetString(u"User"_s);
-    if (MyMessageBox(0, question, GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES)
-        return;
-    int decrypting = 0;
-    int online = 0;
+    QList<qint32> uids;
     QStringList ids;
     for (const int row : rows) {
-        const UserRow& user = m_users->row(row);
-        decrypting += user.decrypts();
-        online += user.online();
-        ids.append(QString::number(user.Item.Id));
+        uids.append(m_users->row(row).Item.Id);
+        ids.append(QString::number(uids.last()));
     }
+    const QPointer<TFrmUsersManage> self(this);
+    if (MyMessageBox(0, question, GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES || !self)
+        return;
     try {
         DbCommand remove(ADOQuery1.connection(),
                          u"delete * from users where Uid in ("_s + ids.join(u',') + u")"_s);
@@ -146,11 +149,13 @@ void TFrmUsersManage::MiUDeleteClick() {
         warn(u"User Delete Error:"_s + errorText(e));
         return;
     }
-    m_users->removeRowsAt(rows);
+    QList<int> listed;
+    for (const qint32 uid : uids) {
+        if (const int row = m_users->findById(uid); row >= 0)
+            listed.append(row);
+    }
+    m_users->removeRowsAt(listed);
     SetEnables(false);
-    TotalCount -= static_cast<qint32>(rows.size());
-    OnlineCount -= online;
-    DecryptCount -= decrypting;
     RefreshStatus();
 }
 

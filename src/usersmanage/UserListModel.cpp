@@ -11,14 +11,6 @@ const UserListModel::Column UserListModel::Columns[SubItemCount + 1] = {
     {u"客户端版本", 70, true}, {u"扫描任务", 115, false},
 };
 
-QString UserRow::decryptMark(bool decrypts) {
-    return decrypts ? u"V"_s : u"-"_s;
-}
-
-bool UserRow::decrypts() const {
-    return SubItems.value(UserListModel::DecryptSubItem) == u"V";
-}
-
 QString UserListModel::mimeType() {
     return u"application/x-kvz-user-rows"_s;
 }
@@ -27,7 +19,7 @@ UserListModel::UserListModel(QList<QIcon> images, QObject* parent)
     : QAbstractTableModel(parent), m_images(std::move(images)) {}
 
 int UserListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : m_published;
 }
 
 int UserListModel::columnCount(const QModelIndex& parent) const {
@@ -37,17 +29,17 @@ int UserListModel::columnCount(const QModelIndex& parent) const {
 QVariant UserListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const UserRow& r = m_rows[static_cast<size_t>(index.row())];
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        if (column == 0)
-            return r.Caption;
-        return column - 1 < r.SubItems.size() ? r.SubItems.at(column - 1) : QString();
-    case Qt::DecorationRole:
-        if (column == 0 && r.ImageIndex >= 0 && r.ImageIndex < m_images.size())
-            return m_images.at(r.ImageIndex);
+        return m_store.text(index.row(), column);
+    case Qt::DecorationRole: {
+        const int image =
+            m_store.online(index.row()) ? UserRow::OnlineImage : UserRow::OfflineImage;
+        if (column == 0 && image < m_images.size())
+            return m_images.at(image);
         return {};
+    }
     case Qt::TextAlignmentRole:
         if (Columns[column].centred)
             return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
@@ -85,7 +77,7 @@ QMimeData* UserListModel::mimeData(const QModelIndexList& indexes) const {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QStringList ids;
     for (int r : rows)
-        ids.append(QString::number(row(r).Item.Id));
+        ids.append(QString::number(m_store.uid(r)));
     auto* mime = new QMimeData; // handed to the drag, which owns it
     mime->setData(mimeType(), ids.join(u'\n').toUtf8());
     return mime;
@@ -93,27 +85,26 @@ QMimeData* UserListModel::mimeData(const QModelIndexList& indexes) const {
 
 void UserListModel::clear() {
     beginResetModel();
-    std::vector<UserRow>().swap(m_rows); // releases the memory of a large list
+    m_store.clear();
+    m_published = 0;
     endResetModel();
 }
 
-void UserListModel::appendRows(std::vector<UserRow>&& rows) {
-    if (rows.empty())
+void UserListModel::publish() {
+    if (m_store.size() == m_published)
         return;
-    const int first = rowCount();
-    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
-                  std::make_move_iterator(rows.end()));
+    beginInsertRows({}, m_published, m_store.size() - 1);
+    m_published = m_store.size();
     endInsertRows();
-    rows.clear();
 }
 
-int UserListModel::appendRow(UserRow row) {
-    const int index = rowCount();
-    beginInsertRows({}, index, index);
-    m_rows.push_back(std::move(row));
+int UserListModel::appendRow(const UserRow& row) {
+    publish();
+    beginInsertRows({}, m_published, m_published);
+    m_store.append(row);
+    m_published = m_store.size();
     endInsertRows();
-    return index;
+    return m_published - 1;
 }
 
 void UserListModel::removeRowsAt(QList<int> rows) {
@@ -130,25 +121,32 @@ void UserListModel::removeRowsAt(QList<int> rows) {
         if (first < 0 || last >= rowCount())
             continue;
         beginRemoveRows({}, first, last);
-        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        m_store.remove(first, last);
+        m_published -= last - first + 1;
         endRemoveRows();
     }
 }
 
-const UserRow& UserListModel::row(int index) const {
-    Q_ASSERT(index >= 0 && index < rowCount());
-    return m_rows[static_cast<size_t>(index)];
+UserRow UserListModel::row(int index) const {
+    Q_ASSERT(index >= 0 && index < m_store.size());
+    return m_store.row(index);
 }
 
-void UserListModel::setRow(int index, UserRow row) {
+void UserListModel::setRow(int index, const UserRow& row) {
     if (index < 0 || index >= rowCount())
         return;
-    m_rows[static_cast<size_t>(index)] = std::move(row);
+    m_store.replace(index, row);
     emit dataChanged(this->index(index, 0), this->index(index, SubItemCount));
 }
 
+void UserListModel::setOnline(int index, bool online) {
+    if (index < 0 || index >= rowCount())
+        return;
+    m_store.setOnline(index, online);
+    emit dataChanged(this->index(index, 0), this->index(index, 0));
+}
+
 int UserListModel::findById(qint32 id) const {
-    const auto found = std::find_if(m_rows.begin(), m_rows.end(),
-                                    [id](const UserRow& r) { return r.Item.Id == id; });
-    return found == m_rows.end() ? -1 : static_cast<int>(found - m_rows.begin());
+    const int row = m_store.find(id);
+    return row < m_published ? row : -1;
 }

@@ -1,36 +1,18 @@
 #pragma once
 
-#include "Item.h"
+#include "UserListStore.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
-#include <QStringList>
-#include <vector>
 
-// One row of the user list: icon index (2 online, 3 offline), the caption (user name), the
-// seven sub-items in column order (department, IP, computer, role, decrypt mark, version,
-// scan task) and the row's identity.
-struct UserRow {
-    static constexpr int OnlineImage = 2;
-    static constexpr int OfflineImage = 3;
-    static QString decryptMark(bool decrypts); // "V" or "-"
-
-    bool online() const { return ImageIndex == OnlineImage; }
-    bool decrypts() const;
-
-    int ImageIndex = OfflineImage;
-    QString Caption;
-    QStringList SubItems; // always 7 entries
-    TItem Item;
-};
-
-// The rows of LV_Man. Held as plain values so that 100,000 users load quickly.
+// The rows of LV_Man over a compact store. Rows a load appends to the store become visible
+// when the load publishes them, one insert notification per slice.
 class UserListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int SubItemCount = 7;
-    static constexpr int DecryptSubItem = 4; // "V" or "-"
+    static constexpr int DecryptSubItem = UserRow::DecryptSubItem;
 
     // Header caption, initial width and alignment of each column, caption column first.
     struct Column {
@@ -52,15 +34,22 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
+    // Loading: clear, append to the store, publish what was appended.
     void clear();
-    void appendRows(std::vector<UserRow>&& rows); // one insert notification for the batch
-    int appendRow(UserRow row);                   // returns the new row's index
-    void removeRowsAt(QList<int> rows);           // any order, duplicates ignored
-    const UserRow& row(int index) const;
-    void setRow(int index, UserRow row);
+    UserListStore& store() { return m_store; }
+    const UserListStore& store() const { return m_store; }
+    void publish();
+
+    // Single rows changed by the editing commands and by presence.
+    int appendRow(const UserRow& row);  // returns the new row's index
+    void removeRowsAt(QList<int> rows); // any order, duplicates ignored
+    UserRow row(int index) const;
+    void setRow(int index, const UserRow& row);
+    void setOnline(int index, bool online);
     int findById(qint32 id) const; // first row whose Item.Id is id, or -1
 
 private:
     QList<QIcon> m_images;
-    std::vector<UserRow> m_rows;
+    UserListStore m_store;
+    int m_published = 0; // rows the views know of
 };

@@ -7,6 +7,7 @@
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "TMultilanguage.h"
+#include "UserListLoader.h"
 #include "UserListModel.h"
 #include "uUserInfo.h"
 #include "ui_uUsersManage.h"
@@ -38,12 +39,11 @@ constexpr int ImgDepart = 1;
 constexpr int ImgOnline = UserRow::OnlineImage;   // also: a controlled department
 constexpr int ImgOffline = UserRow::OfflineImage; // also: a controlled department in use
 
-// How often a long load lets the window handle pending events.
-constexpr qint64 LoadEventIntervalMs = 20;
-
+// The user list statement: the shown columns and the ids the list needs, then the where clause.
 const QString UserQueryBase =
-    u"SELECT US.Name as DName,U.*,UR.* FROM (Users AS U left JOIN UserRole AS UR ON "
-    u"U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
+    u"SELECT US.Name as DName,U.Uid,U.Pid,U.RoleID,U.UserName,U.Ip,U.ComputerName,U.Auths,"
+    u"U.CliVer,U.ScanTime,U.HardNo,U.OnLined,UR.RName FROM (Users AS U left JOIN UserRole AS UR "
+    u"ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
 
 QPixmap blankPixmap() {
     QPixmap pixmap(16, 16);
@@ -203,42 +203,6 @@ QTreeWidgetItem* addDepartments(DepartNode* root, const DepartRows& departs,
     return selected;
 }
 
-// Field positions of the user query, resolved once per load.
-struct UserFields {
-    explicit UserFields(const DbQuery& query)
-        : userName(requireField(query, u"UserName"_s)), dName(requireField(query, u"DName"_s)),
-          ip(requireField(query, u"Ip"_s)), computerName(requireField(query, u"ComputerName"_s)),
-          rName(requireField(query, u"RName"_s)), auths(requireField(query, u"Auths"_s)),
-          cliVer(requireField(query, u"CliVer"_s)), scanTime(requireField(query, u"ScanTime"_s)),
-          uid(requireField(query, u"Uid"_s)), hardNo(requireField(query, u"HardNo"_s)),
-          onlined(requireField(query, u"Onlined"_s)) {}
-    int userName, dName, ip, computerName, rName, auths, cliVer, scanTime, uid, hardNo, onlined;
-};
-
-UserRow readUserRow(const DbQuery& query, const UserFields& f) {
-    UserRow row;
-    row.ImageIndex = query.value(f.onlined).toInt() != 0 ? ImgOnline : ImgOffline;
-    row.Caption = query.value(f.userName).toString();
-    const bool decrypt = BT(query.value(f.auths).toInt(), UA_DECRYP);
-    row.SubItems = {query.value(f.dName).toString(),        query.value(f.ip).toString(),
-                    query.value(f.computerName).toString(), query.value(f.rName).toString(),
-                    UserRow::decryptMark(decrypt),          query.value(f.cliVer).toString(),
-                    query.value(f.scanTime).toString()};
-    row.Item.Id = query.value(f.uid).toInt();
-    row.Item.HardNo = query.value(f.hardNo).toString();
-    row.Item.IsDepart = false;
-    return row;
-}
-
-// The hourglass for the length of a scope.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 } // namespace
 
 TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
@@ -256,7 +220,7 @@ TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
 }
 
 TFrmUsersManage::~TFrmUsersManage() {
-    ++m_loadGeneration; // a load still running inside this window stops at its next break
+    m_loader.reset(); // a running load ends before the list it fills
     if (FrmUsersManage == this)
         FrmUsersManage = nullptr;
 }
@@ -292,8 +256,10 @@ void TFrmUsersManage::ConnectHandlers() {
             [this] { TV_DepartmentChange(); });
     connect(m_ui->TV_Department, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) {
+                const QPointer<TFrmUsersManage> self(this);
                 TV_DepartmentContextPopup(pos);
-                ShowPopup(m_ui->PMDepartment, m_ui->TV_Department, pos);
+                if (self) // not closed while a failed reload was reported
+                    ShowPopup(m_ui->PMDepartment, m_ui->TV_Department, pos);
             });
     connect(m_ui->LV_Man, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         LV_ManContextPopup(pos);
@@ -337,6 +303,10 @@ void TFrmUsersManage::FormCreate() {
     ADOQuery1.setConnection(LogonInfo->Connection);
     ADOQuery2.setConnection(LogonInfo->Connection);
     ClientPort = LogonInfo->ClientPort;
+    m_loader = std::make_unique<UserListLoader>(*m_users, ADOQuery1.connection(), nullptr);
+    connect(m_loader.get(), &UserListLoader::progressed, this, [this] { RefreshStatus(); });
+    connect(m_loader.get(), &UserListLoader::failed, this,
+            [this](const QString& message) { ReportShowUsersFailure(message); });
     SetLanguages();
 }
 
@@ -349,8 +319,8 @@ void TFrmUsersManage::SetLanguages() {
     SetFormLanguages(&userInfo);
 }
 
-// The show step runs right after the show event rather than inside it: it lets events through
-// while it loads, and Qt is still walking the widgets being shown.
+// The show step runs right after the show event rather than inside it: it may ask questions,
+// and Qt is still walking the widgets being shown.
 void TFrmUsersManage::showEvent(QShowEvent* event) {
     TChildForm::showEvent(event);
     if (Shown || m_showPending)
@@ -369,12 +339,15 @@ void TFrmUsersManage::showEvent(QShowEvent* event) {
 // administrator with controls his rights withhold.
 void TFrmUsersManage::FormShow() {
     SetCompsAuths();
+    const QPointer<TFrmUsersManage> self(this);
     try {
         BuildDepartTree();
     } catch (const DbError& error) {
         MyMessageBox(0, u"FormShow failed: "_s + error.message(), GetString(u"idinf"_s),
                      MB_WARNING_OK);
     }
+    if (!self)
+        return; // closed while a failure was shown
     if (isWindow())
         setWindowState(windowState() | Qt::WindowMaximized);
     Shown = true;
@@ -453,30 +426,31 @@ bool TFrmUsersManage::TreeDepartFresh() {
     SetEnables(false);
     if (!ShowUsers(QString()))
         return false;
-    // Read again: the load let events run, and they may have changed the tree.
     QTreeWidgetItem* node = selectedNode();
-    if (!node)
-        return true;
     m_ui->LbDepart->setText(GetString(u"Depart"_s) + u" >> "_s + node->text(0));
     LogonInfo->CurDepartId = itemOf(node)->Id;
     return true;
 }
 
+QTreeWidgetItem* TFrmUsersManage::nodeOf(qint32 departId) const {
+    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
+        if (const TItem* item = itemOf(*it); item && item->Id == departId)
+            return *it;
+    }
+    return nullptr;
+}
+
 // Selects the department without reloading the list; callers refresh afterwards.
 void TFrmUsersManage::Expand(qint32 id) {
-    QTreeWidget* tree = m_ui->TV_Department;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        const TItem* item = itemOf(*it);
-        if (!item || item->Id != id)
-            continue;
-        {
-            const QSignalBlocker blocker(tree);
-            tree->setCurrentItem(*it);
-        }
-        for (QTreeWidgetItem* node = *it; node; node = node->parent())
-            node->setExpanded(true);
+    QTreeWidgetItem* found = nodeOf(id);
+    if (!found)
         return;
+    {
+        const QSignalBlocker blocker(m_ui->TV_Department);
+        m_ui->TV_Department->setCurrentItem(found);
     }
+    for (QTreeWidgetItem* node = found; node; node = node->parent())
+        node->setExpanded(true);
 }
 
 void TFrmUsersManage::TV_DepartmentChange() {
@@ -509,44 +483,10 @@ bool TFrmUsersManage::ShowUsers(const QString& filter) {
     return LoadUsers(u"where 1 = 1 "_s + filter);
 }
 
-// Loads the list in batches, letting the window handle events every few milliseconds. A load
-// started meanwhile (from one of those events) takes over: this one stops at its next break,
-// so the list never mixes two loads.
 bool TFrmUsersManage::LoadUsers(const QString& where) {
-    const quint64 generation = ++m_loadGeneration;
-    const QPointer<TFrmUsersManage> self(this);
-    const BusyCursor busy;
-    m_users->clear();
-    OnlineCount = 0;
-    DecryptCount = 0;
-    std::vector<UserRow> batch;
     try {
-        DbQuery query(ADOQuery1.connection());
-        query.setSql(UserQueryBase + where);
-        query.open();
-        TotalCount = query.recordCount();
-        const UserFields fields(query);
-        QElapsedTimer sinceBreak;
-        bool breakDue = true; // the first break comes before the first row
-        for (int n = 1; !query.eof(); query.next(), ++n) {
-            if (breakDue) {
-                m_users->appendRows(std::move(batch));
-                QCoreApplication::processEvents();
-                if (!self || m_loadGeneration != generation)
-                    return false;
-                sinceBreak.start();
-            }
-            UserRow row = readUserRow(query, fields);
-            OnlineCount += row.online() ? 1 : 0;
-            DecryptCount += row.decrypts() ? 1 : 0;
-            batch.push_back(std::move(row));
-            breakDue = n % 64 == 0 && sinceBreak.elapsed() >= LoadEventIntervalMs;
-        }
-        m_users->appendRows(std::move(batch));
+        m_loader->start(UserQueryBase + where);
     } catch (const DbError& error) {
-        if (!self || m_loadGeneration != generation)
-            return false;
-        m_users->appendRows(std::move(batch));
         ReportShowUsersFailure(error.message());
         return false;
     }
@@ -554,16 +494,32 @@ bool TFrmUsersManage::LoadUsers(const QString& where) {
     return true;
 }
 
+bool TFrmUsersManage::isLoadingUsers() const {
+    return m_loader->isLoading();
+}
+
+qint32 TFrmUsersManage::TotalCount() const {
+    return m_users->rowCount();
+}
+
+qint32 TFrmUsersManage::OnlineCount() const {
+    return m_users->store().onlineCount();
+}
+
+qint32 TFrmUsersManage::DecryptCount() const {
+    return m_users->store().decryptCount();
+}
+
 void TFrmUsersManage::ReportShowUsersFailure(const QString& message) {
     MyMessageBox(0, u"ShowUsers failed: "_s + message, GetString(u"idinf"_s), MB_WARNING_OK);
 }
 
 void TFrmUsersManage::RefreshStatus() {
-    m_ui->LblOnle->setText(GetString(u"idonline"_s) + QString::number(OnlineCount));
+    m_ui->LblOnle->setText(GetString(u"idonline"_s) + QString::number(OnlineCount()));
     m_ui->LblOffLine->setText(GetString(u"idoffline"_s) +
-                              QString::number(TotalCount - OnlineCount));
-    m_ui->LblTotal->setText(GetString(u"idAuser"_s) + QString::number(TotalCount));
-    m_ui->LblLde->setText(GetString(u"idLDe"_s) + QString::number(DecryptCount));
+                              QString::number(TotalCount() - OnlineCount()));
+    m_ui->LblTotal->setText(GetString(u"idAuser"_s) + QString::number(TotalCount()));
+    m_ui->LblLde->setText(GetString(u"idLDe"_s) + QString::number(DecryptCount()));
     const auto chosen = m_ui->LV_Man->selectionModel()->selectedRows().size();
     m_ui->LblChose->setText(GetString(u"Chosen"_s) + u"："_s + QString::number(chosen));
 }

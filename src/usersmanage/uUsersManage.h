@@ -14,6 +14,7 @@ class TFrmUsersManage;
 }
 class QAction;
 class QTreeWidgetItem;
+class UserListLoader;
 class UserListModel;
 class TMultilanguage;
 
@@ -30,16 +31,18 @@ public:
     void SetCompsAuths();
     void SetEnables(bool value);
     void BuildDepartTree(); // throws DbError when UserSort cannot be read
-    // Reloads the list for the selected department. False when the load failed (already
-    // reported) or was overtaken; the caller then stops, as after a failure.
+    // Reloads the list for the selected department. False when the load could not start
+    // (already reported); the caller then stops.
     bool TreeDepartFresh();
     void Expand(qint32 id);
     void TV_DepartmentChange();
     void TV_DepartmentContextPopup(const QPoint& pos);
 
-    // User list. ShowUsers reports a failure itself ("ShowUsers failed: ") and returns false;
-    // it also returns false when a newer load took over while it was running.
+    // User list. ShowUsers clears the list, lists the first screenful and leaves the rest to
+    // slices run from the event loop; a newer load replaces a running one. A load that cannot
+    // start is reported ("ShowUsers failed: ") and gives false.
     bool ShowUsers(const QString& filter);
+    bool isLoadingUsers() const;
     void RefreshStatus();
     void S_AllClick(QAction* clicked);
     void LV_ManClick();
@@ -71,9 +74,11 @@ public:
     const TItem* itemOf(QTreeWidgetItem* node) const; // nullptr for a null node
     QTreeWidgetItem* selectedNode() const;            // the tree's selected node, or nullptr
     QList<int> selectedRows() const;                  // selected list rows, in list order
-    qint32 TotalCount = 0;
-    qint32 OnlineCount = 0;
-    qint32 DecryptCount = 0;
+    UserListLoader* userLoader() const { return m_loader.get(); }
+    // The counters of the listed rows, kept by the list itself.
+    qint32 TotalCount() const;
+    qint32 OnlineCount() const;
+    qint32 DecryptCount() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -91,6 +96,7 @@ private:
     enum class DragKind { Users, Department, Foreign };
     DragKind DragKindOf(const class QMimeData* mime) const;
     bool LoadUsers(const QString& where);
+    QTreeWidgetItem* nodeOf(qint32 departId) const; // the department's node, or nullptr
     void ReportShowUsersFailure(const QString& message);
     void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);
 
@@ -104,7 +110,7 @@ private:
     bool m_showPending = false;  // FormShow is queued
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
-    quint64 m_loadGeneration = 0; // a newer ShowUsers abandons an older one still running
+    std::unique_ptr<UserListLoader> m_loader;
 };
 
 // The main window while it is open, or nullptr.

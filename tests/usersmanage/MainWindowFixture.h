@@ -2,8 +2,8 @@
 
 #include "LogonInfo.h"
 #include "ModalScript.h"
-#include "TestDatabase.h"
 #include "PgUsersManage.h"
+#include "TestDatabase.h"
 #include "uUsersManage.h"
 
 #include <QList>
@@ -41,6 +41,7 @@ protected:
 
     // OpenFormWithLogonInfo, then the host shows its panel (which shows the window).
     TFrmUsersManage& open();
+    void waitForList(); // lets the list's load run to its end
     TFrmUsersManage& window() const {
         return FrmUsersManage ? *FrmUsersManage : throw std::logic_error("the window is not open");
     }
@@ -49,7 +50,7 @@ protected:
     qint32 treeParentOf(qint32 departId) const; // -1 when not in the tree
     qint32 selectedDepart() const;              // -1 without a selection
     void selectDepart(qint32 departId);
-    QPoint pointOf(qint32 departId); // where the department's node is drawn, its path opened
+    QPoint pointOf(qint32 departId);  // where the department's node is drawn, its path opened
     QList<qint32> listedUids() const; // sorted
     void selectUsers(const QList<qint32>& uids);
     QString cell(qint32 uid, int column) const;

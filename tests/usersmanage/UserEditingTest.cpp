@@ -30,7 +30,7 @@ protected:
         });
     }
 
-    const UserRow& rowOfUser(qint32 uid) {
+    UserRow rowOfUser(qint32 uid) {
         return window().userList()->row(window().userList()->findById(uid));
     }
 };

@@ -1,0 +1,240 @@
+#include "DbCursor.h"
+
+#include "DbError.h"
+#include "SqliteStatement.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+#include <atomic>
+#include <optional>
+#include <vector>
+
+class DbCursor::Source {
+public:
+    virtual ~Source() = default;
+    virtual QStringList names() const = 0;
+    virtual bool next() = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual qint64 integer(int column) const = 0;
+    virtual QByteArrayView text(int column) const = 0;
+};
+
+namespace {
+
+const QString NotOpen = QStringLiteral("The database connection is not open");
+
+// The statement stepped on the reader's SQLite handle: fields are read where SQLite keeps them.
+class SqliteSource final : public DbCursor::Source {
+public:
+    SqliteSource(sqlite3* handle, const QString& statement)
+        : m_handle(handle), m_statement(prepareSqlite(handle, statement.toUtf8())) {
+        if (!m_statement || sqlite3_column_count(m_statement.get()) == 0) {
+            throw DbError(QStringLiteral("The statement returns no records: ") + statement);
+        }
+    }
+
+    QStringList names() const override { return columnNames(m_statement.get()); }
+
+    bool next() override {
+        const int step = sqlite3_step(m_statement.get());
+        if (step == SQLITE_ROW) {
+            return true;
+        }
+        if (step != SQLITE_DONE) {
+            failWith(m_handle);
+        }
+        return false;
+    }
+
+    bool isNull(int column) const override {
+        return sqlite3_column_type(m_statement.get(), column) == SQLITE_NULL;
+    }
+    qint64 integer(int column) const override {
+        return sqlite3_column_int64(m_statement.get(), column);
+    }
+    QByteArrayView text(int column) const override {
+        const auto* bytes =
+            reinterpret_cast<const char*>(sqlite3_column_text(m_statement.get(), column));
+        return QByteArrayView(bytes, sqlite3_column_bytes(m_statement.get(), column));
+    }
+
+private:
+    sqlite3* m_handle;
+    SqliteStatementPtr m_statement;
+};
+
+// A server-side cursor in the reader's transaction, fetched a batch at a time.
+class PostgresSource final : public DbCursor::Source {
+public:
+    PostgresSource(DbConnection& connection, const QString& statement)
+        : m_connection(connection), m_name(nextName()) {
+        connection.beginReading();
+        try {
+            exec(QStringLiteral("declare ") + m_name + QStringLiteral(" no scroll cursor for ") +
+                 statement);
+            m_declared = true;
+            exec(QStringLiteral("fetch forward 0 from ") + m_name);
+            const QSqlRecord record = m_batch.record();
+            for (int i = 0; i < record.count(); ++i) {
+                m_names << record.fieldName(i);
+            }
+        } catch (...) {
+            release();
+            throw;
+        }
+        m_texts.resize(size_t(m_names.size()));
+    }
+
+    ~PostgresSource() override { release(); }
+
+    QStringList names() const override { return m_names; }
+
+    bool next() override {
+        std::fill(m_texts.begin(), m_texts.end(), std::nullopt);
+        if (m_batch.next()) {
+            ++m_batchRows;
+            return true;
+        }
+        if (m_finished || (m_fetched && m_batchRows < m_batchSize)) {
+            m_finished = true;
+            return false;
+        }
+        m_batchSize = m_fetched ? LaterBatch : FirstBatch;
+        exec(QStringLiteral("fetch forward %1 from ").arg(m_batchSize) + m_name);
+        m_fetched = true;
+        m_batchRows = 0;
+        return next();
+    }
+
+    bool isNull(int column) const override { return m_batch.isNull(column); }
+    qint64 integer(int column) const override { return m_batch.value(column).toLongLong(); }
+    QByteArrayView text(int column) const override {
+        std::optional<QByteArray>& text = m_texts[size_t(column)];
+        if (!text) {
+            text = m_batch.value(column).toString().toUtf8();
+        }
+        return *text;
+    }
+
+private:
+    // The first batch is small, so the first records arrive at once.
+    static constexpr int FirstBatch = 200;
+    static constexpr int LaterBatch = 4000;
+
+    static QString nextName() {
+        static std::atomic<int> counter{0};
+        return QStringLiteral("kvz_cursor_%1").arg(++counter);
+    }
+
+    void exec(const QString& statement) {
+        m_batch = QSqlQuery(m_connection.readerDatabase());
+        m_batch.setForwardOnly(true);
+        if (!m_batch.exec(statement)) {
+            throw DbError(m_batch.lastError().text());
+        }
+    }
+
+    void release() {
+        m_batch = QSqlQuery();
+        try {
+            if (m_declared) {
+                m_declared = false;
+                exec(QStringLiteral("close ") + m_name);
+                m_batch = QSqlQuery();
+            }
+        } catch (const DbError&) {
+            // The transaction ends below whatever happened to the cursor.
+        }
+        try {
+            m_connection.endReading();
+        } catch (const DbError&) {
+            // A reader that cannot commit a read-only transaction has lost its session.
+        }
+    }
+
+    DbConnection& m_connection;
+    QString m_name;
+    QStringList m_names;
+    mutable QSqlQuery m_batch;
+    mutable std::vector<std::optional<QByteArray>> m_texts;
+    bool m_declared = false;
+    bool m_fetched = false;
+    bool m_finished = false;
+    int m_batchSize = 0;
+    int m_batchRows = 0;
+};
+
+} // namespace
+
+DbCursor::DbCursor(DbConnection* connection) : m_connection(connection) {}
+
+DbCursor::~DbCursor() {
+    close();
+}
+
+void DbCursor::open(const QString& statement) {
+    close();
+    if (!m_connection || !m_connection->isOpen()) {
+        throw DbError(NotOpen);
+    }
+    const QString text = m_connection->translate(statement);
+    if (m_connection->backend() == DbBackend::SQLite) {
+        m_source =
+            std::make_unique<SqliteSource>(sqliteHandle(m_connection->readerDatabase()), text);
+    } else {
+        m_source = std::make_unique<PostgresSource>(*m_connection, text);
+    }
+    m_names = m_source->names();
+    // The records go with the connection: a cursor still open fails at its next record.
+    m_closing = QObject::connect(m_connection, &DbConnection::closing, [this] {
+        m_source.reset();
+        m_lost = true;
+    });
+}
+
+bool DbCursor::next() {
+    if (m_lost) {
+        throw DbError(NotOpen);
+    }
+    if (!m_source) {
+        return false;
+    }
+    if (m_source->next()) {
+        return true;
+    }
+    close();
+    return false;
+}
+
+void DbCursor::close() {
+    QObject::disconnect(m_closing);
+    m_source.reset();
+    m_lost = false;
+}
+
+bool DbCursor::isOpen() const {
+    return m_source != nullptr;
+}
+
+int DbCursor::fieldIndex(const QString& name) const {
+    for (int i = 0; i < m_names.size(); ++i) {
+        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool DbCursor::isNull(int column) const {
+    return m_source->isNull(column);
+}
+
+qint64 DbCursor::integer(int column) const {
+    return m_source->integer(column);
+}
+
+QByteArrayView DbCursor::text(int column) const {
+    return m_source->text(column);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "DbCursor.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+class UserListModel;
+
+// Fills the user list from one statement stepped in slices: the first screenful before start()
+// returns, then one slice after another from the event loop, so the window stays responsive
+// and paints the first rows at once. A newer start() or cancel() ends the running load; the
+// list then holds nothing of it but the rows already published.
+class UserListLoader : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int FirstSliceRows = 128;
+    static constexpr int SliceMs = 12;
+
+    UserListLoader(UserListModel& model, DbConnection* connection, QObject* parent);
+    ~UserListLoader() override;
+
+    // Clears the list and starts loading the users statement. Throws DbError when it cannot
+    // be opened (the list is then empty and nothing runs).
+    void start(const QString& statement);
+    void cancel();
+    bool isLoading() const { return m_cursor.isOpen(); }
+
+    // Slice sizes, for tests that stop a load at every point: rows per slice, 0 for time-boxed.
+    void setRowsPerSlice(int rows) { m_rowsPerSlice = rows; }
+
+signals:
+    void progressed();                   // a slice was listed (the last one too)
+    void failed(const QString& message); // a slice failed; the rows read so far stay listed
+
+private:
+    struct Fields {
+        int uid, pid, roleId, userName, dName, ip, computerName, rName, auths, cliVer, scanTime,
+            hardNo, onlined;
+    };
+    class WaitCursor {
+    public:
+        WaitCursor();
+        ~WaitCursor();
+        WaitCursor(const WaitCursor&) = delete;
+        WaitCursor& operator=(const WaitCursor&) = delete;
+    };
+
+    Fields resolveFields() const;
+    void runSlice(bool first);
+    bool readRows(int maxRows, bool timeBoxed);
+    void appendCurrent();
+    void end();
+
+    UserListModel& m_model;
+    DbCursor m_cursor;
+    Fields m_fields{};
+    QTimer m_nextSlice;
+    int m_rowsPerSlice = 0;
+    std::optional<WaitCursor> m_waitCursor;
+};
