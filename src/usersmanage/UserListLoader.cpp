@@ -15,6 +15,13 @@ namespace {
 constexpr qint64 NoKey = std::numeric_limits<qint64>::min();
 } // namespace
 
+QString UserListLoader::statement(const QString& where) {
+    return u"SELECT US.Name as DName,U.Uid,U.Pid,U.RoleID,U.UserName,U.Ip,U.ComputerName,"
+           u"U.Auths,U.CliVer,U.ScanTime,U.HardNo,U.OnLined,UR.RName FROM (Users AS U left JOIN "
+           u"UserRole AS UR ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s +
+           where;
+}
+
 UserListLoader::WaitCursor::WaitCursor() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -82,12 +89,14 @@ void UserListLoader::runSlice(bool first) {
         emit failed(error.message());
         return;
     }
-    m_model.publish();
+    if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0) {
+        m_model.publish();
+        emit progressed();
+    }
     if (more)
         m_nextSlice.start();
     else
         end();
-    emit progressed();
 }
 
 // False when the result is exhausted.
@@ -111,17 +120,18 @@ void UserListLoader::appendCurrent() {
     row.uid = qint32(c.integer(f.uid));
     row.online = c.integer(f.onlined) != 0;
     row.decrypts = BT(qint32(c.integer(f.auths)), UA_DECRYP);
-    row.departKey = c.isNull(f.pid) ? NoKey : c.integer(f.pid);
-    row.roleKey = c.isNull(f.roleId) ? NoKey : c.integer(f.roleId);
+    UserListStore& store = m_model.store();
+    row.departName = store.departName(c.isNull(f.pid) ? NoKey : c.integer(f.pid),
+                                      [&] { return c.text(f.dName); });
+    row.roleName = store.roleName(c.isNull(f.roleId) ? NoKey : c.integer(f.roleId),
+                                  [&] { return c.text(f.rName); });
     row.userName = c.text(f.userName);
-    row.departName = c.text(f.dName);
     row.ip = c.text(f.ip);
     row.computerName = c.text(f.computerName);
-    row.roleName = c.text(f.rName);
     row.cliVer = c.text(f.cliVer);
     row.scanTime = c.text(f.scanTime);
     row.hardNo = c.text(f.hardNo);
-    m_model.store().append(row);
+    store.append(row);
 }
 
 void UserListLoader::end() {

@@ -11,13 +11,18 @@ class UserListModel;
 
 // Fills the user list from one statement stepped in slices: the first screenful before start()
 // returns, then one slice after another from the event loop, so the window stays responsive
-// and paints the first rows at once. A newer start() or cancel() ends the running load; the
-// list then holds nothing of it but the rows already published.
+// and paints the first rows at once. The rows read are shown each time they have doubled (a
+// view lays out all its rows when rows arrive) and at the end. A newer start() or cancel()
+// ends the running load.
 class UserListLoader : public QObject {
     Q_OBJECT
 public:
     static constexpr int FirstSliceRows = 128;
     static constexpr int SliceMs = 12;
+
+    // The users statement: the list's columns and the ids it needs, users joined with their
+    // role and department, then the where clause (a condition may follow it).
+    static QString statement(const QString& where);
 
     UserListLoader(UserListModel& model, DbConnection* connection, QObject* parent);
     ~UserListLoader() override;
@@ -32,7 +37,7 @@ public:
     void setRowsPerSlice(int rows) { m_rowsPerSlice = rows; }
 
 signals:
-    void progressed();                   // a slice was listed (the last one too)
+    void progressed();                   // more rows were shown (the last ones too)
     void failed(const QString& message); // a slice failed; the rows read so far stay listed
 
 private:

@@ -53,9 +53,7 @@ void UserListStore::append(const Fields& fields) {
                                                 fields.computerName, fields.cliVer,
                                                 fields.scanTime,     fields.hardNo};
     const ByteBlocks::Position position = storeTexts(texts);
-    add({fields.uid, position.block, position.offset,
-         sharedName(m_departByKey, fields.departKey, fields.departName),
-         sharedName(m_roleByKey, fields.roleKey, fields.roleName),
+    add({fields.uid, position.block, position.offset, fields.departName, fields.roleName,
          quint8((fields.online ? Online : 0) | (fields.decrypts ? Decrypts : 0))});
 }
 
@@ -84,8 +82,8 @@ void UserListStore::replace(int row, const UserRow& value) {
         m_rowOfUid.insert(record.uid, row);
     record.textBlock = position.block;
     record.textOffset = position.offset;
-    record.depart = sharedName(value.SubItems.value(0));
-    record.role = sharedName(value.SubItems.value(3));
+    record.depart = keptOrAdded(record.depart, value.SubItems.value(0));
+    record.role = keptOrAdded(record.role, value.SubItems.value(3));
     record.flags = quint8((value.online() ? Online : 0) | (value.decrypts() ? Decrypts : 0));
     count(record, +1);
 }
@@ -119,7 +117,6 @@ void UserListStore::clear() {
     m_records.clear();
     m_texts.clear();
     m_names.assign(1, QString());
-    m_nameIndex.clear();
     m_departByKey.clear();
     m_roleByKey.clear();
     m_rowOfUid.clear();
@@ -208,25 +205,16 @@ QByteArrayView UserListStore::ownText(const Record& record, OwnText which) const
     return QByteArrayView(in, qsizetype(size));
 }
 
-quint32 UserListStore::sharedName(QHash<qint64, quint32>& byKey, qint64 key, QByteArrayView name) {
-    const auto found = byKey.constFind(key);
-    if (found != byKey.cend())
-        return *found;
-    const quint32 index = sharedName(decoded(name));
-    byKey.insert(key, index);
-    return index;
-}
-
-quint32 UserListStore::sharedName(const QString& name) {
+quint32 UserListStore::addName(const QString& name) {
     if (name.isEmpty())
         return 0;
-    const auto found = m_nameIndex.constFind(name);
-    if (found != m_nameIndex.cend())
-        return *found;
     m_names.push_back(name);
-    const auto index = quint32(m_names.size() - 1);
-    m_nameIndex.insert(name, index);
-    return index;
+    return quint32(m_names.size() - 1);
+}
+
+// A changed row keeps its shared name when that is still its name.
+quint32 UserListStore::keptOrAdded(quint32 kept, const QString& name) {
+    return m_names[kept] == name ? kept : addName(name);
 }
 
 void UserListStore::count(const Record& record, int sign) {

@@ -33,16 +33,23 @@ struct UserRow {
 // in step with every change.
 class UserListStore {
 public:
-    // A user as the list statement gives it. departKey and roleKey (the user's Pid and RoleId)
-    // identify the names, so that rows of one department or role share them.
+    // A user as the list statement gives it. The department and role names are shared: found
+    // by the user's Pid and RoleId with departName() and roleName().
     struct Fields {
         qint32 uid = 0;
         bool online = false;
         bool decrypts = false;
-        qint64 departKey = 0;
-        qint64 roleKey = 0;
-        QByteArrayView userName, departName, ip, computerName, roleName, cliVer, scanTime, hardNo;
+        quint32 departName = 0;
+        quint32 roleName = 0;
+        QByteArrayView userName, ip, computerName, cliVer, scanTime, hardNo;
     };
+    // The shared name of key; read() gives its UTF-8 text when the key is new.
+    template <typename Read> quint32 departName(qint64 key, Read&& read) {
+        return sharedName(m_departByKey, key, read);
+    }
+    template <typename Read> quint32 roleName(qint64 key, Read&& read) {
+        return sharedName(m_roleByKey, key, read);
+    }
 
     int size() const { return int(m_records.size()); }
     int onlineCount() const { return m_online; }
@@ -82,14 +89,22 @@ private:
     void add(Record record);
     ByteBlocks::Position storeTexts(const QByteArrayView (&texts)[OwnTextCount]);
     QByteArrayView ownText(const Record& record, OwnText which) const;
-    quint32 sharedName(QHash<qint64, quint32>& byKey, qint64 key, QByteArrayView name);
-    quint32 sharedName(const QString& name);
+    template <typename Read>
+    quint32 sharedName(QHash<qint64, quint32>& byKey, qint64 key, Read& read) {
+        const auto found = byKey.constFind(key);
+        if (found != byKey.cend())
+            return *found;
+        const quint32 index = addName(QString::fromUtf8(read()));
+        byKey.insert(key, index);
+        return index;
+    }
+    quint32 addName(const QString& name);
+    quint32 keptOrAdded(quint32 kept, const QString& name);
     void count(const Record& record, int sign);
 
     BlockArray<Record> m_records;
     ByteBlocks m_texts;
     std::vector<QString> m_names{QString()}; // index 0: no name
-    QHash<QString, quint32> m_nameIndex;
     QHash<qint64, quint32> m_departByKey;
     QHash<qint64, quint32> m_roleByKey;
     QHash<qint32, int> m_rowOfUid;

@@ -39,12 +39,6 @@ constexpr int ImgDepart = 1;
 constexpr int ImgOnline = UserRow::OnlineImage;   // also: a controlled department
 constexpr int ImgOffline = UserRow::OfflineImage; // also: a controlled department in use
 
-// The user list statement: the shown columns and the ids the list needs, then the where clause.
-const QString UserQueryBase =
-    u"SELECT US.Name as DName,U.Uid,U.Pid,U.RoleID,U.UserName,U.Ip,U.ComputerName,U.Auths,"
-    u"U.CliVer,U.ScanTime,U.HardNo,U.OnLined,UR.RName FROM (Users AS U left JOIN UserRole AS UR "
-    u"ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
-
 QPixmap blankPixmap() {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
@@ -485,7 +479,7 @@ bool TFrmUsersManage::ShowUsers(const QString& filter) {
 
 bool TFrmUsersManage::LoadUsers(const QString& where) {
     try {
-        m_loader->start(UserQueryBase + where);
+        m_loader->start(UserListLoader::statement(where));
     } catch (const DbError& error) {
         ReportShowUsersFailure(error.message());
         return false;
