@@ -75,7 +75,7 @@ void UserListStore::replace(int row, const UserRow& value) {
     const QByteArrayView texts[OwnTextCount] = {utf8[0], utf8[1], utf8[2],
                                                 utf8[3], utf8[4], utf8[5]};
     const ByteBlocks::Position position = storeTexts(texts);
-    if (record.uid != value.Item.Id && m_rowOfUid.value(record.uid, -1) == row)
+    if (record.uid != value.Item.Id && m_rowOfUid.value(record.uid) == row)
         m_rowOfUid.remove(record.uid);
     record.uid = value.Item.Id;
     if (!m_rowOfUid.contains(record.uid))
@@ -94,14 +94,14 @@ void UserListStore::remove(int first, int last) {
     for (int row = first; row <= last; ++row) {
         const Record& record = m_records[size_t(row)];
         count(record, -1);
-        if (m_rowOfUid.value(record.uid, -1) == row)
+        if (m_rowOfUid.value(record.uid) == row)
             m_rowOfUid.remove(record.uid);
     }
     m_records.erase(size_t(first), size_t(last) + 1);
     for (int row = size() - 1; row >= first; --row) {
         const qint32 uid = m_records[size_t(row)].uid;
-        const auto found = m_rowOfUid.constFind(uid);
-        if (found == m_rowOfUid.cend() || *found >= first)
+        const int found = m_rowOfUid.value(uid);
+        if (found < 0 || found >= first)
             m_rowOfUid.insert(uid, row);
     }
 }
@@ -161,15 +161,15 @@ QString UserListStore::text(int row, int column) const {
 }
 
 int UserListStore::find(qint32 uid) const {
-    return m_rowOfUid.value(uid, -1);
+    return m_rowOfUid.value(uid);
 }
 
 size_t UserListStore::bytes() const {
     size_t names = 0;
     for (const QString& name : m_names)
         names += sizeof(QString) + size_t(name.size()) * 2;
-    return m_records.bytes() + m_texts.bytes() + names +
-           size_t(m_rowOfUid.capacity()) * (sizeof(qint32) + sizeof(int) + 1);
+    return m_records.bytes() + m_texts.bytes() + names + m_rowOfUid.bytes() +
+           m_departByKey.bytes() + m_roleByKey.bytes();
 }
 
 void UserListStore::add(Record record) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BlockStorage.h"
+#include "IdMap.h"
 #include "Item.h"
 
 #include <QByteArrayView>
@@ -89,13 +90,11 @@ private:
     void add(Record record);
     ByteBlocks::Position storeTexts(const QByteArrayView (&texts)[OwnTextCount]);
     QByteArrayView ownText(const Record& record, OwnText which) const;
-    template <typename Read>
-    quint32 sharedName(QHash<qint64, quint32>& byKey, qint64 key, Read& read) {
-        const auto found = byKey.constFind(key);
-        if (found != byKey.cend())
-            return *found;
+    template <typename Read> quint32 sharedName(IdMap& byKey, qint64 key, Read& read) {
+        if (const int found = byKey.value(key); found >= 0)
+            return quint32(found);
         const quint32 index = addName(QString::fromUtf8(read()));
-        byKey.insert(key, index);
+        byKey.insert(key, int(index));
         return index;
     }
     quint32 addName(const QString& name);
@@ -105,9 +104,9 @@ private:
     BlockArray<Record> m_records;
     ByteBlocks m_texts;
     std::vector<QString> m_names{QString()}; // index 0: no name
-    QHash<qint64, quint32> m_departByKey;
-    QHash<qint64, quint32> m_roleByKey;
-    QHash<qint32, int> m_rowOfUid;
+    IdMap m_departByKey;
+    IdMap m_roleByKey;
+    IdMap m_rowOfUid;
     int m_online = 0;
     int m_decrypting = 0;
 };
