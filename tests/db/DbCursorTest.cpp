@@ -1,0 +1,116 @@
+#include "BlockStorage.h"
+#include "DbCursor.h"
+#include "DbError.h"
+#include "DbQuery.h"
+#include "TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Selects stepped a record at a time on the reader session, and the blocks results live in.
+class DbCursorTest : public ::testing::TestWithParam<DbBackend> {
+protected:
+    TestDatabase db{GetParam(), Seed::None};
+
+    void addUsers(int first, int count) {
+        QStringList rows;
+        for (int uid = first; uid < first + count; ++uid)
+            rows << u"(%1, 'user%1', %2)"_s.arg(uid).arg(uid % 2 ? -1 : 0);
+        db.exec(u"insert into Users (Uid, UserName, Onlined) values "_s + rows.join(u','));
+    }
+
+    // Steps the cursor to its end, reading every record's Uid and name.
+    static QStringList drain(DbCursor& cursor, int limit = -1) {
+        QStringList read;
+        const int uid = cursor.fieldIndex(u"UID"_s), name = cursor.fieldIndex(u"username"_s);
+        while (limit-- != 0 && cursor.next())
+            read << QString::number(cursor.integer(uid)) + u'=' +
+                        QString::fromUtf8(cursor.text(name));
+        return read;
+    }
+};
+
+TEST_P(DbCursorTest, StepsOneStateOfTheTableWhileTheMainSessionWrites) {
+    addUsers(1, 500);
+    DbCursor cursor(db.connection());
+    cursor.open(u"select Uid, UserName, Onlined from Users order by Uid"_s);
+    const QStringList head = drain(cursor, 10);
+    ASSERT_EQ(head.size(), 10);
+    EXPECT_EQ(head.first(), u"1=user1"_s);
+    // Writes of the main session land at once and do not show in the records still to come.
+    db.exec(u"update Users set UserName = 'renamed' where Uid = 300"_s);
+    db.exec(u"delete from Users where Uid = 400"_s);
+    addUsers(501, 5);
+    EXPECT_EQ(db.scalar(u"select UserName from Users where Uid = 300"_s).toString(),
+              u"renamed"_s);
+    const QStringList rest = drain(cursor);
+    ASSERT_EQ(rest.size(), 490);
+    EXPECT_EQ(rest.at(289), u"300=user300"_s);
+    EXPECT_EQ(rest.at(389), u"400=user400"_s);
+    EXPECT_FALSE(cursor.isOpen()) << "the end closes the cursor";
+    EXPECT_FALSE(cursor.next());
+
+    // A cursor opened afterwards sees the writes; NULL and numbers read as such.
+    cursor.open(u"select Uid, UserName, Onlined, null as Missing from Users where Uid >= 500"_s);
+    ASSERT_TRUE(cursor.next());
+    EXPECT_EQ(cursor.integer(cursor.fieldIndex(u"Onlined"_s)), 0);
+    EXPECT_TRUE(cursor.isNull(cursor.fieldIndex(u"Missing"_s)));
+    EXPECT_EQ(drain(cursor).size(), 5);
+}
+
+TEST_P(DbCursorTest, FailuresAreDbErrors) {
+    addUsers(1, 3);
+    DbCursor cursor(db.connection());
+    for (const QString& bad :
+         {u"select * from NoSuchTable"_s, u"update Users set Pid = 1"_s,
+          u"select Uid from Users; delete from Users"_s,
+          u"select Uid from Users where UserName = ';' /* ; */ -- ;\n; delete from Users"_s})
+        EXPECT_THROW(cursor.open(bad), DbError) << bad.toStdString();
+    EXPECT_EQ(cursor.fieldIndex(u"Uid"_s), -1);
+    EXPECT_EQ(db.scalar(u"select count(*) from Users"_s).toInt(), 3);
+
+    // Two cursors at once, then the connection closes under one of them.
+    DbCursor other(db.connection());
+    cursor.open(u"select Uid, UserName from Users"_s);
+    other.open(u"select Uid, UserName from Users"_s);
+    EXPECT_EQ(drain(other).size(), 3);
+    ASSERT_TRUE(cursor.next());
+    db.closeConnection();
+    EXPECT_THROW(cursor.next(), DbError);
+    EXPECT_THROW(cursor.open(u"select Uid from Users"_s), DbError);
+}
+
+// Texts longer than a block get a block of their own; values never move once stored.
+TEST_P(DbCursorTest, ResultsHoldValuesOfAnySizeInBlocks) {
+    const QString huge(100 * 1024, u'x');
+    addUsers(1, 3);
+    DbCommand set(db.connection(), u"update Users set HardNo = :h where Uid = 2"_s);
+    set.setParam(u"h"_s, huge);
+    set.execute();
+    db.exec(u"update Users set HardNo = 'short' where Uid = 3"_s);
+    DbQuery query(db.connection());
+    query.setSql(u"select Uid, HardNo from Users order by Uid"_s);
+    query.open();
+    ASSERT_EQ(query.recordCount(), 3);
+    query.next();
+    EXPECT_EQ(query.asString(u"HardNo"_s), huge);
+    query.next();
+    EXPECT_EQ(query.asString(u"HardNo"_s), u"short"_s);
+
+    BlockArray<int, 4> numbers;
+    for (int i = 0; i < 10; ++i)
+        numbers.push_back(i);
+    const int* third = &numbers[2];
+    numbers.erase(3, 8); // 0 1 2 8 9
+    EXPECT_EQ(third, &numbers[2]);
+    ASSERT_EQ(numbers.size(), 5u);
+    EXPECT_EQ(numbers[3], 8);
+    EXPECT_EQ(numbers[4], 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);
+
+} // namespace
