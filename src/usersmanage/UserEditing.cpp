@@ -78,6 +78,10 @@ void TFrmUsersManage::MiUAddClick() {
         const QPointer<TFrmUsersManage> self(this);
         if (execModal(dialog) != QDialog::Accepted || !self)
             return;
+        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != dialog.DepartId) {
+            TreeDepartFresh(); // another department was chosen meanwhile
+            return;
+        }
         ADOQuery1.setSql(UserWithNames + u"order by Uid desc "_s);
         ADOQuery1.open();
         if (ADOQuery1.isEmpty())

@@ -34,7 +34,7 @@ UserListLoader::UserListLoader(UserListModel& model, DbConnection* connection, Q
     : QObject(parent), m_model(model), m_cursor(connection) {
     m_nextSlice.setSingleShot(true);
     m_nextSlice.setInterval(0);
-    connect(&m_nextSlice, &QTimer::timeout, this, [this] { runSlice(false); });
+    connect(&m_nextSlice, &QTimer::timeout, this, [this] { runSlice(); });
 }
 
 UserListLoader::~UserListLoader() {
@@ -44,15 +44,19 @@ UserListLoader::~UserListLoader() {
 void UserListLoader::start(const QString& statement) {
     cancel();
     m_model.clear();
-    m_cursor.open(statement);
     try {
+        m_cursor.open(statement);
         m_fields = resolveFields();
+        m_waitCursor.emplace();
+        // The first slice fails like the opening: to the caller, the rows read kept.
+        if (!readSlice(true))
+            return;
     } catch (const DbError&) {
-        m_cursor.close();
+        m_model.publish();
+        cancel();
         throw;
     }
-    m_waitCursor.emplace();
-    runSlice(true);
+    m_nextSlice.start();
 }
 
 void UserListLoader::cancel() {
@@ -74,29 +78,34 @@ UserListLoader::Fields UserListLoader::resolveFields() const {
             field(u"Onlined"_s)};
 }
 
-// Reads one slice, publishes it, and either schedules the next slice or ends the load. A
-// failure ends the load too; the rows read before it stay listed.
-void UserListLoader::runSlice(bool first) {
-    bool more = false;
+// A slice run from the event loop; a failure ends the load, the rows read before it listed.
+void UserListLoader::runSlice() {
     try {
-        if (m_rowsPerSlice > 0)
-            more = readRows(m_rowsPerSlice, false);
-        else
-            more = readRows(first ? FirstSliceRows : std::numeric_limits<int>::max(), !first);
+        if (!readSlice(false))
+            return;
     } catch (const DbError& error) {
         m_model.publish();
         cancel();
         emit failed(error.message());
         return;
     }
+    m_nextSlice.start();
+}
+
+// Reads one slice and shows its rows when they are due; false when the load ended with it.
+bool UserListLoader::readSlice(bool first) {
+    bool more = false;
+    if (m_rowsPerSlice > 0)
+        more = readRows(m_rowsPerSlice, false);
+    else
+        more = readRows(first ? FirstSliceRows : std::numeric_limits<int>::max(), !first);
+    if (!more)
+        end();
     if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0) {
         m_model.publish();
         emit progressed();
     }
-    if (more)
-        m_nextSlice.start();
-    else
-        end();
+    return more;
 }
 
 // False when the result is exhausted.

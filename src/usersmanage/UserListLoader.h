@@ -54,7 +54,8 @@ private:
     };
 
     Fields resolveFields() const;
-    void runSlice(bool first);
+    void runSlice();
+    bool readSlice(bool first);
     bool readRows(int maxRows, bool timeBoxed);
     void appendCurrent();
     void end();

@@ -1,5 +1,5 @@
-#include "BlockStorage.h"
 #include "DbCursor.h"
+#include "BlockStorage.h"
 #include "DbError.h"
 #include "DbQuery.h"
 #include "TestDatabase.h"
@@ -44,8 +44,7 @@ TEST_P(DbCursorTest, StepsOneStateOfTheTableWhileTheMainSessionWrites) {
     db.exec(u"update Users set UserName = 'renamed' where Uid = 300"_s);
     db.exec(u"delete from Users where Uid = 400"_s);
     addUsers(501, 5);
-    EXPECT_EQ(db.scalar(u"select UserName from Users where Uid = 300"_s).toString(),
-              u"renamed"_s);
+    EXPECT_EQ(db.scalar(u"select UserName from Users where Uid = 300"_s).toString(), u"renamed"_s);
     const QStringList rest = drain(cursor);
     ASSERT_EQ(rest.size(), 490);
     EXPECT_EQ(rest.at(289), u"300=user300"_s);
