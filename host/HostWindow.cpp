@@ -1,5 +1,6 @@
 #include "HostWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,12 @@ HostWindow::HostWindow() {
     m_panel->setObjectName(u"ParentPanel"_s);
     setCentralWidget(m_panel);
     resize(1100, 640);
+    // The keyboard closes the console too (Ctrl+Q), window manager or not.
+    auto* quit = new QAction(this); // owned by the window
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
 }
 
 HostWindow::~HostWindow() {

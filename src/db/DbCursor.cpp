@@ -146,7 +146,7 @@ public:
 private:
     // The first batch is small, so the first records arrive at once.
     static constexpr int FirstBatch = 200;
-    static constexpr int LaterBatch = 4000;
+    static constexpr int LaterBatch = 1000;
 
     static QString nextName() {
         static std::atomic<int> counter{0};

@@ -101,10 +101,9 @@ bool UserListLoader::readSlice(bool first) {
         more = readRows(first ? FirstSliceRows : std::numeric_limits<int>::max(), !first);
     if (!more)
         end();
-    if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0) {
+    if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0)
         m_model.publish();
-        emit progressed();
-    }
+    emit progressed();
     return more;
 }
 

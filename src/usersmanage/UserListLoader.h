@@ -37,7 +37,7 @@ public:
     void setRowsPerSlice(int rows) { m_rowsPerSlice = rows; }
 
 signals:
-    void progressed();                   // more rows were shown (the last ones too)
+    void progressed();                   // a slice was read (the last one too)
     void failed(const QString& message); // a slice failed; the rows read so far stay listed
 
 private:

@@ -493,7 +493,7 @@ bool TFrmUsersManage::isLoadingUsers() const {
 }
 
 qint32 TFrmUsersManage::TotalCount() const {
-    return m_users->rowCount();
+    return m_users->store().size();
 }
 
 qint32 TFrmUsersManage::OnlineCount() const {

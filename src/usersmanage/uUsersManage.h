@@ -75,7 +75,7 @@ public:
     QTreeWidgetItem* selectedNode() const;            // the tree's selected node, or nullptr
     QList<int> selectedRows() const;                  // selected list rows, in list order
     UserListLoader* userLoader() const { return m_loader.get(); }
-    // The counters of the listed rows, kept by the list itself.
+    // The counters of the rows read into the list (while a load runs, some wait to be shown).
     qint32 TotalCount() const;
     qint32 OnlineCount() const;
     qint32 DecryptCount() const;
