@@ -116,7 +116,7 @@ void UserListStore::setOnline(int row, bool online) {
 void UserListStore::clear() {
     m_records.clear();
     m_texts.clear();
-    m_names.assign(1, QString());
+    m_names.clear();
     m_departByKey.clear();
     m_roleByKey.clear();
     m_rowOfUid.clear();
@@ -142,13 +142,13 @@ QString UserListStore::text(int row, int column) const {
     case 0:
         return decoded(ownText(record, UserName));
     case 1:
-        return m_names[record.depart];
+        return name(record.depart);
     case 2:
         return decoded(ownText(record, Ip));
     case 3:
         return decoded(ownText(record, ComputerName));
     case 4:
-        return m_names[record.role];
+        return name(record.role);
     case 5:
         return UserRow::decryptMark(record.flags & Decrypts);
     case 6:
@@ -165,10 +165,7 @@ int UserListStore::find(qint32 uid) const {
 }
 
 size_t UserListStore::bytes() const {
-    size_t names = 0;
-    for (const QString& name : m_names)
-        names += sizeof(QString) + size_t(name.size()) * 2;
-    return m_records.bytes() + m_texts.bytes() + names + m_rowOfUid.bytes() +
+    return m_records.bytes() + m_texts.bytes() + m_names.bytes() + m_rowOfUid.bytes() +
            m_departByKey.bytes() + m_roleByKey.bytes();
 }
 
@@ -179,7 +176,7 @@ void UserListStore::add(Record record) {
     count(record, +1);
 }
 
-ByteBlocks::Position UserListStore::storeTexts(const QByteArrayView (&texts)[OwnTextCount]) {
+ByteBlocks::Position UserListStore::storeTexts(std::span<const QByteArrayView> texts) {
     size_t size = 0;
     for (const QByteArrayView& text : texts)
         size += varintSize(size_t(text.size())) + size_t(text.size());
@@ -205,16 +202,26 @@ QByteArrayView UserListStore::ownText(const Record& record, OwnText which) const
     return QByteArrayView(in, qsizetype(size));
 }
 
-quint32 UserListStore::addName(const QString& name) {
-    if (name.isEmpty())
+quint32 UserListStore::addName(QByteArrayView utf8) {
+    if (utf8.isEmpty())
         return 0;
-    m_names.push_back(name);
+    if (m_names.empty())
+        m_names.push_back({}); // index 0, no name
+    m_names.push_back(storeTexts({&utf8, 1}));
     return quint32(m_names.size() - 1);
+}
+
+QString UserListStore::name(quint32 index) const {
+    if (index == 0)
+        return {};
+    size_t size = 0;
+    const char* in = readVarint(m_texts.at(m_names[index]), size);
+    return decoded(QByteArrayView(in, qsizetype(size)));
 }
 
 // A changed row keeps its shared name when that is still its name.
 quint32 UserListStore::keptOrAdded(quint32 kept, const QString& name) {
-    return m_names[kept] == name ? kept : addName(name);
+    return this->name(kept) == name ? kept : addName(name.toUtf8());
 }
 
 void UserListStore::count(const Record& record, int sign) {

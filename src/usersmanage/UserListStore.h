@@ -8,7 +8,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
-#include <vector>
+#include <span>
 
 // One row of the user list as the view and the editing commands see it: icon index (2 online,
 // 3 offline), the caption (user name), the seven sub-items in column order (department, IP,
@@ -29,7 +29,8 @@ struct UserRow {
 };
 
 // The rows of the user list, kept compactly: a small record per row, the row's own texts as
-// UTF-8 in byte blocks, department and role names shared by all rows that show them. Texts are
+// UTF-8 in byte blocks, department and role names shared by all rows that show them (all in
+// blocks, so that dropping a list frees a few blocks, not a value per row or name). Texts are
 // decoded only when asked for. Keeps the counters (online, decrypting) and a Uid -> row index
 // in step with every change.
 class UserListStore {
@@ -88,22 +89,23 @@ private:
     };
 
     void add(Record record);
-    ByteBlocks::Position storeTexts(const QByteArrayView (&texts)[OwnTextCount]);
+    ByteBlocks::Position storeTexts(std::span<const QByteArrayView> texts);
     QByteArrayView ownText(const Record& record, OwnText which) const;
     template <typename Read> quint32 sharedName(IdMap& byKey, qint64 key, Read& read) {
         if (const int found = byKey.value(key); found >= 0)
             return quint32(found);
-        const quint32 index = addName(QString::fromUtf8(read()));
+        const quint32 index = addName(read());
         byKey.insert(key, int(index));
         return index;
     }
-    quint32 addName(const QString& name);
+    quint32 addName(QByteArrayView utf8);
+    QString name(quint32 index) const;
     quint32 keptOrAdded(quint32 kept, const QString& name);
     void count(const Record& record, int sign);
 
     BlockArray<Record> m_records;
     ByteBlocks m_texts;
-    std::vector<QString> m_names{QString()}; // index 0: no name
+    BlockArray<ByteBlocks::Position> m_names; // shared names in m_texts; 0: no name
     IdMap m_departByKey;
     IdMap m_roleByKey;
     IdMap m_rowOfUid;
