@@ -139,11 +139,19 @@ void UserListModel::setRow(int index, const UserRow& row) {
     emit dataChanged(this->index(index, 0), this->index(index, SubItemCount));
 }
 
-void UserListModel::setOnline(int index, bool online) {
-    if (index < 0 || index >= rowCount())
+void UserListModel::setOnlineAt(int storeRow, bool online) {
+    if (storeRow < 0 || storeRow >= m_store.size() || m_store.online(storeRow) == online)
         return;
-    m_store.setOnline(index, online);
-    emit dataChanged(this->index(index, 0), this->index(index, 0));
+    m_store.setOnline(storeRow, online);
+    if (storeRow < m_published)
+        emit dataChanged(index(storeRow, 0), index(storeRow, 0), {Qt::DecorationRole});
+}
+
+void UserListModel::setAllOffline() {
+    for (int row = 0; row < m_store.size(); ++row)
+        m_store.setOnline(row, false);
+    if (m_published > 0)
+        emit dataChanged(index(0, 0), index(m_published - 1, 0), {Qt::DecorationRole});
 }
 
 int UserListModel::findById(qint32 id) const {

@@ -45,7 +45,8 @@ public:
     void removeRowsAt(QList<int> rows); // any order, duplicates ignored
     UserRow row(int index) const;
     void setRow(int index, const UserRow& row);
-    void setOnline(int index, bool online);
+    void setOnlineAt(int storeRow, bool online); // rows not shown yet change silently
+    void setAllOffline();
     int findById(qint32 id) const; // first row whose Item.Id is id, or -1
 
 private:

@@ -1,7 +1,9 @@
 #include "uUsersManage.h"
 
+#include "ClientPresence.h"
 #include "DbError.h"
 #include "FlagSets.h"
+#include "InputBlocker.h"
 #include "LanguageHooks.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
@@ -20,6 +22,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -215,6 +219,10 @@ TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
 
 TFrmUsersManage::~TFrmUsersManage() {
     m_loader.reset(); // a running load ends before the list it fills
+    if (m_commandReply)
+        m_commandReply->disconnect(this); // a request still running ends unanswered
+    m_http.reset();
+    UDPSev.reset();
     if (FrmUsersManage == this)
         FrmUsersManage = nullptr;
 }
@@ -264,8 +272,10 @@ void TFrmUsersManage::ConnectHandlers() {
             [this] { LV_ManSelectItem(); });
     for (QAction* filter : {m_ui->S_All, m_ui->S_Online, m_ui->S_NotOn})
         connect(filter, &QAction::triggered, this, [this, filter] { S_AllClick(filter); });
+    connect(m_ui->BtnRefresh, &QPushButton::clicked, this, [this] { BtnRefreshClick(); });
     ConnectDepartmentHandlers();
     ConnectUserHandlers();
+    ConnectCommandHandlers();
 }
 
 void TFrmUsersManage::ConnectDepartmentHandlers() {
@@ -298,7 +308,11 @@ void TFrmUsersManage::FormCreate() {
     ADOQuery2.setConnection(LogonInfo->Connection);
     ClientPort = LogonInfo->ClientPort;
     m_loader = std::make_unique<UserListLoader>(*m_users, ADOQuery1.connection(), nullptr);
-    connect(m_loader.get(), &UserListLoader::progressed, this, [this] { RefreshStatus(); });
+    connect(m_loader.get(), &UserListLoader::progressed, this, [this] {
+        ApplyPendingPresence();
+        RefreshStatus();
+    });
+    OpenPresenceListener();
     connect(m_loader.get(), &UserListLoader::failed, this,
             [this](const QString& message) { ReportShowUsersFailure(message); });
     SetLanguages();

@@ -4,15 +4,22 @@
 #include "DbQuery.h"
 #include "Item.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QPoint>
+#include <QPointer>
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class TFrmUsersManage;
 }
+class InputBlocker;
+class PresenceListener;
 class QAction;
+class QNetworkAccessManager;
+class QNetworkReply;
 class QTreeWidgetItem;
 class UserListLoader;
 class UserListModel;
@@ -68,6 +75,18 @@ public:
     void LV_ManDblClick();
     void PMUserPopup();
 
+    // Client presence and remote commands. The refresh and the commands wait for the agents
+    // without taking input (isWaitingForAgents); the window stays painted meanwhile.
+    void UDPSevUDPRead(const QByteArray& datagram);
+    void UpdateOnline(qint32 userId, bool online);
+    void BtnRefreshClick();
+    bool isWaitingForAgents() const;
+    // "http://" address ":" port "/" and the query enciphered under the command key.
+    static QString ClientCommandUrl(const QString& address, qint32 port, const QString& query);
+    static constexpr int CommandTimeoutMs = 3000; // connecting and answering together
+    int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
+    std::function<QString()> IPWatch;             // the computer's local address
+
     // Read access for callers and tests.
     Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
     UserListModel* userList() const { return m_users; }
@@ -97,6 +116,15 @@ private:
     DragKind DragKindOf(const class QMimeData* mime) const;
     bool LoadUsers(const QString& where);
     QTreeWidgetItem* nodeOf(qint32 departId) const; // the department's node, or nullptr
+    void OpenPresenceListener();
+    void ScheduleStatusRefresh();
+    void ApplyPendingPresence();
+    void ReportUserIdZero();
+    QStringList RefreshTargets();
+    void SendRefreshDatagrams(const QStringList& targets);
+    void ConnectCommandHandlers();
+    void SendClientCommand(const QString& word, const QString& successKey,
+                           const QString& failureKey, bool confirm);
     void ReportShowUsersFailure(const QString& message);
     void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);
 
@@ -111,6 +139,14 @@ private:
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
+    std::unique_ptr<PresenceListener> UDPSev;
+    QHash<qint32, bool> m_pendingPresence; // datagrams for users a running load has not read
+    bool m_statusRefreshDue = false;
+    bool m_userIdBoxOpen = false;
+    int m_droppedUserIdBoxes = 0;
+    std::unique_ptr<QNetworkAccessManager> m_http;
+    QPointer<QNetworkReply> m_commandReply;
+    std::unique_ptr<InputBlocker> m_waiting; // a command or the refresh waits for agents
 };
 
 // The main window while it is open, or nullptr.

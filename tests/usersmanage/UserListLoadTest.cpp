@@ -298,7 +298,7 @@ TEST_P(UserListLoadTest, CountersAndIndexFollowRandomEditsAndLoads) {
             break;
         default:
             if (users.rowCount() > 0)
-                users.setOnline(int(random.bounded(users.rowCount())), random.bounded(2));
+                users.setOnlineAt(int(random.bounded(users.rowCount())), random.bounded(2));
             break;
         }
         window().RefreshStatus(); // as the commands do after their edits

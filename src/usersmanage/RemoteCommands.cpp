@@ -1,0 +1,103 @@
+// Remote commands of the main window: one-word commands sent to the client agent of the first
+// selected user as an HTTP GET whose path is the enciphered query; the agent's reply "OK"
+// confirms them. The window waits for the reply without taking input, for a bounded time.
+#include "uUsersManage.h"
+
+#include "InputBlocker.h"
+#include "MessageDialogs.h"
+#include "Multilanguage.h"
+#include "NarrowText.h"
+#include "StringCipher.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPointer>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct ClientCommand {
+    QAction* Ui::TFrmUsersManage::*item;
+    const char16_t* word;
+    const char16_t* successKey;
+    const char16_t* failureKey;
+    bool confirm; // the uninstall asks first
+};
+
+using Form = Ui::TFrmUsersManage;
+const ClientCommand ClientCommands[] = {
+    {&Form::L1, u"UpdatePly", u"PlyUpdateSended", u"PlyUpdateFailed", false},
+    {&Form::N4, u"ShowCli", u"IconShowSended", u"IconShowFailed", false},
+    {&Form::N5, u"HideCli", u"IconhideSended", u"IconHideFailed", false},
+    {&Form::S1, u"ShowIcon", u"EnIconShowSended", u"EnIconShowFailed", false},
+    {&Form::H1, u"HideIcon", u"EnIconHideSended", u"EnIconHideFailed", false},
+    {&Form::P1, u"StopCli", u"ClientAutoEnPauseSended", u"ClientAutoEnPauseFailed", false},
+    {&Form::S2, u"StartCli", u"ClientAutoEnSended", u"ClientAutoEnFailed", false},
+    {&Form::N7, u"UpdateCli", u"ClientAutoUpdateSended", u"ClientAutoUpdateFailed", false},
+    {&Form::MenuItem3, u"UninstCli", u"ClientUnInstallSended", u"ClientUnInstallFailed", true},
+};
+
+const QByteArray CommandKey = QByteArrayLiteral("qmtrb");
+
+void inform(const QString& text) {
+    MyMessageBox(0, text, GetString(u"idinf"_s), MB_INFORMATION_OK);
+}
+
+} // namespace
+
+QString TFrmUsersManage::ClientCommandUrl(const QString& address, qint32 port,
+                                          const QString& query) {
+    const QByteArray cipher = En(toNarrow(query, LogonInfo->CodePage), CommandKey, true);
+    return u"http://"_s + address + u':' + QString::number(port) + u'/' +
+           QString::fromLatin1(cipher);
+}
+
+void TFrmUsersManage::ConnectCommandHandlers() {
+    m_http = std::make_unique<QNetworkAccessManager>();
+    m_http->setProxy(QNetworkProxy::NoProxy); // agents are reached directly
+    for (const ClientCommand& command : ClientCommands) {
+        connect(m_ui.get()->*command.item, &QAction::triggered, this, [this, &command] {
+            SendClientCommand(QString::fromUtf16(command.word),
+                              QString::fromUtf16(command.successKey),
+                              QString::fromUtf16(command.failureKey), command.confirm);
+        });
+    }
+}
+
+void TFrmUsersManage::SendClientCommand(const QString& word, const QString& successKey,
+                                        const QString& failureKey, bool confirm) {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty() || m_commandReply)
+        return;
+    const QString address = m_users->row(rows.first()).SubItems.value(1);
+    if (address.isEmpty()) {
+        inform(GetString(u"IPNull"_s));
+        return;
+    }
+    const QPointer<TFrmUsersManage> self(this);
+    if (confirm && (MyMessageBox(0, GetString(u"ClientUnInstallConfirm"_s), GetString(u"idinf"_s),
+                                 MB_QUESTION_YESNO) != ID_YES ||
+                    !self))
+        return;
+    QNetworkRequest request(QUrl(ClientCommandUrl(address, ClientPort, u"aFlag="_s + word)));
+    request.setTransferTimeout(CommandTimeoutMs);
+    m_waiting = std::make_unique<InputBlocker>();
+    m_commandReply = m_http->get(request);
+    connect(m_commandReply, &QNetworkReply::finished, this, [this, successKey, failureKey] {
+        QNetworkReply* reply = m_commandReply;
+        m_commandReply = nullptr;
+        m_waiting.reset();
+        reply->deleteLater();
+        const bool accepted = reply->error() == QNetworkReply::NoError && reply->readAll() == "OK";
+        inform(accepted ? GetString(successKey)
+                        : GetString(failureKey) + u',' + GetString(u"NetCheck"_s));
+    });
+}
+
+bool TFrmUsersManage::isWaitingForAgents() const {
+    return m_waiting != nullptr;
+}
