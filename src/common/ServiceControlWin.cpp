@@ -7,15 +7,15 @@ namespace kvzflt {
 namespace {
 
 // The manager and one service opened with full access, both closed on every path.
-class OpenService {
+class ServiceHandles {
 public:
-    explicit OpenService(const std::string& name)
+    explicit ServiceHandles(const std::string& name)
         : manager_(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
         if (manager_ != nullptr) {
             service_ = OpenServiceA(manager_, name.c_str(), SERVICE_ALL_ACCESS);
         }
     }
-    ~OpenService() {
+    ~ServiceHandles() {
         if (service_ != nullptr) {
             CloseServiceHandle(service_);
         }
@@ -23,8 +23,8 @@ public:
             CloseServiceHandle(manager_);
         }
     }
-    OpenService(const OpenService&) = delete;
-    OpenService& operator=(const OpenService&) = delete;
+    ServiceHandles(const ServiceHandles&) = delete;
+    ServiceHandles& operator=(const ServiceHandles&) = delete;
 
     SC_HANDLE handle() const { return service_; }
 
@@ -45,16 +45,16 @@ private:
 } // namespace
 
 ServiceState QueryServiceState(const std::string& name) {
-    return OpenService(name).state();
+    return ServiceHandles(name).state();
 }
 
 bool RequestServiceStart(const std::string& name) {
-    const OpenService service(name);
+    const ServiceHandles service(name);
     return service.handle() != nullptr && StartServiceA(service.handle(), 0, nullptr) != FALSE;
 }
 
 bool RequestServiceStop(const std::string& name) {
-    const OpenService service(name);
+    const ServiceHandles service(name);
     SERVICE_STATUS status{};
     return service.handle() != nullptr &&
            ControlService(service.handle(), SERVICE_CONTROL_STOP, &status) != FALSE;
