@@ -30,6 +30,9 @@ std::string DriverSocketPath();
 // (32-bit little-endian); the answer is the reply byte count (32-bit little-endian, at most
 // the buffer size) followed by that many bytes.
 constexpr std::size_t RequestSize = MessageSize + 4;
+
+// Reads exactly `size` bytes from a socket; false when it closes or fails first.
+bool ReceiveAll(int fd, std::uint8_t* data, std::size_t size);
 #endif
 
 } // namespace kvzflt

@@ -51,23 +51,25 @@ public:
         return true;
     }
 
-    bool receiveAll(std::uint8_t* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::recv(fd_, data, size, 0);
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
+    bool receiveAll(std::uint8_t* data, std::size_t size) { return ReceiveAll(fd_, data, size); }
 
 private:
     int fd_;
 };
 
 } // namespace
+
+bool ReceiveAll(int fd, std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::recv(fd, data, size, 0);
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 std::string DriverSocketPath() {
     const char* path = std::getenv("KVZFLT_SOCKET");

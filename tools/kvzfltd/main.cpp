@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 using namespace Qt::StringLiterals;
@@ -29,22 +30,10 @@ struct Settings {
     bool hangUp = false;           // close every connection without an answer
 };
 
-bool readAll(int fd, std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::recv(fd, data, size, 0);
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // One connection: one request, one answer.
 void serve(int fd, const Settings& settings, std::ofstream& record) {
     std::uint8_t request[RequestSize];
-    if (!readAll(fd, request, RequestSize)) {
+    if (!ReceiveAll(fd, request, RequestSize)) {
         return;
     }
     if (record.is_open()) {
@@ -74,6 +63,8 @@ int listenOn(const std::string& path) {
         return -1;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    std::error_code ignored; // a folder that cannot be made shows up as a failed bind
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     ::unlink(path.c_str());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
