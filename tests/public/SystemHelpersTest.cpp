@@ -19,6 +19,7 @@ TEST(SystemHelpersTest, PropertiesByNameButNotSignals) {
     EXPECT_FALSE(FindProperty(&button, u"clicked"_s));
     EXPECT_FALSE(FindProperty(&button, u"destroyed"_s));
     EXPECT_FALSE(FindProperty(&form, u"Caption"_s));
+    EXPECT_FALSE(FindProperty(nullptr, u"objectName"_s));
 }
 
 TEST(SystemHelpersTest, VersionAndFoldersOfThisSystem) {

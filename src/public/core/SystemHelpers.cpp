@@ -50,6 +50,9 @@ bool IsValidIP(const QString& text) {
 }
 
 bool FindProperty(const QObject* object, const QString& name) {
+    if (object == nullptr) {
+        return false;
+    }
     const QMetaObject* meta = object->metaObject();
     for (int i = 0; i < meta->propertyCount(); ++i) {
         if (QString::fromLatin1(meta->property(i).name()).toUpper() == name.toUpper()) {

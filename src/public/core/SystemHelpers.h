@@ -19,5 +19,5 @@ QString GetSpecialFolder(TSpecialFolder folder);
 bool IsValidIP(const QString& text);
 
 // True when the object's class (inherited classes included) has a property of that name,
-// letter case ignored. Signals are not properties.
+// letter case ignored. Signals are not properties; no object has none.
 bool FindProperty(const QObject* object, const QString& name);

@@ -148,9 +148,9 @@ QString TCourse::programOf(const QString& name) const {
     return QDir::toNativeSeparators(QDir(base_).filePath(u"Tutor/"_s + name + u".exe"_s));
 }
 
+// Links paint no background of their own, so the panel shows through.
 TUrlLabel* TCourse::newLink(const QString& entry, QWidget* parent) {
     auto* label = new TUrlLabel(captionOf(entry), programOf(nameOf(entry)), parent);
-    label->setAttribute(Qt::WA_TranslucentBackground);
     connect(label, &TUrlLabel::Clicked, this, [this, label] { LinkClick(label); });
     label->show();
     return label;
