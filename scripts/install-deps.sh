@@ -10,6 +10,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev
   postgresql postgresql-contrib
   fonts-noto-cjk
+  dbus-daemon
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

@@ -1,0 +1,237 @@
+// The driver control unit against the port stand-in kvzfltd: what it receives, and the results
+// following its replies, its silence, a hang-up and a refused connection.
+
+#include "DriverPort.h"
+#include "common.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace kvzflt;
+
+namespace {
+
+struct Request {
+    TMessage message{};
+    std::uint32_t replySize = 0;
+};
+
+class CommonPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        ::setenv("KVZFLT_SOCKET", qPrintable(dir_.filePath(u"KVZ6InPort"_s)), 1);
+    }
+    void TearDown() override {
+        standIn_.kill();
+        standIn_.waitForFinished();
+    }
+
+    void startStandIn(QStringList arguments = {}) {
+        arguments << u"--record"_s << recordPath();
+        standIn_.start(QString::fromUtf8(KVZFLTD_PATH), arguments);
+        ASSERT_TRUE(standIn_.waitForReadyRead(5000)) << "kvzfltd did not start";
+    }
+
+    QString recordPath() const { return dir_.filePath(u"record.bin"_s); }
+    std::string existingFile() const {
+        const QString path = dir_.filePath(u"doc.txt"_s);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path.toStdString();
+    }
+
+    std::vector<Request> takeRecords() {
+        QFile file(recordPath());
+        std::vector<Request> records;
+        if (!file.open(QIODevice::ReadOnly)) {
+            return records;
+        }
+        const QByteArray bytes = file.readAll();
+        qsizetype at = consumed_;
+        for (; at + qsizetype(RequestSize) <= bytes.size(); at += RequestSize) {
+            Request request;
+            std::copy_n(bytes.constData() + at, MessageSize, request.message.begin());
+            request.replySize = GetLE32(
+                reinterpret_cast<const std::uint8_t*>(bytes.constData() + at + MessageSize));
+            records.push_back(request);
+        }
+        consumed_ = at;
+        return records;
+    }
+
+    QTemporaryDir dir_;
+    QProcess standIn_;
+    qsizetype consumed_ = 0; // record bytes taken so far
+};
+
+// "c=hex" reply options for a few codes.
+const QStringList Replies = {u"--reply"_s, u"2=07"_s,
+                             u"--reply"_s, u"14=0102030405060708"_s,
+                             u"--reply"_s, u"30=1112131415161718"_s,
+                             u"--reply"_s, u"15=01"_s,
+                             u"--reply"_s, u"13=01"_s,
+                             u"--reply"_s, u"21=202053 4e 2d 3432 2020 00 5858"_s.remove(u' ')};
+
+TEST_F(CommonPortTest, EveryCommandArrivesAsBuiltWithItsReplySize) {
+    startStandIn(Replies);
+    const File_Auth auth{0x04030201, 0x08070605};
+    const std::string file = existingFile();
+    File_Auth got;
+    const struct {
+        const char* what;
+        std::function<long long()> call;
+        long long result;
+        std::optional<TMessage> expected;
+        std::uint32_t replySize;
+    } cases[] = {
+        {"set check", [] { return KVZFltSetCheckIfEncrypted("C:\\a"); }, 1,
+         PathMessage(CommandType::SetCheckIfEn, "C:\\a"), 1},
+        {"act check", [&] { return KVZFltActCheckIfEncrypted("C:\\a", got) && got == auth; }, 1,
+         PathMessage(CommandType::ActCheckIfEn, "C:\\a"), 8},
+        {"free check", [] { return KVZFltFreeCheckIfEncrypted("C:\\a"); }, 1,
+         PathMessage(CommandType::FreCheckIfEn, "C:\\a"), 1},
+        {"do encrypt", [] { return SendDoEncryptFile("C:\\e"); }, 1,
+         PathMessage(CommandType::DoEnFile, "C:\\e"), 0},
+        {"do decrypt", [] { return SendDoDecryptFile("C:\\d"); }, 1,
+         PathMessage(CommandType::DoDeFile, "C:\\d"), 0},
+        {"clear encrypt", [] { return ClearDoEncryptFile("C:\\e"), 0; }, 0,
+         PathMessage(CommandType::ClrDoEnFile, "C:\\e"), 0},
+        {"clear decrypt", [] { return ClearDoDecryptFile("C:\\d"), 0; }, 0,
+         PathMessage(CommandType::ClrDoDeFile, "C:\\d"), 0},
+        {"kill", [] { return KVZFltKillProcess(1234); }, 1,
+         CommandMessage(CommandType::KillProcess), 0},
+        {"disk serial", [] { return KVZFltGetDiskSerialNumber() == "SN-42"; }, 1,
+         CommandMessage(CommandType::GetDiskNo), 40},
+        {"set dbg", [] { return KVZFltSetDbgProcess(), 0; }, 0,
+         CommandMessage(CommandType::SetDbgExe), 0},
+        {"clr dbg", [] { return KVZFltClrDbgProcess(), 0; }, 0,
+         CommandMessage(CommandType::ClrDbgExe), 0},
+        {"close en", [] { return SendWordCloseEnWindow(), 0; }, 0,
+         CommandMessage(CommandType::DocCloseEnWnd), 0},
+        {"close de", [] { return SendWordCloseDeWindow(), 0; }, 0,
+         CommandMessage(CommandType::DocCloseDeWnd), 0},
+        {"del process", [] { return SendDelEncryptProcess(0x0A0B0C0D), 0; }, 0,
+         ProcessMessage(CommandType::DelProcess, 0x0A0B0C0D), 0},
+        {"real process", [] { return SendRealEncryptProcess("C:\\w.exe"), 0; }, 0,
+         PathMessage(CommandType::RealProcess, "C:\\w.exe"), 0},
+        {"get auth",
+         [&] {
+             return QLMGetFileAuth(file, got) && got == File_Auth{0x14131211, 0x18171615};
+         },
+         1, PathMessage(CommandType::GetFileAuth, file), 8},
+        {"set auth", [&] { return QLMSetFileAuth(file, auth), 0; }, 0,
+         AuthPathMessage(CommandType::SetFileAuth, auth, file), 0},
+        {"en auth", [&] { return KVZSetEnFileAuth(auth); }, 1,
+         AuthMessage(CommandType::SetEnFileAuth, auth), 0},
+        {"key status", [] { return KVZFltCheckKeyStatus(); }, 7,
+         CommandMessage(CommandType::CheckKeyStatus), 1},
+        {"key plug", [] { return KVZFltSendKeyCommand(CommandType::KeyPlug); }, 1,
+         CommandMessage(CommandType::KeyPlug), 0},
+        {"ply path", [] { return KVZFltSetPlyPath(), 0; }, 0,
+         PathMessage(CommandType::SetPlyPath,
+                     PlyPathPayload(QCoreApplication::applicationDirPath().toStdString() + '/')),
+         0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.call(), c.result) << c.what;
+        const auto records = takeRecords();
+        ASSERT_EQ(records.size(), 1u) << c.what;
+        EXPECT_EQ(records[0].message, *c.expected) << c.what;
+        EXPECT_EQ(records[0].replySize, c.replySize) << c.what;
+    }
+}
+
+TEST_F(CommonPortTest, SilenceHangUpAndRefusalGiveTheFailureValues) {
+    const File_Auth untouched{9, 9};
+    const auto failures = [&](const char* what, bool reached, bool taken) {
+        File_Auth auth = untouched;
+        EXPECT_EQ(KVZFltSetCheckIfEncrypted("C:\\a"), taken) << what;
+        EXPECT_FALSE(KVZFltActCheckIfEncrypted("C:\\a", auth)) << what;
+        EXPECT_EQ(auth, untouched) << what;
+        EXPECT_EQ(KVZFltFreeCheckIfEncrypted("C:\\a"), 0) << what;
+        EXPECT_EQ(SendDoEncryptFile("C:\\a"), taken) << what;
+        EXPECT_EQ(KVZFltKillProcess(1), reached) << what;
+        EXPECT_EQ(KVZFltGetDiskSerialNumber(), "") << what;
+        EXPECT_EQ(KVZFltCheckKeyStatus(), 0) << what;
+        EXPECT_EQ(KVZSetEnFileAuth(untouched), taken) << what;
+    };
+    failures("refused", false, false);
+    startStandIn({u"--silent"_s});
+    failures("silent", true, true);
+    standIn_.kill();
+    standIn_.waitForFinished();
+    startStandIn({u"--hang-up"_s});
+    failures("hang-up", true, false);
+}
+
+TEST_F(CommonPortTest, PathsPastThePayloadAreNotSent) {
+    startStandIn();
+    EXPECT_TRUE(SendDoEncryptFile(std::string(1024, 'a')));
+    EXPECT_FALSE(SendDoEncryptFile(std::string(1025, 'a')));
+    EXPECT_FALSE(KVZFltSetCheckIfEncrypted(std::string(1025, 'a')));
+    const auto records = takeRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(GetLE32(records[0].message.data() + 4), 1024u);
+}
+
+TEST_F(CommonPortTest, EncryptionCheckStepsFollowTheFile) {
+    startStandIn(Replies);
+    const std::string file = existingFile();
+    const std::string missing = file + ".gone";
+    const auto codes = [&] {
+        std::vector<int> sent;
+        for (const auto& r : takeRecords()) {
+            sent.push_back(r.message[0]);
+        }
+        return sent;
+    };
+    File_Auth auth;
+    EXPECT_TRUE(KVZFltCheckIfEncrypted(file, auth));
+    EXPECT_EQ(auth, (File_Auth{0x04030201, 0x08070605}));
+    EXPECT_EQ(codes(), (std::vector<int>{13, 14}));
+    EXPECT_FALSE(KVZFltCheckIfEncrypted(missing, auth));
+    EXPECT_EQ(codes(), (std::vector<int>{13, 15}));
+    EXPECT_FALSE(KVZFltCheckIfEncrypted("C:\\", auth));
+    EXPECT_FALSE(KVZFltCheckIfEncryptedW(L"C:\\", auth));
+    EXPECT_FALSE(KVZFltCheckIfEncryptedW(L"/tmp/Start.LNK", auth));
+    EXPECT_EQ(codes(), std::vector<int>{});
+    EXPECT_TRUE(KVZFltCheckIfEncryptedW(std::wstring(file.begin(), file.end()), auth));
+    EXPECT_EQ(codes(), (std::vector<int>{13, 14}));
+    EXPECT_FALSE(QLMGetFileAuth(missing, auth));
+    QLMSetFileAuth(missing, auth);
+    EXPECT_EQ(codes(), std::vector<int>{});
+}
+
+TEST_F(CommonPortTest, CallsFromManyThreadsEachGetTheirReply) {
+    startStandIn(Replies);
+    std::vector<int> statuses(8);
+    std::vector<std::thread> threads;
+    for (auto& status : statuses) {
+        threads.emplace_back([&status] { status = KVZFltCheckKeyStatus(); });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(statuses, std::vector<int>(8, 7));
+    EXPECT_EQ(takeRecords().size(), 8u);
+}
+
+TEST(CommonProcessTest, ExecutableNamesAndDevicePaths) {
+    EXPECT_EQ(GetExeNameByPID(static_cast<std::uint32_t>(::getpid())), "common_tests");
+    EXPECT_EQ(GetExeNameByPID(0x7FFFFFF0u), "");
+    EXPECT_EQ(DeviceNameToDosName("\\Device\\HarddiskVolume1\\a"), "\\Device\\HarddiskVolume1\\a");
+    EXPECT_FALSE(UninstallDriver()) << "no INF installer on this system";
+}
+
+} // namespace
