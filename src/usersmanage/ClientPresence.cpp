@@ -1,57 +1,66 @@
 #include "ClientPresence.h"
 
-#include "NarrowText.h"
-
 #include <QHostAddress>
-#include <QNetworkDatagram>
-#include <QPointer>
-#include <QStringList>
+#ifdef Q_OS_LINUX
+#include <sys/socket.h>
+#endif
 #include <QVariant>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
+constexpr int ReceiveBufferBytes = 16 * 1024 * 1024;
 
-// Blanks and control characters go at both ends.
-QString trimmedOfControls(const QString& text) {
-    qsizetype first = 0, last = text.size();
-    while (first < last && text.at(first) <= u' ')
-        ++first;
-    while (last > first && text.at(last - 1) <= u' ')
-        --last;
-    return text.mid(first, last - first);
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
 }
 
-// The value of the first line whose key is key, or a null text.
-QString valueOf(const QStringList& lines, QStringView key) {
-    for (const QString& line : lines) {
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals >= 0 && QStringView(line).left(equals).compare(key, Qt::CaseInsensitive) == 0)
-            return line.mid(equals + 1);
-    }
-    return {};
+QByteArrayView trimmed(QByteArrayView text) {
+    while (!text.isEmpty() && isBlank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back()))
+        text.chop(1);
+    return text;
+}
+
+bool sameLetters(QByteArrayView a, QByteArrayView b) {
+    return a.size() == b.size() && qstrnicmp(a.data(), b.data(), size_t(a.size())) == 0;
 }
 
 } // namespace
 
-PresenceDatagram PresenceDatagram::parse(const QByteArray& bytes, const QByteArray& codePage) {
-    QByteArray text = bytes.left(MaxBytes);
+PresenceDatagram PresenceDatagram::parse(QByteArrayView bytes) {
+    QByteArrayView text = bytes.first(std::min<qsizetype>(bytes.size(), MaxBytes));
     if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
         text.truncate(zero);
-    const QString body = trimmedOfControls(fromNarrow(text, codePage));
-    const QStringList lines =
-        QString(body).replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n').split(u'\n');
+    text = trimmed(text);
+    std::optional<QByteArrayView> sign, userId;
+    while (!text.isEmpty()) {
+        qsizetype end = 0;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        const QByteArrayView line = text.first(end);
+        const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
+        text = text.sliced(std::min(text.size(), end + (crlf ? 2 : 1)));
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArrayView key = line.first(equals);
+        if (!sign && sameLetters(key, "Sign"))
+            sign = line.sliced(equals + 1);
+        else if (!userId && sameLetters(key, "UserId"))
+            userId = line.sliced(equals + 1);
+    }
     PresenceDatagram datagram;
-    const QString sign = valueOf(lines, u"Sign");
-    if (sign.compare(u"KVZCLIENTIN", Qt::CaseInsensitive) == 0)
+    if (sign && sameLetters(*sign, "KVZCLIENTIN"))
         datagram.sign = Sign::ClientIn;
-    else if (sign.compare(u"KVZCLIENTOUT", Qt::CaseInsensitive) == 0)
+    else if (sign && sameLetters(*sign, "KVZCLIENTOUT"))
         datagram.sign = Sign::ClientOut;
     bool ok = false;
-    const qint32 userId = valueOf(lines, u"UserId").toInt(&ok);
-    datagram.userId = ok ? userId : 0;
+    const qint32 number = userId ? userId->toByteArray().toInt(&ok) : 0;
+    datagram.userId = ok ? number : 0;
     return datagram;
 }
 
@@ -62,15 +71,31 @@ PresenceListener::PresenceListener(QObject* parent) : QObject(parent) {
 bool PresenceListener::open(quint16 port) {
     if (!m_socket.bind(QHostAddress::LocalHost, port))
         return false;
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                             QVariant(ReceiveBufferBytes));
+    enlargeReceiveBuffer();
     return true;
 }
 
+// A flood must wait in the socket while the window is busy. Linux caps the size an ordinary
+// program may ask for; a program allowed more (CAP_NET_ADMIN) gets it.
+void PresenceListener::enlargeReceiveBuffer() {
+#ifdef Q_OS_LINUX
+    const int bytes = ReceiveBufferBytes;
+    if (setsockopt(int(m_socket.socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &bytes,
+                   sizeof bytes) == 0)
+        return;
+#endif
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                             QVariant(ReceiveBufferBytes));
+}
+
 void PresenceListener::readPending() {
-    const QPointer<PresenceListener> self(this);
-    while (self && m_socket.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_socket.receiveDatagram(PresenceDatagram::MaxBytes);
-        emit received(datagram.data());
+    QList<QByteArray> datagrams;
+    char buffer[PresenceDatagram::MaxBytes];
+    while (m_socket.hasPendingDatagrams()) {
+        const qint64 size = m_socket.readDatagram(buffer, sizeof buffer);
+        if (size >= 0)
+            datagrams.append(QByteArray(buffer, qsizetype(size)));
     }
+    if (!datagrams.isEmpty())
+        emit received(datagrams);
 }

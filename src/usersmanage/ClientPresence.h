@@ -12,9 +12,11 @@ struct PresenceDatagram {
     Sign sign = Sign::Unknown;
     qint32 userId = 0; // 0 when missing or not a number
 
-    // Lines key=value (CR LF, CR or LF) in the narrow code page, up to the first zero byte;
-    // keys without letter case, the first line of a key wins.
-    static PresenceDatagram parse(const QByteArray& bytes, const QByteArray& codePage);
+    // Lines key=value (CR LF, CR or LF), up to the first zero byte, trimmed of blanks and
+    // control characters; keys without letter case, the first line of a key wins. Read as
+    // bytes: keys and values that count are ASCII, and in the narrow code page no byte of a
+    // two-byte character is a blank, a line break or "=".
+    static PresenceDatagram parse(QByteArrayView bytes);
 };
 
 // UDPSev: presence datagrams on 127.0.0.1 only. A flood is read whole at every wake-up into a
@@ -27,9 +29,10 @@ public:
     QString errorString() const { return m_socket.errorString(); }
 
 signals:
-    void received(const QByteArray& datagram);
+    void received(const QList<QByteArray>& datagrams); // everything pending, in arrival order
 
 private:
     void readPending();
+    void enlargeReceiveBuffer();
     QUdpSocket m_socket;
 };

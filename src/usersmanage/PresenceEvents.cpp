@@ -41,7 +41,14 @@ void TFrmUsersManage::OpenPresenceListener() {
     IPWatch = firstLocalAddress;
     UDPSev = std::make_unique<PresenceListener>();
     connect(UDPSev.get(), &PresenceListener::received, this,
-            [this](const QByteArray& datagram) { UDPSevUDPRead(datagram); });
+            [this](const QList<QByteArray>& datagrams) {
+                const QPointer<TFrmUsersManage> self(this);
+                for (const QByteArray& datagram : datagrams) {
+                    UDPSevUDPRead(datagram);
+                    if (!self)
+                        return; // closed while a box was open
+                }
+            });
     const quint16 port = quint16(LogonInfo->ServerPort + 1);
     if (!UDPSev->open(port))
         std::fprintf(stderr, "presence listener on 127.0.0.1:%u: %s\n", unsigned(port),
@@ -49,7 +56,7 @@ void TFrmUsersManage::OpenPresenceListener() {
 }
 
 void TFrmUsersManage::UDPSevUDPRead(const QByteArray& datagram) {
-    const PresenceDatagram presence = PresenceDatagram::parse(datagram, LogonInfo->CodePage);
+    const PresenceDatagram presence = PresenceDatagram::parse(datagram);
     if (presence.sign != PresenceDatagram::Sign::Unknown)
         UpdateOnline(presence.userId, presence.sign == PresenceDatagram::Sign::ClientIn);
 }
@@ -95,23 +102,26 @@ void TFrmUsersManage::ApplyPendingPresence() {
         m_pendingPresence.clear();
 }
 
-// Any local program can send a datagram without a user: one box at a time, the others are
-// counted and reported on the error output.
+// Any local program can send a datagram without a user: one box at a time, shown after the
+// datagrams at hand are handled; those arriving while it is open are counted and reported on
+// the error output.
 void TFrmUsersManage::ReportUserIdZero() {
     if (m_userIdBoxOpen) {
         ++m_droppedUserIdBoxes;
         return;
     }
     m_userIdBoxOpen = true;
-    const QPointer<TFrmUsersManage> self(this);
-    MyMessageBox(0, u"UpdateOnline: UserId = 0"_s, GetString(u"idinf"_s), MB_WARNING_OK);
-    if (!self)
-        return;
-    m_userIdBoxOpen = false;
-    if (m_droppedUserIdBoxes > 0)
-        std::fprintf(stderr, "UpdateOnline: %d more datagrams without a user were not shown\n",
-                     m_droppedUserIdBoxes);
-    m_droppedUserIdBoxes = 0;
+    QTimer::singleShot(0, this, [this] {
+        const QPointer<TFrmUsersManage> self(this);
+        MyMessageBox(0, u"UpdateOnline: UserId = 0"_s, GetString(u"idinf"_s), MB_WARNING_OK);
+        if (!self)
+            return;
+        m_userIdBoxOpen = false;
+        if (m_droppedUserIdBoxes > 0)
+            std::fprintf(stderr, "UpdateOnline: %d more datagrams without a user not shown\n",
+                         m_droppedUserIdBoxes);
+        m_droppedUserIdBoxes = 0;
+    });
 }
 
 void TFrmUsersManage::BtnRefreshClick() {

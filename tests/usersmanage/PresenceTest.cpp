@@ -1,0 +1,127 @@
+// Presence datagrams and the refresh, over real sockets on loopback.
+#include "MainWindowFixture.h"
+
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+#include <functional>
+#include <map>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+quint16 freeUdpPort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+class PresenceTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        logon.ServerPort = freeUdpPort() - 1;
+        logon.ClientPort = freeUdpPort();
+    }
+
+    void send(const QByteArray& datagram) {
+        m_sender.writeDatagram(datagram, QHostAddress::LocalHost, quint16(logon.ServerPort + 1));
+    }
+
+    bool online(qint32 uid) const { return window().userList()->row(rowOf(uid)).online(); }
+    int rowOf(qint32 uid) const { return window().userList()->findById(uid); }
+
+    // Sends datagram, then one that brings frank online, and waits for frank: whatever the
+    // first one did has been done by then. Frank goes offline again afterwards.
+    void sendAndSettle(const QByteArray& datagram) {
+        send(datagram);
+        send("Sign=KVZCLIENTIN\r\nUserId=6");
+        ASSERT_TRUE(waitFor([this] { return online(Org::Frank); }));
+        window().UpdateOnline(Org::Frank, false);
+    }
+
+    QUdpSocket m_sender;
+};
+
+TEST_P(PresenceTest, DatagramsTurnListedRowsOnlineOrOffline) {
+    open();
+    struct Case {
+        QByteArray datagram;
+        std::map<qint32, bool> states; // afterwards
+        int onlineCount;
+    };
+    const QByteArray longJunk(65000, 'x');
+    const QByteArray manyLines = "UserId=4\n" + QByteArray(3000, '\n') + "Sign=KVZCLIENTIN";
+    const Case cases[] = {
+        {"sign=kvzclientin\r\nuserid=2", {{Org::Bob, true}}, 4},
+        {"Sign=KVZCLIENTIN\r\nUserId=2", {{Org::Bob, true}}, 4}, // repeated: no count
+        {"Sign=KVZCLIENTOUT\nUserId=1\nVer=3", {{Org::Alice, false}}, 3},
+        {"Sign=KVZCLIENTOUT\rUserId=99", {{Org::Carol, true}}, 3},
+        {"\r\n Sign=KVZCLIENTIN\r\nUserId=4\r\n", {{Org::Dave, true}}, 4},
+        {QByteArray("Sign=KVZCLIENTOUT\nUserId=4\0\nUserId=3", 36), {{Org::Dave, false}}, 3},
+        {"UserId=3\nUserId=4\nSign=KVZCLIENTOUT", {{Org::Carol, false}}, 2},
+        {"Sign=KVZCLIENTBOTH\nUserId=5", {{Org::Erin, true}}, 2},
+        {"Sign=KVZCLIENTOUT\nUserId=-5", {{Org::Erin, true}}, 2},
+        {longJunk, {{Org::Erin, true}}, 2},
+        {manyLines, {{Org::Dave, false}}, 2}, // the sign lies past the cut
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.datagram.left(40).toStdString());
+        sendAndSettle(c.datagram);
+        for (const auto& [uid, state] : c.states)
+            EXPECT_EQ(online(uid), state) << "user " << uid;
+        EXPECT_EQ(window().OnlineCount(), c.onlineCount);
+    }
+    EXPECT_TRUE(waitFor([this] { return statusTexts() == expectedStatus(2, 4, 6, 3, 0); }));
+    EXPECT_TRUE(script.messages().isEmpty());
+
+    // Presence follows the list through a reload and a filter.
+    selectDepart(Org::Zeta);
+    send("Sign=KVZCLIENTOUT\nUserId=1");
+    EXPECT_TRUE(waitFor([this] { return !online(Org::Alice); }));
+    window().ui()->S_NotOn->trigger();
+    EXPECT_EQ(rowOf(Org::Alice), -1);
+    send("Sign=KVZCLIENTIN\nUserId=2");
+    EXPECT_TRUE(waitFor([this] { return online(Org::Bob); }));
+}
+
+TEST_P(PresenceTest, DatagramsWithoutAUserShowOneBoxAtATime) {
+    open();
+    for (const QByteArray& noUser :
+         {QByteArray("Sign=KVZCLIENTIN"), QByteArray("Sign=KVZCLIENTOUT\nUserId=abc"),
+          QByteArray("Sign=KVZCLIENTIN\nUserId=99999999999999")}) {
+        SCOPED_TRACE(noUser.toStdString());
+        script.answer([this](QDialog& box) {
+            // More of them while the box is open are counted, not shown.
+            for (int i = 0; i < 3; ++i)
+                send("Sign=KVZCLIENTIN");
+            waitFor([] { return false; }, 100);
+            box.reject();
+            return int(QMessageBox::Ok);
+        });
+        const qsizetype before = script.messages().size();
+        send(noUser);
+        ASSERT_TRUE(waitFor([&] { return script.messages().size() == before + 1; }));
+        waitFor([] { return false; }, 100);
+        ASSERT_EQ(script.messages().size(), before + 1) << "a box stacked on another";
+        EXPECT_EQ(script.messages().last(), u"UpdateOnline: UserId = 0"_s);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PresenceTest, ::testing::ValuesIn(testBackends()), backendName);
+
+} // namespace
