@@ -6,34 +6,15 @@
 #include "ui_uUserInfo.h"
 
 #include <QShowEvent>
-#include <exception>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-QString errorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
-}
-} // namespace
-
-int NameIdList::indexOfName(const QString& name) const {
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].first.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-qint32 NameIdList::valueOf(const QString& name) const {
-    const int index = indexOfName(name);
-    return index < 0 ? 0 : m_entries[index].second;
-}
 
 TFrmUserInfo::TFrmUserInfo(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::TFrmUserInfo>()), m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
+    addLanguageComponent(this);
     connect(m_ui->BtOk, &QPushButton::clicked, this, &TFrmUserInfo::BtOkClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -153,8 +134,4 @@ void TFrmUserInfo::UpdateOfUsers() {
     m_query.setValue(u"RoleId"_s, roleId);
     m_query.setValue(u"uKeyNo"_s, m_ui->EdUKey->text().trimmed());
     m_query.post();
-}
-
-void TFrmUserInfo::warn(const QString& text) {
-    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class TFrmUsersSearchDlg;
+}
+
+// The operator and quoted value of one search criterion: " like '%value%'" when fuzzy,
+// " = 'value'" otherwise; single quotes inside value are doubled.
+QString VagueString(const QString& value, bool fuzzy);
+
+// Criteria for the user list. After OK, Condition holds " and <column> <operator> <value>" for
+// every filled box, in the boxes' order, or is empty. Touches no table itself.
+class TFrmUsersSearchDlg final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmUsersSearchDlg(QWidget* parent = nullptr);
+    ~TFrmUsersSearchDlg() override;
+
+    QString Condition;
+
+    void BtnOKClick();
+
+    Ui::TFrmUsersSearchDlg* ui() const { return m_ui.get(); }
+
+private:
+    std::unique_ptr<Ui::TFrmUsersSearchDlg> m_ui;
+};
