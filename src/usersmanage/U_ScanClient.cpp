@@ -62,6 +62,7 @@ ItemListModel* TFrm_ScanClient::SetupList(QTreeView* view) {
     keepSelectionVisible(view);
     QHeaderView* header = view->header();
     header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
     header->resizeSection(0, 90);
     header->resizeSection(1, 100);
     header->setMinimumSectionSize(1);

@@ -21,8 +21,9 @@ protected:
     }
 
     void addDepart(qint32 id, qint32 pid, const QString& name) {
-        db->exec(u"insert into UserSort (id, pid, name) values (%1, %2, '%3')"_s.arg(id).arg(pid).arg(
-            name));
+        db->exec(
+            u"insert into UserSort (id, pid, name) values (%1, %2, '%3')"_s.arg(id).arg(pid).arg(
+                name));
     }
 
     bool dragOver(qint32 departId) { return window().TV_DepartmentDragOver(pointOf(departId)); }
