@@ -7,6 +7,7 @@
 #include "Multilanguage.h"
 #include "ui_uUserAuth.h"
 
+#include <QHeaderView>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -30,6 +31,7 @@ bool isWholeNumber(const QString& text) {
 ItemListModel* groupList(QTreeView* view, QObject* owner) {
     auto* model = new ItemListModel({u"群组ID"_s, u"群组名"_s}, {}, owner); // owned by owner
     view->setModel(model);
+    view->header()->resizeSection(0, 60); // room for the names beside the ids
     keepSelectionVisible(view);
     return model;
 }
