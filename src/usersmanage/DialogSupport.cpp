@@ -1,11 +1,14 @@
 #include "DialogSupport.h"
 
+#include "DbQuery.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "TMultilanguage.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QPalette>
+#include <QShowEvent>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +32,17 @@ int NameIdList::indexOfValue(qint32 id) const {
             return i;
     }
     return -1;
+}
+
+void loadChoices(DbQuery& query, const QString& statement, const QString& nameField,
+                 const QString& idField, QComboBox& box, NameIdList& list) {
+    query.setSql(statement);
+    query.open();
+    for (; !query.eof(); query.next()) {
+        const QString name = query.asString(nameField).trimmed();
+        box.addItem(name);
+        list.add(name, query.asInteger(idField));
+    }
 }
 
 QString errorText(const std::exception& e) {
@@ -64,4 +78,16 @@ BusyCursor::BusyCursor() {
 
 BusyCursor::~BusyCursor() {
     QApplication::restoreOverrideCursor();
+}
+
+ModuleDialog::ModuleDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    addLanguageComponent(this);
+}
+
+void ModuleDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDialog>
 #include <QList>
 #include <QString>
 #include <exception>
 #include <utility>
 
+class DbQuery;
 class QAbstractItemView;
+class QComboBox;
 class QObject;
 class QWidget;
 class TMultilanguage;
@@ -24,6 +27,11 @@ public:
 private:
     QList<std::pair<QString, qint32>> m_entries;
 };
+
+// Appends to box, and in the same order to list, the trimmed nameField and the idField of
+// every row of statement, run on query. Throws DbError.
+void loadChoices(DbQuery& query, const QString& statement, const QString& nameField,
+                 const QString& idField, QComboBox& box, NameIdList& list);
 
 // The text of an error caught in a user action.
 QString errorText(const std::exception& e);
@@ -47,4 +55,16 @@ public:
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// A dialog of the module: dialog border, the language component, and FormShow on every show
+// the program asks for (a window-system show, such as restoring it, keeps the input).
+class ModuleDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ModuleDialog(QWidget* parent = nullptr);
+    virtual void FormShow() = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };

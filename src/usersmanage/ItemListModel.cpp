@@ -116,3 +116,9 @@ int selectedRow(const QAbstractItemView& view) {
 void moveItem(ItemListModel& from, int row, ItemListModel& to) {
     to.append(from.take(row));
 }
+
+void moveSelected(const QAbstractItemView& view, ItemListModel& from, ItemListModel& to) {
+    const int row = selectedRow(view);
+    if (row >= 0)
+        moveItem(from, row, to);
+}

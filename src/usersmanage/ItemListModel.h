@@ -57,3 +57,6 @@ int selectedRow(const QAbstractItemView& view);
 
 // Moves row from one list to the end of the other (in order when it sorts itself).
 void moveItem(ItemListModel& from, int row, ItemListModel& to);
+
+// Moves the row selected in view (showing from) to the other list; nothing without a selection.
+void moveSelected(const QAbstractItemView& view, ItemListModel& from, ItemListModel& to);

@@ -13,7 +13,6 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QSet>
-#include <QShowEvent>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -28,11 +27,9 @@ const char16_t* const LogKeys[] = {u"TSetEnAll", u"TSetDeOther", u"TSetDeAll"};
 } // namespace
 
 TFrm_ScanClient::TFrm_ScanClient(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrm_ScanClient>()), m_query(LogonInfo->Connection) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrm_ScanClient>()),
+      m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
-    addLanguageComponent(this);
     m_sel = SetupList(m_ui->LVSel);
     m_all = SetupList(m_ui->LVAll);
     m_scan = new QButtonGroup(this);
@@ -78,12 +75,6 @@ int TFrm_ScanClient::scanIndex() const {
 
 int TFrm_ScanClient::beginIndex() const {
     return m_begin->checkedId();
-}
-
-void TFrm_ScanClient::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 void TFrm_ScanClient::FormShow() {
@@ -140,15 +131,11 @@ QHash<qint32, QString> TFrm_ScanClient::DepartNames() {
 }
 
 void TFrm_ScanClient::BtLClick() {
-    const int row = selectedRow(*m_ui->LVAll);
-    if (row >= 0)
-        moveItem(*m_all, row, *m_sel);
+    moveSelected(*m_ui->LVAll, *m_all, *m_sel);
 }
 
 void TFrm_ScanClient::BtRClick() {
-    const int row = selectedRow(*m_ui->LVSel);
-    if (row >= 0)
-        moveItem(*m_sel, row, *m_all);
+    moveSelected(*m_ui->LVSel, *m_sel, *m_all);
 }
 
 // Moving all takes the rows from the last to the first: they arrive in reverse order.

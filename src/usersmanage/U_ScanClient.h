@@ -1,8 +1,8 @@
 #pragma once
 
 #include "DbQuery.h"
+#include "DialogSupport.h"
 
-#include <QDialog>
 #include <QHash>
 #include <QStringList>
 #include <memory>
@@ -17,7 +17,7 @@ class ItemListModel;
 // Orders file scans on the computers of chosen users: one TaskScan row per user (a user's
 // earlier order is overwritten), a readable description in Users.ScanTime and one operation-log
 // row per user. The caller puts the Uids of the users selected in its list into SelectedUids.
-class TFrm_ScanClient final : public QDialog {
+class TFrm_ScanClient final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrm_ScanClient(QWidget* parent = nullptr);
@@ -28,7 +28,7 @@ public:
     QHash<qint32, QString> ScanTimes;
     int SortColumn = 0; // the column both lists were last sorted by
 
-    void FormShow();
+    void FormShow() override;
     void BtLClick();
     void BtRClick();
     void BtLAClick();
@@ -41,9 +41,6 @@ public:
     ItemListModel* all() const { return m_all; }
     int scanIndex() const;  // RGScan: 0 encrypt all, 1 decrypt other, 2 decrypt all
     int beginIndex() const; // RGBegin: 0 at once, 1 planned
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     ItemListModel* SetupList(class QTreeView* view);

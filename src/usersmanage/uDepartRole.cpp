@@ -5,27 +5,16 @@
 #include "Multilanguage.h"
 #include "ui_uDepartRole.h"
 
-#include <QShowEvent>
-
 using namespace Qt::StringLiterals;
 
 TFrmDepartRole::TFrmDepartRole(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrmDepartRole>()) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmDepartRole>()) {
     m_ui->setupUi(this);
-    addLanguageComponent(this);
     connect(m_ui->BtnOK, &QPushButton::clicked, this, &TFrmDepartRole::BtnOKClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TFrmDepartRole::~TFrmDepartRole() = default;
-
-void TFrmDepartRole::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
 
 void TFrmDepartRole::FormShow() {
     m_query.setConnection(LogonInfo->Connection);
@@ -41,13 +30,8 @@ void TFrmDepartRole::FormShow() {
 void TFrmDepartRole::LoadRoles() {
     m_ui->CBRole->clear();
     m_roleList.clear();
-    m_query.setSql(u"select Rid,RName from UserRole order by RName"_s);
-    m_query.open();
-    for (; !m_query.eof(); m_query.next()) {
-        const QString name = m_query.asString(u"RName"_s).trimmed();
-        m_ui->CBRole->addItem(name);
-        m_roleList.add(name, m_query.asInteger(u"Rid"_s));
-    }
+    loadChoices(m_query, u"select Rid,RName from UserRole order by RName"_s, u"RName"_s, u"Rid"_s,
+                *m_ui->CBRole, m_roleList);
     m_ui->CBRole->setCurrentIndex(-1);
 }
 

@@ -3,7 +3,6 @@
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
-#include <QDialog>
 #include <memory>
 
 namespace Ui {
@@ -12,7 +11,7 @@ class TFrmDepartRole;
 
 // The default role of one department (UserSort.DRole), optionally given at once to the users
 // placed directly in it. Set DepartId, show modally.
-class TFrmDepartRole final : public QDialog {
+class TFrmDepartRole final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmDepartRole(QWidget* parent = nullptr);
@@ -20,13 +19,10 @@ public:
 
     qint32 DepartId = 0;
 
-    void FormShow();
+    void FormShow() override;
     void BtnOKClick();
 
     Ui::TFrmDepartRole* ui() const { return m_ui.get(); }
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void LoadRoles();

@@ -8,7 +8,6 @@
 #include "ui_uUserAuth.h"
 
 #include <QHeaderView>
-#include <QShowEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -57,11 +56,8 @@ QList<qint32> groupIdsOf(const QString& text) {
 }
 
 TFrmUserAuth::TFrmUserAuth(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrmUserAuth>()) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmUserAuth>()) {
     m_ui->setupUi(this);
-    addLanguageComponent(this);
     m_done = groupList(m_ui->LVDone, this);
     m_unDo = groupList(m_ui->LVUnDo, this);
     connect(m_ui->CobLevel, &QComboBox::currentIndexChanged, this, &TFrmUserAuth::CobLevelSelect);
@@ -117,12 +113,6 @@ void TFrmUserAuth::ApplyLayout(bool groupsVisible) {
     setFixedSize(width, bands + ButtonRowHeight);
 }
 
-void TFrmUserAuth::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 // Loading sets the level box without the level check: it would judge against the default
 // level of no role yet.
 void TFrmUserAuth::FormShow() {
@@ -142,13 +132,8 @@ void TFrmUserAuth::LoadLevels() {
     m_levelList.clear();
     m_ui->CobLevel->addItem(QString());
     m_levelList.add(QString(), 0);
-    m_query.setSql(u"select * from EnLevel"_s);
-    m_query.open();
-    for (; !m_query.eof(); m_query.next()) {
-        const QString name = m_query.asString(u"LName"_s).trimmed();
-        m_ui->CobLevel->addItem(name);
-        m_levelList.add(name, m_query.asInteger(u"LId"_s));
-    }
+    loadChoices(m_query, u"select * from EnLevel"_s, u"LName"_s, u"LId"_s, *m_ui->CobLevel,
+                m_levelList);
     m_ui->CobLevel->setCurrentIndex(-1);
 }
 

@@ -3,7 +3,6 @@
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
-#include <QDialog>
 #include <QList>
 #include <memory>
 
@@ -20,7 +19,7 @@ QList<qint32> groupIdsOf(const QString& text);
 // against the defaults of the user's role: the level may not fall below the role's level and
 // the role's group may not be removed. Level and groups are offered only while the system
 // switch Sc_AUTHORITY is on. Set Uid, show modally; on OK Auths, uLevel and Groups are written.
-class TFrmUserAuth final : public QDialog {
+class TFrmUserAuth final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUserAuth(QWidget* parent = nullptr);
@@ -30,7 +29,7 @@ public:
     qint32 DefaultLevel = 0;
     qint32 DefaultGroup = 0;
 
-    void FormShow();
+    void FormShow() override;
     void CobLevelSelect();
     void BtLClick();
     void BtRClick();
@@ -41,9 +40,6 @@ public:
     Ui::TFrmUserAuth* ui() const { return m_ui.get(); }
     ItemListModel* done() const { return m_done; }
     ItemListModel* unDo() const { return m_unDo; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();

@@ -6,7 +6,6 @@
 #include "UserIcons.h"
 #include "ui_uUserChose.h"
 
-#include <QShowEvent>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -26,11 +25,9 @@ ItemListModel* userList(QTreeView* view, QObject* owner) {
 } // namespace
 
 TFrm_UserChose::TFrm_UserChose(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrm_UserChose>()), m_query(LogonInfo->Connection) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrm_UserChose>()),
+      m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
-    addLanguageComponent(this);
     m_done = userList(m_ui->LVDone, this);
     m_unDo = userList(m_ui->LVUnDo, this);
     connect(m_ui->BtL, &QPushButton::clicked, this, &TFrm_UserChose::BtLClick);
@@ -44,12 +41,6 @@ TFrm_UserChose::TFrm_UserChose(QWidget* parent)
 }
 
 TFrm_UserChose::~TFrm_UserChose() = default;
-
-void TFrm_UserChose::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
 
 void TFrm_UserChose::FormShow() {
     m_done->clear();
@@ -87,15 +78,11 @@ void TFrm_UserChose::LoadUsers() {
 }
 
 void TFrm_UserChose::BtLClick() {
-    const int row = selectedRow(*m_ui->LVUnDo);
-    if (row >= 0)
-        moveItem(*m_unDo, row, *m_done);
+    moveSelected(*m_ui->LVUnDo, *m_unDo, *m_done);
 }
 
 void TFrm_UserChose::BtRClick() {
-    const int row = selectedRow(*m_ui->LVDone);
-    if (row >= 0)
-        moveItem(*m_done, row, *m_unDo);
+    moveSelected(*m_ui->LVDone, *m_done, *m_unDo);
 }
 
 void TFrm_UserChose::BtLAllClick() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "DbQuery.h"
+#include "DialogSupport.h"
 
-#include <QDialog>
 #include <memory>
 
 namespace Ui {
@@ -13,7 +13,7 @@ class ItemListModel;
 // Gathers users into one department: LVDone lists its users, LVUnDo every other user placed in
 // an existing department. OK moves every user of LVDone into DepartId; users moved back to
 // LVUnDo keep their department, so the dialog only ever adds users.
-class TFrm_UserChose final : public QDialog {
+class TFrm_UserChose final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrm_UserChose(QWidget* parent = nullptr);
@@ -21,7 +21,7 @@ public:
 
     qint32 DepartId = 0;
 
-    void FormShow();
+    void FormShow() override;
     void BtLClick();
     void BtRClick();
     void BtLAllClick();
@@ -31,9 +31,6 @@ public:
     Ui::TFrm_UserChose* ui() const { return m_ui.get(); }
     ItemListModel* done() const { return m_done; }
     ItemListModel* unDo() const { return m_unDo; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void LoadUsers();

@@ -3,7 +3,6 @@
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
-#include <QDialog>
 #include <QString>
 #include <memory>
 
@@ -14,7 +13,7 @@ class TFrmUserInfo;
 // Properties of one client user: name, department, role, password and USB key number.
 // Uid 0 creates a user in DepartId; any other Uid edits that user. On OK the Users row has
 // been written; on Cancel nothing has.
-class TFrmUserInfo final : public QDialog {
+class TFrmUserInfo final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUserInfo(QWidget* parent = nullptr);
@@ -23,17 +22,12 @@ public:
     qint32 Uid = 0;
     qint32 DepartId = 0;
 
-    void FormShow();
+    void FormShow() override;
     void BtOkClick();
 
     Ui::TFrmUserInfo* ui() const { return m_ui.get(); }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void LoadChoices(const QString& statement, const QString& nameField, const QString& idField,
-                     class QComboBox& box, NameIdList& list);
     void SelectDepartAndRole();
     void LoadUser();
     void PresetDepart();

@@ -1,9 +1,6 @@
 #include "uUsersSearchDlg.h"
 
-#include "DialogSupport.h"
 #include "ui_uUsersSearchDlg.h"
-
-#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -14,29 +11,35 @@ QString VagueString(const QString& value, bool fuzzy) {
 }
 
 TFrmUsersSearchDlg::TFrmUsersSearchDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrmUsersSearchDlg>()) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmUsersSearchDlg>()) {
     m_ui->setupUi(this);
-    addLanguageComponent(this);
     connect(m_ui->BtnOK, &QPushButton::clicked, this, &TFrmUsersSearchDlg::BtnOKClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TFrmUsersSearchDlg::~TFrmUsersSearchDlg() = default;
 
+QList<QLineEdit*> TFrmUsersSearchDlg::Boxes() const {
+    return {m_ui->EdUsers,    m_ui->EdDepart, m_ui->EdIP,
+            m_ui->EdComputer, m_ui->EdRole,   m_ui->EdCliVer};
+}
+
+void TFrmUsersSearchDlg::FormShow() {
+    for (QLineEdit* box : Boxes())
+        box->clear();
+}
+
 void TFrmUsersSearchDlg::BtnOKClick() {
-    // Columns of the user list's statement, in the order the boxes are read.
-    const std::pair<const QLineEdit*, QString> boxes[] = {
-        {m_ui->EdUsers, u" and UserName "_s}, {m_ui->EdDepart, u" and US.Name "_s},
-        {m_ui->EdIP, u" and Ip "_s},          {m_ui->EdComputer, u" and ComputerName "_s},
-        {m_ui->EdRole, u" and RName "_s},     {m_ui->EdCliVer, u" and CliVer "_s},
-    };
+    // Columns of the user list's statement, in the order of the boxes.
+    static const QString Columns[] = {u" and UserName "_s, u" and US.Name "_s,
+                                      u" and Ip "_s,       u" and ComputerName "_s,
+                                      u" and RName "_s,    u" and CliVer "_s};
+    const QList<QLineEdit*> boxes = Boxes();
     Condition.clear();
-    for (const auto& [box, column] : boxes) {
-        const QString value = box->text().trimmed();
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QString value = boxes[i]->text().trimmed();
         if (!value.isEmpty())
-            Condition += column + VagueString(value, m_ui->CBFuzzy->isChecked());
+            Condition += Columns[i] + VagueString(value, m_ui->CBFuzzy->isChecked());
     }
     accept();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "DialogSupport.h"
+
 #include <QString>
 #include <memory>
 
@@ -14,7 +15,7 @@ QString VagueString(const QString& value, bool fuzzy);
 
 // Criteria for the user list. After OK, Condition holds " and <column> <operator> <value>" for
 // every filled box, in the boxes' order, or is empty. Touches no table itself.
-class TFrmUsersSearchDlg final : public QDialog {
+class TFrmUsersSearchDlg final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUsersSearchDlg(QWidget* parent = nullptr);
@@ -22,10 +23,12 @@ public:
 
     QString Condition;
 
+    void FormShow() override; // every opening starts with empty boxes
     void BtnOKClick();
 
     Ui::TFrmUsersSearchDlg* ui() const { return m_ui.get(); }
 
 private:
+    QList<class QLineEdit*> Boxes() const; // in the order they are read
     std::unique_ptr<Ui::TFrmUsersSearchDlg> m_ui;
 };
