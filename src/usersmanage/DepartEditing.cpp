@@ -236,7 +236,7 @@ void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
 
 void TFrmUsersManage::MiDRoleClick() {
     const TItem* depart = itemOf(selectedNode());
-    if (!depart)
+    if (!depart || depart->Id == 0) // the root is no department
         return;
     TFrmDepartRole dialog;
     dialog.DepartId = depart->Id;
@@ -246,7 +246,7 @@ void TFrmUsersManage::MiDRoleClick() {
 
 void TFrmUsersManage::MiDUserClick() {
     const TItem* depart = itemOf(selectedNode());
-    if (!depart)
+    if (!depart || depart->Id == 0) // the root is no department
         return;
     TFrm_UserChose dialog;
     dialog.DepartId = depart->Id;

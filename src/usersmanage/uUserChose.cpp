@@ -7,6 +7,7 @@
 #include "ui_uUserChose.h"
 
 #include <QTreeView>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -105,14 +106,17 @@ void TFrm_UserChose::BtUAOKClick() {
     accept();
 }
 
-// Users already in the department are listed too; their Pid does not change.
+// Users already in the department are listed too; their Pid does not change. The ids go in
+// slices, so that no statement outgrows what a database accepts however many users there are.
 void TFrm_UserChose::MoveUsers() {
-    QStringList ids;
-    ids.reserve(m_done->rowCount());
-    for (int row = 0; row < m_done->rowCount(); ++row)
-        ids.append(QString::number(m_done->item(row).Item.Id));
-    DbCommand update(m_query.connection(), u"update Users set Pid = "_s +
-                                               QString::number(DepartId) + u" where Uid in ("_s +
-                                               ids.join(u',') + u')');
-    update.execute();
+    constexpr int Slice = 1000;
+    DbCommand update(m_query.connection());
+    for (int first = 0; first < m_done->rowCount(); first += Slice) {
+        QStringList ids;
+        for (int row = first; row < std::min(first + Slice, m_done->rowCount()); ++row)
+            ids.append(QString::number(m_done->item(row).Item.Id));
+        update.setSql(u"update Users set Pid = "_s + QString::number(DepartId) +
+                      u" where Uid in ("_s + ids.join(u',') + u')');
+        update.execute();
+    }
 }

@@ -69,6 +69,11 @@ TEST_P(DepartDialogsTest, RoleDialogFailuresAreShownAndKeepItOpen) {
 // Users at the root (frank) or in a missing department (dave) are in neither list; a user
 // moved back keeps his department.
 TEST_P(DepartDialogsTest, ChooserOnlyAddsUsersToTheDepartment) {
+    selectDepart(0);
+    window().MiDRoleClick();
+    window().MiDUserClick();
+    EXPECT_TRUE(script.dialogTitles().isEmpty()) << "the root is no department";
+
     db->exec(u"insert into Users (Uid, Pid, UserName, RoleId) values (20, 5, 'Abe', 1)"_s);
     selectDepart(Org::Zeta);
     answerWith<TFrm_UserChose>([](TFrm_UserChose& d) {
@@ -109,6 +114,15 @@ TEST_P(DepartDialogsTest, ChooserMovesAllSortedAndIgnoresOkWithNobodyChosen) {
     dialog->ui()->BtUAOK->click();
     expectFailure(u"BtUAOKClick:"_s);
     EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_P(DepartDialogsTest, ChooserGathersMoreUsersThanOneStatementTakes) {
+    addUsers(Org::Alpha, 2500, false);
+    auto dialog = shown<TFrm_UserChose>([](TFrm_UserChose& d) { d.DepartId = Org::Omega; });
+    dialog->ui()->BtLAll->click();
+    dialog->ui()->BtUAOK->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(count(u"Users where Pid = 4"_s), 2500 + 4);
 }
 
 TEST_P(DepartDialogsTest, ChooserLoadFailureIsShown) {
