@@ -56,6 +56,8 @@ UserRow newUserRow(const DbQuery& user) {
     row.Item.IsDepart = false;
     return row;
 }
+
+// Shows in the scan column of the listed users what a scan order wrote for them.
 void showScanTimes(UserListModel& users, const QHash<qint32, QString>& scanTimes) {
     if (scanTimes.isEmpty())
         return;
@@ -190,7 +192,6 @@ void TFrmUsersManage::MiUAuthClick() {
 }
 
 // The offline-use dialog is not part of this window yet; the command needs a selected user.
-
 void TFrmUsersManage::MiOfflineClick() {
     if (selectedRows().isEmpty())
         return;

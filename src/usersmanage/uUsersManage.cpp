@@ -1,6 +1,7 @@
 #include "uUsersManage.h"
 
 #include "DbError.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "LanguageHooks.h"
 #include "LogonInfo.h"
