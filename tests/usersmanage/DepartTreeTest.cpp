@@ -149,8 +149,8 @@ protected:
             event = std::make_unique<QDragMoveEvent>(at, actions, &mime, Qt::LeftButton,
                                                      Qt::NoModifier);
         else
-            event =
-                std::make_unique<QDropEvent>(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+            event = std::make_unique<QDropEvent>(at, actions, &mime, Qt::LeftButton,
+                                                 Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, event.get());
         QCoreApplication::processEvents(); // a move runs once the drag has ended
         if (event->isAccepted()) {
@@ -222,8 +222,8 @@ TEST(Rights, EachRightGovernsItsOwnControls) {
         for (const QAction* item : {ui->MiDModify, ui->MiDDelete, ui->MiDRole})
             EXPECT_EQ(item->isVisible(), departItems) << item->objectName().toStdString();
         EXPECT_TRUE(ui->MiDUser->isVisible()) << "no right governs MiDUser";
-        for (const QWidget* always :
-             std::initializer_list<const QWidget*>{ui->BtSearch, ui->BtnRefresh, ui->MBtShow})
+        for (const QWidget* always : std::initializer_list<const QWidget*>{
+                 ui->BtSearch, ui->BtnRefresh, ui->MBtShow})
             EXPECT_TRUE(always->isVisibleTo(&form)) << always->objectName().toStdString();
         const std::array<bool, 4> shown{departItems, ui->LV_Man->dragEnabled(),
                                         ui->MBtAuth->isVisibleTo(&form),

@@ -23,8 +23,7 @@ const char16_t* const OrgRows[] = {
     u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined, Ip, ComputerName, CliVer, "
     u"ScanTime, HardNo) values (1, 3, 'alice', 1, 2, -1, '10.0.0.1', 'PC-1', '3.5', 'daily', "
     u"'HW1')",
-    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, "
-    u"0), "
+    u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, 0), "
     u"(3, 4, 'carol', 1, 3, -1), (4, 99, 'dave', 1, 0, 0), (5, 5, 'erin', 77, 2, -1), "
     u"(6, 0, 'frank', 1, 0, 0)",
     u"insert into other (id, Ctrl, depart) values (1, 0, 7)",

@@ -2,8 +2,8 @@
 
 #include "LogonInfo.h"
 #include "ModalScript.h"
-#include "PgUsersManage.h"
 #include "TestDatabase.h"
+#include "PgUsersManage.h"
 #include "uUsersManage.h"
 
 #include <QList>
@@ -49,7 +49,7 @@ protected:
     qint32 treeParentOf(qint32 departId) const; // -1 when not in the tree
     qint32 selectedDepart() const;              // -1 without a selection
     void selectDepart(qint32 departId);
-    QPoint pointOf(qint32 departId);  // where the department's node is drawn, its path opened
+    QPoint pointOf(qint32 departId); // where the department's node is drawn, its path opened
     QList<qint32> listedUids() const; // sorted
     void selectUsers(const QList<qint32>& uids);
     QString cell(qint32 uid, int column) const;
