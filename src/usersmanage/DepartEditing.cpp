@@ -4,12 +4,16 @@
 #include "uUsersManage.h"
 
 #include "DbQuery.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
+#include "ModalHook.h"
 #include "Multilanguage.h"
 #include "TreeHelpers.h"
 #include "UserListModel.h"
+#include "uDepartRole.h"
+#include "uUserChose.h"
 #include "ui_uUsersManage.h"
 
 #include <QPointer>
@@ -23,18 +27,6 @@ using namespace Qt::StringLiterals;
 namespace {
 // The characters a department name may not hold, as the refusal lists them.
 const QString ForbiddenNameChars = u"\\ / : * ? \" < > |"_s;
-
-QString errorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
-}
-
-void warn(const QString& text) {
-    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
-}
-
-QString quoted(QString text) {
-    return u"'"_s + text.replace(u"'"_s, u"''"_s) + u"'"_s;
-}
 
 // Asks for a department name; nullopt when cancelled or refused (the refusal is shown).
 std::optional<QString> inputDepartName(const QString& title, QString value) {
@@ -125,9 +117,15 @@ void TFrmUsersManage::MiDAddClick() {
         insert.setParam(u"p"_s, parentId);
         insert.setParam(u"n"_s, *name);
         insert.execute();
-        BuildDepartTree();
     } catch (const std::exception& e) {
         warn(u"Depart New Error:"_s + errorText(e));
+        return;
+    }
+    // The department exists now; a failing rebuild is a failure of the rebuild alone.
+    try {
+        BuildDepartTree();
+    } catch (const std::exception& e) {
+        warn(u"BuildDepartTree failed: "_s + errorText(e));
     }
 }
 
@@ -159,9 +157,8 @@ void TFrmUsersManage::MiDModifyClick() {
         warn(u"Depart Modify Error:"_s + errorText(e));
         return;
     }
-    // Shown trimmed, as a rebuild of the tree would show it.
     if (QTreeWidgetItem* renamed = nodeOf(id))
-        renamed->setText(0, name->trimmed());
+        renamed->setText(0, *name);
 }
 
 void TFrmUsersManage::MiDDeleteClick() {
@@ -252,7 +249,22 @@ void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
     }
 }
 
-// The department role and user chooser dialogs are not part of this window yet.
-void TFrmUsersManage::MiDRoleClick() {}
+void TFrmUsersManage::MiDRoleClick() {
+    const TItem* depart = itemOf(selectedNode());
+    if (!depart || depart->Id == 0) // the root is no department
+        return;
+    TFrmDepartRole dialog;
+    dialog.DepartId = depart->Id;
+    execModal(dialog);
+    TreeDepartFresh();
+}
 
-void TFrmUsersManage::MiDUserClick() {}
+void TFrmUsersManage::MiDUserClick() {
+    const TItem* depart = itemOf(selectedNode());
+    if (!depart || depart->Id == 0) // the root is no department
+        return;
+    TFrm_UserChose dialog;
+    dialog.DepartId = depart->Id;
+    if (execModal(dialog) == QDialog::Accepted)
+        TreeDepartFresh();
+}

@@ -5,12 +5,16 @@
 #include "uUsersManage.h"
 
 #include "DbQuery.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "MessageDialogs.h"
 #include "ModalHook.h"
 #include "Multilanguage.h"
+#include "U_ScanClient.h"
 #include "UserListModel.h"
+#include "uUserAuth.h"
 #include "uUserInfo.h"
+#include "uUsersSearchDlg.h"
 #include "ui_uUsersManage.h"
 
 #include <QPointer>
@@ -24,14 +28,6 @@ namespace {
 const QString UserWithNames =
     u"SELECT US.Name as DName,* FROM (Users AS U left JOIN UserRole AS UR ON U.RoleID=UR.Rid) "
     u"left join UserSort US on U.Pid = US.id "_s;
-
-QString errorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
-}
-
-void warn(const QString& text) {
-    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
-}
 
 // Makes row the only selected row of the list and brings it into view.
 void selectOnly(QAbstractItemView* list, int row) {
@@ -62,6 +58,18 @@ UserRow newUserRow(const DbQuery& user) {
     row.Item.HardNo = user.asString(u"HardNo"_s);
     row.Item.IsDepart = false;
     return row;
+}
+
+// Shows in the scan column of the listed users what a scan order wrote for them.
+void showScanTimes(UserListModel& users, const QHash<qint32, QString>& scanTimes) {
+    for (auto scanTime = scanTimes.cbegin(); scanTime != scanTimes.cend(); ++scanTime) {
+        const int index = users.findById(scanTime.key());
+        if (index < 0)
+            continue;
+        UserRow row = users.row(index);
+        row.SubItems[UserListModel::SubItemCount - 1] = scanTime.value();
+        users.setRow(index, row);
+    }
 }
 } // namespace
 
@@ -163,21 +171,59 @@ void TFrmUsersManage::MiUDeleteClick() {
     RefreshStatus();
 }
 
-// The authority, offline-use and scan dialogs are not part of this window yet; the commands
-// need a selected user.
+// After OK the row follows only a change of the decrypt right (mark and counter).
 void TFrmUsersManage::MiUAuthClick() {
-    if (selectedRows().isEmpty())
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
         return;
+    const qint32 uid = m_users->row(rows.first()).Item.Id;
+    TFrmUserAuth dialog;
+    dialog.Uid = uid;
+    const QPointer<TFrmUsersManage> self(this);
+    if (execModal(dialog) != QDialog::Accepted || !self)
+        return;
+    try {
+        ADOQuery1.setSql(UserWithNames + u"where Uid = "_s + QString::number(uid));
+        ADOQuery1.open();
+        const int row = m_users->findById(uid); // the list may have reloaded meanwhile
+        if (ADOQuery1.isEmpty() || row < 0)
+            return;
+        const bool decrypts = BT(ADOQuery1.asInteger(u"Auths"_s), UA_DECRYP);
+        if (decrypts == m_users->row(row).decrypts())
+            return;
+        RewriteUserRow(row, ADOQuery1, UserRow::decryptMark(decrypts));
+        RefreshStatus();
+    } catch (const std::exception& e) {
+        warn(errorText(e));
+    }
 }
 
+// The offline-use dialog is not part of this window yet; the command needs a selected user.
 void TFrmUsersManage::MiOfflineClick() {
     if (selectedRows().isEmpty())
         return;
 }
 
+// The scan column of the listed users follows what the dialog wrote, even when a later user
+// of the order failed.
 void TFrmUsersManage::N6Click() {
-    if (selectedRows().isEmpty())
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
         return;
+    TFrm_ScanClient dialog;
+    for (const int row : rows)
+        dialog.SelectedUids.append(QString::number(m_users->row(row).Item.Id));
+    const QPointer<TFrmUsersManage> self(this);
+    execModal(dialog);
+    if (self)
+        showScanTimes(*m_users, dialog.ScanTimes);
+}
+
+void TFrmUsersManage::BtSearchClick() {
+    TFrmUsersSearchDlg dialog;
+    const QPointer<TFrmUsersManage> self(this);
+    if (execModal(dialog) == QDialog::Accepted && self)
+        ShowUsers(dialog.Condition);
 }
 
 void TFrmUsersManage::LV_ManDblClick() {

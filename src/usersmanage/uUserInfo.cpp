@@ -5,47 +5,17 @@
 #include "Multilanguage.h"
 #include "ui_uUserInfo.h"
 
-#include <QShowEvent>
-#include <exception>
-
 using namespace Qt::StringLiterals;
 
-namespace {
-QString errorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
-}
-} // namespace
-
-int NameIdList::indexOfName(const QString& name) const {
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].first.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-qint32 NameIdList::valueOf(const QString& name) const {
-    const int index = indexOfName(name);
-    return index < 0 ? 0 : m_entries[index].second;
-}
-
 TFrmUserInfo::TFrmUserInfo(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFrmUserInfo>()), m_query(LogonInfo->Connection) {
+    : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmUserInfo>()),
+      m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
     connect(m_ui->BtOk, &QPushButton::clicked, this, &TFrmUserInfo::BtOkClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TFrmUserInfo::~TFrmUserInfo() = default;
-
-void TFrmUserInfo::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // A window-system show (restoring a minimised dialog) is no new show: keep the input.
-    if (!event->spontaneous())
-        FormShow();
-}
 
 void TFrmUserInfo::FormShow() {
     m_ui->CBDepart->clear();
@@ -56,9 +26,11 @@ void TFrmUserInfo::FormShow() {
     m_ui->EdPW->clear();
     m_ui->EdUKey->clear();
     try {
-        LoadChoices(u"select * from UserSort"_s, u"Name"_s, u"id"_s, *m_ui->CBDepart, m_departList);
+        loadChoices(m_query, u"select * from UserSort"_s, u"Name"_s, u"id"_s, *m_ui->CBDepart,
+                    m_departList);
         m_ui->CBDepart->setCurrentIndex(0);
-        LoadChoices(u"select * from UserRole"_s, u"RName"_s, u"Rid"_s, *m_ui->CBRole, m_roleList);
+        loadChoices(m_query, u"select * from UserRole"_s, u"RName"_s, u"Rid"_s, *m_ui->CBRole,
+                    m_roleList);
         m_ui->CBRole->setCurrentIndex(-1);
         if (Uid != 0) {
             setWindowTitle(GetString(u"Modify"_s) + GetString(u"User"_s));
@@ -69,18 +41,6 @@ void TFrmUserInfo::FormShow() {
         }
     } catch (const std::exception& e) {
         warn(u"FormShow failed: "_s + errorText(e));
-    }
-}
-
-// Fills a drop-down box and, in the same order, its name-to-id list from a table.
-void TFrmUserInfo::LoadChoices(const QString& statement, const QString& nameField,
-                               const QString& idField, QComboBox& box, NameIdList& list) {
-    m_query.setSql(statement);
-    m_query.open();
-    for (; !m_query.eof(); m_query.next()) {
-        const QString name = m_query.asString(nameField).trimmed();
-        box.addItem(name);
-        list.add(name, m_query.asInteger(idField));
     }
 }
 
@@ -153,8 +113,4 @@ void TFrmUserInfo::UpdateOfUsers() {
     m_query.setValue(u"RoleId"_s, roleId);
     m_query.setValue(u"uKeyNo"_s, m_ui->EdUKey->text().trimmed());
     m_query.post();
-}
-
-void TFrmUserInfo::warn(const QString& text) {
-    MyMessageBox(0, text, GetString(u"idinf"_s), MB_WARNING_OK);
 }

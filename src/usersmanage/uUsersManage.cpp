@@ -2,6 +2,7 @@
 
 #include "ClientPresence.h"
 #include "DbError.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "InputBlocker.h"
 #include "LanguageHooks.h"
@@ -9,9 +10,15 @@
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "TMultilanguage.h"
+#include "U_ScanClient.h"
+#include "UserIcons.h"
 #include "UserListLoader.h"
 #include "UserListModel.h"
+#include "uDepartRole.h"
+#include "uUserAuth.h"
+#include "uUserChose.h"
 #include "uUserInfo.h"
+#include "uUsersSearchDlg.h"
 #include "ui_uUsersManage.h"
 
 #include <QApplication>
@@ -84,26 +91,8 @@ QIcon departIcon() {
     return QIcon(pixmap);
 }
 
-// A person in the given colour: green for online (or controlled), grey for offline.
-QIcon personIcon(const QColor& fill, const QColor& outline) {
-    QPixmap pixmap = blankPixmap();
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(outline);
-    p.setBrush(fill);
-    p.drawEllipse(QRectF(5, 1.5, 6, 6));
-    QPainterPath body;
-    body.moveTo(2, 15);
-    body.cubicTo(2, 8, 14, 8, 14, 15);
-    body.closeSubpath();
-    p.drawPath(body);
-    return QIcon(pixmap);
-}
-
 QList<QIcon> makeImageUserPly() {
-    return {rootIcon(), departIcon(),
-            personIcon(QColor(0x2e, 0xb8, 0x48), QColor(0x1a, 0x6e, 0x2a)),
-            personIcon(QColor(0xb4, 0xb4, 0xb4), QColor(0x6e, 0x6e, 0x6e))};
+    return {rootIcon(), departIcon(), userIcon(true), userIcon(false)};
 }
 
 // A department node carrying its TItem; freed with the node.
@@ -293,6 +282,7 @@ void TFrmUsersManage::ConnectUserHandlers() {
     connect(m_ui->MiUAuth, &QAction::triggered, this, [this] { MiUAuthClick(); });
     connect(m_ui->MiOffline, &QAction::triggered, this, [this] { MiOfflineClick(); });
     connect(m_ui->N6, &QAction::triggered, this, [this] { N6Click(); });
+    connect(m_ui->BtSearch, &QPushButton::clicked, this, [this] { BtSearchClick(); });
     connect(m_ui->PMUser, &QMenu::aboutToShow, this, [this] { PMUserPopup(); });
     connect(m_ui->LV_Man, &QAbstractItemView::doubleClicked, this, [this] { LV_ManDblClick(); });
 }
@@ -324,7 +314,14 @@ void TFrmUsersManage::SetLanguages() {
     if (!LanguageSwitchOpen())
         return;
     TFrmUserInfo userInfo;
-    SetFormLanguages(&userInfo);
+    TFrmDepartRole departRole;
+    TFrm_UserChose userChose;
+    TFrmUsersSearchDlg usersSearch;
+    TFrmUserAuth userAuth;
+    TFrm_ScanClient scanClient;
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&userInfo, &departRole, &userChose,
+                                                           &usersSearch, &userAuth, &scanClient})
+        SetFormLanguages(dialog);
 }
 
 // The show step runs right after the show event rather than inside it: it may ask questions,

@@ -55,6 +55,7 @@ public:
     void LV_ManClick();
     void LV_ManContextPopup(const QPoint& pos);
     void LV_ManSelectItem();
+    void BtSearchClick();
 
     // Department editing.
     void MiDAddClick();

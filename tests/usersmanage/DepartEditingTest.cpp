@@ -89,10 +89,10 @@ TEST_P(DepartEditingTest, RenameToItsOwnNameIsAllowedToAnotherNameRefusedCancelS
     EXPECT_EQ(script.messages(), QStringList{GetString(u"DepartExist"_s)});
     EXPECT_EQ(db->scalar(omegaName).toString(), u"Omega"_s);
 
-    script.answerInput(u"East"_s);
+    script.answerInput(u" East "_s);
     window().MiDModifyClick();
-    EXPECT_EQ(db->scalar(omegaName).toString(), u"East"_s);
-    EXPECT_EQ(node(Org::Omega)->text(0), u"East"_s);
+    EXPECT_EQ(db->scalar(omegaName).toString(), u" East "_s);
+    EXPECT_EQ(node(Org::Omega)->text(0), u" East "_s) << "as entered";
     EXPECT_EQ(count(u"UserSort"_s), Org::DepartCount);
 }
 
@@ -252,6 +252,15 @@ TEST_P(DepartEditingTest, AddAndRenameFailuresShowThePrefixAndLeaveTheTree) {
     window().MiDAddClick();
     expectFailure(u"Depart New Error:"_s, 1);
     EXPECT_EQ(nodeCount(), 5);
+}
+
+// The department is created; only showing the tree again failed, and that is what is said.
+TEST_P(DepartEditingTest, RebuildFailureAfterAnInsertIsNotReportedAsAFailedInsert) {
+    db->exec(u"alter table UserSort drop column used"_s);
+    script.answerInput(u"Legal"_s).answerMessage(QMessageBox::Ok);
+    window().MiDAddClick();
+    expectFailure(u"BuildDepartTree failed: "_s);
+    EXPECT_EQ(count(u"UserSort where name = 'Legal'"_s), 1);
 }
 
 TEST_P(DepartEditingTest, DeleteAndDropFailuresShowThePrefixAndLeaveTreeAndList) {

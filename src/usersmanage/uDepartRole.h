@@ -1,0 +1,35 @@
+#pragma once
+
+#include "DbQuery.h"
+#include "DialogSupport.h"
+
+#include <memory>
+
+namespace Ui {
+class TFrmDepartRole;
+}
+
+// The default role of one department (UserSort.DRole), optionally given at once to the users
+// placed directly in it. Set DepartId, show modally.
+class TFrmDepartRole final : public ModuleDialog {
+    Q_OBJECT
+public:
+    explicit TFrmDepartRole(QWidget* parent = nullptr);
+    ~TFrmDepartRole() override;
+
+    qint32 DepartId = 0;
+
+    void FormShow() override;
+    void BtnOKClick();
+
+    Ui::TFrmDepartRole* ui() const { return m_ui.get(); }
+
+private:
+    void LoadRoles();
+    void SelectCurrentRole();
+    void SaveRole();
+
+    std::unique_ptr<Ui::TFrmDepartRole> m_ui;
+    DbQuery m_query;
+    NameIdList m_roleList;
+};

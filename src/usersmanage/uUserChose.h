@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DbQuery.h"
+#include "DialogSupport.h"
+
+#include <memory>
+
+namespace Ui {
+class TFrm_UserChose;
+}
+class ItemListModel;
+
+// Gathers users into one department: LVDone lists its users, LVUnDo every other user placed in
+// an existing department. OK moves every user of LVDone into DepartId; users moved back to
+// LVUnDo keep their department, so the dialog only ever adds users.
+class TFrm_UserChose final : public ModuleDialog {
+    Q_OBJECT
+public:
+    explicit TFrm_UserChose(QWidget* parent = nullptr);
+    ~TFrm_UserChose() override;
+
+    qint32 DepartId = 0;
+
+    void FormShow() override;
+    void BtLClick();
+    void BtRClick();
+    void BtLAllClick();
+    void BtRAllClick();
+    void BtUAOKClick();
+
+    Ui::TFrm_UserChose* ui() const { return m_ui.get(); }
+    ItemListModel* done() const { return m_done; }
+    ItemListModel* unDo() const { return m_unDo; }
+
+private:
+    void LoadUsers();
+    void MoveUsers();
+
+    std::unique_ptr<Ui::TFrm_UserChose> m_ui;
+    DbQuery m_query;
+    ItemListModel* m_done = nullptr;
+    ItemListModel* m_unDo = nullptr;
+};

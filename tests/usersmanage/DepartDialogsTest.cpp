@@ -1,0 +1,137 @@
+#include "DialogsFixture.h"
+
+#include "Multilanguage.h"
+#include "uDepartRole.h"
+#include "uUserChose.h"
+#include "ui_uDepartRole.h"
+#include "ui_uUserChose.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
+
+class DepartDialogsTest : public DialogsTest {};
+
+TEST_P(DepartDialogsTest, RoleDialogAsksForARoleWhenTheDepartmentHasNone) {
+    auto omega = shown<TFrmDepartRole>([](TFrmDepartRole& d) { d.DepartId = Org::Omega; });
+    QComboBox& roles = *omega->ui()->CBRole;
+    ASSERT_EQ(roles.count(), 2);
+    EXPECT_EQ(roles.itemText(0), u"Manager"_s) << "by name";
+    EXPECT_EQ(roles.currentIndex(), -1);
+    EXPECT_FALSE(omega->ui()->CkBURUpNow->isChecked());
+    script.answerMessage(QMessageBox::Ok);
+    omega->ui()->BtnOK->click();
+    EXPECT_EQ(script.messages(), QStringList{GetString(u"RoleChose"_s)});
+    EXPECT_NE(omega->result(), QDialog::Accepted);
+    EXPECT_TRUE(omega->isVisible());
+    EXPECT_EQ(count(u"UserSort where DRole is not null and id = 4"_s), 0);
+}
+
+// Unticked, only the department changes; ticked, its direct members follow, not the users of
+// its sub-department Omega.
+TEST_P(DepartDialogsTest, RoleDialogSetsTheDefaultRoleAndTheDirectMembersRoleOnRequest) {
+    for (const bool now : {false, true}) {
+        selectDepart(Org::Zeta);
+        answerWith<TFrmDepartRole>([now](TFrmDepartRole& d) {
+            EXPECT_EQ(d.ui()->CBRole->currentText(), u"Staff"_s);
+            d.ui()->CBRole->setCurrentText(u"Manager"_s);
+            d.ui()->CkBURUpNow->setChecked(now);
+            d.ui()->BtnOK->click();
+        });
+        window().MiDRoleClick();
+        EXPECT_EQ(number(u"select DRole from UserSort where id = 3"_s), Org::Manager);
+        EXPECT_EQ(userField(Org::Alice, u"RoleId"_s), now ? Org::Manager : Org::Staff);
+        EXPECT_EQ(userField(Org::Carol, u"RoleId"_s), Org::Staff);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return cell(Org::Alice, 4) == (now ? u"Manager"_s : u"Staff"_s); }, 5000));
+        db->exec(u"update UserSort set DRole = 1 where id = 3"_s);
+    }
+}
+
+TEST_P(DepartDialogsTest, RoleDialogFailuresAreShownAndKeepItOpen) {
+    auto dialog = shown<TFrmDepartRole>([](TFrmDepartRole& d) { d.DepartId = Org::Zeta; });
+    db->closeConnection();
+    dialog->ui()->CBRole->setCurrentIndex(0);
+    script.answerMessage(QMessageBox::Ok);
+    dialog->ui()->BtnOK->click();
+    expectFailure(QString());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+
+    script.answerMessage(QMessageBox::Ok);
+    auto failed = shown<TFrmDepartRole>();
+    expectFailure(u"FormShow:"_s, 1);
+}
+
+// Users at the root (frank) or in a missing department (dave) are in neither list; a user
+// moved back keeps his department.
+TEST_P(DepartDialogsTest, ChooserOnlyAddsUsersToTheDepartment) {
+    selectDepart(0);
+    window().MiDRoleClick();
+    window().MiDUserClick();
+    EXPECT_TRUE(script.dialogTitles().isEmpty()) << "the root is no department";
+
+    db->exec(u"insert into Users (Uid, Pid, UserName, RoleId) values (20, 5, 'Abe', 1)"_s);
+    selectDepart(Org::Zeta);
+    answerWith<TFrm_UserChose>([](TFrm_UserChose& d) {
+        EXPECT_EQ(d.DepartId, Org::Zeta);
+        EXPECT_EQ(captions(*d.done()), (QStringList{u"alice"_s, u"bob"_s}));
+        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"carol"_s, u"erin"_s}));
+        EXPECT_EQ(captions(*d.unDo(), 2), (QStringList{u"Alpha"_s, u"Omega"_s, u"Alpha"_s}));
+        select(*d.ui()->LVUnDo, 1);
+        d.ui()->BtL->click();
+        select(*d.ui()->LVDone, 1);
+        d.ui()->BtR->click();
+        EXPECT_EQ(captions(*d.done()), (QStringList{u"alice"_s, u"carol"_s}));
+        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"bob"_s, u"erin"_s}));
+        d.ui()->BtUAOK->click();
+    });
+    window().MiDUserClick();
+    EXPECT_EQ(count(u"Users where Pid = 3"_s), 3);
+    EXPECT_EQ(userField(Org::Carol, u"Pid"_s), Org::Zeta);
+    EXPECT_EQ(userField(Org::Erin, u"Pid"_s), Org::Alpha);
+    expectListed({Org::Alice, Org::Bob, Org::Carol});
+}
+
+TEST_P(DepartDialogsTest, ChooserMovesAllSortedAndIgnoresOkWithNobodyChosen) {
+    auto dialog = shown<TFrm_UserChose>([](TFrm_UserChose& d) { d.DepartId = Org::Omega; });
+    dialog->ui()->BtRAll->click();
+    EXPECT_EQ(captions(*dialog->unDo()),
+              (QStringList{u"alice"_s, u"bob"_s, u"carol"_s, u"erin"_s}));
+    dialog->ui()->BtUAOK->click();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(userField(Org::Carol, u"Pid"_s), Org::Omega);
+    dialog->ui()->BtLAll->click();
+    EXPECT_EQ(captions(*dialog->done()),
+              (QStringList{u"alice"_s, u"bob"_s, u"carol"_s, u"erin"_s}));
+    EXPECT_EQ(dialog->unDo()->rowCount(), 0);
+
+    db->closeConnection();
+    script.answerMessage(QMessageBox::Ok);
+    dialog->ui()->BtUAOK->click();
+    expectFailure(u"BtUAOKClick:"_s);
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_P(DepartDialogsTest, ChooserGathersMoreUsersThanOneStatementTakes) {
+    addUsers(Org::Alpha, 2500, false);
+    auto dialog = shown<TFrm_UserChose>([](TFrm_UserChose& d) { d.DepartId = Org::Omega; });
+    dialog->ui()->BtLAll->click();
+    dialog->ui()->BtUAOK->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(count(u"Users where Pid = 4"_s), 2500 + 4);
+}
+
+TEST_P(DepartDialogsTest, ChooserLoadFailureIsShown) {
+    db->dropTable(u"UserSort"_s);
+    script.answerMessage(QMessageBox::Ok);
+    auto dialog = shown<TFrm_UserChose>();
+    expectFailure(u"FormShow failed: "_s);
+    EXPECT_EQ(dialog->done()->rowCount() + dialog->unDo()->rowCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DepartDialogsTest, ::testing::ValuesIn(testBackends()),
+                         backendName);
