@@ -81,26 +81,36 @@ TEST_P(ResultSetTest, ValuesKeepTheirTypesAndBytes) {
     EXPECT_TRUE(query->value(u"data"_s).toByteArray().isEmpty());
 }
 
+// Edits post by primary key, cancel discards, and posted and appended records are read,
+// located and counted like the others.
 TEST_P(ResultSetTest, PostedAndAppendedRecordsAreReadLocatedAndCounted) {
     const auto users = opened(u"select * from Users order by Uid"_s);
     ASSERT_TRUE(users->locate(u"Uid"_s, 5));
     users->edit();
-    users->setValue(u"UserName"_s, u"Zed Posted"_s);
+    users->setValue(u"UserName"_s, u"changed"_s);
+    users->cancel();
+    EXPECT_EQ(users->asString(u"UserName"_s), u"陈静"_s);
+    users->edit();
+    users->setValue(u"UserName"_s, u"O'Hara"_s);
     users->post();
     users->first();
-    ASSERT_TRUE(users->locate(u"username"_s, u"ZED POSTED"_s));
+    ASSERT_TRUE(users->locate(u"username"_s, u"O'HARA"_s));
     EXPECT_EQ(users->asInteger(u"Uid"_s), 5);
 
     // A second edit of the posted record starts from the posted values.
     users->edit();
-    users->setValue(u"Pid"_s, 7);
+    users->setValue(u"RoleID"_s, 3);
     users->post();
-    EXPECT_EQ(users->asString(u"UserName"_s), u"Zed Posted"_s);
-    EXPECT_EQ(users->asInteger(u"Pid"_s), 7);
+    EXPECT_EQ(users->asString(u"UserName"_s), u"O'Hara"_s);
+    EXPECT_EQ(users->asInteger(u"RoleId"_s), 3);
+    EXPECT_EQ(db.scalar(u"select count(*) from Users where UserName = 'O''Hara' and RoleId = 3 "
+                        u"and Uid = 5"_s)
+                  .toInt(),
+              1);
+    EXPECT_EQ(db.scalar(u"select count(*) from Users where UserName = 'changed'"_s).toInt(), 0);
 
     users->append();
     users->setValue(u"UserName"_s, u"Appended One"_s);
-    users->setValue(u"Pid"_s, 3);
     users->post();
     EXPECT_EQ(users->recordCount(), 33);
     int walked = 0;
@@ -112,8 +122,7 @@ TEST_P(ResultSetTest, PostedAndAppendedRecordsAreReadLocatedAndCounted) {
     users->first();
     ASSERT_TRUE(users->locate(u"UserName"_s, u"appended one"_s));
     EXPECT_EQ(users->recNo(), 32);
-    EXPECT_EQ(users->asInteger(u"Uid"_s), 33);    // the next AutoNumber
-    EXPECT_EQ(users->asInteger(u"Onlined"_s), 0); // the database's default
+    EXPECT_EQ(users->asInteger(u"Uid"_s), 33); // the next AutoNumber
 }
 
 TEST_P(ResultSetTest, ValuesMatchAPlainQtWalk) {
