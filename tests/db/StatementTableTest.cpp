@@ -1,5 +1,5 @@
-// Every statement shape the users-management forms send, run against the demo site on each
-// backend.
+// Statement shapes of the users-management forms, run against the demo site on each backend.
+// Reads that the form tests already run are left to them.
 #include "DbQuery.h"
 #include "TestDatabase.h"
 
@@ -11,8 +11,6 @@ namespace {
 
 const QString userList = u"SELECT US.Name as DName,U.*,UR.* FROM (Users AS U left JOIN UserRole "
                          u"AS UR ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
-const QString singleUser = u"SELECT US.Name as DName,* FROM (Users AS U left JOIN UserRole AS UR "
-                           u"ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s;
 const QString root = userList + u"where 1 = 1 "_s;
 
 class StatementTableTest : public ::testing::TestWithParam<DbBackend> {
@@ -55,7 +53,6 @@ protected:
 // Joins, aliases, searches, counts, quoted literals and the policy tables; -1 only runs.
 TEST_P(StatementTableTest, ReadStatementsRunOnTheDemoSite) {
     const std::pair<QString, int> reads[] = {
-        {u"select * from UserSort order by pid,id"_s, 13},
         {userList + u"where U.pid=2"_s, 4},
         {root + u" and OnLined <> 0"_s, 11},
         {root + u" and UserName  like '%张%'"_s, 1},
@@ -66,14 +63,9 @@ TEST_P(StatementTableTest, ReadStatementsRunOnTheDemoSite) {
                     u"CliVer  like '%3%'"_s,
          -1},
         {root + u" and UserName  = 'Henry O''Neil'"_s, 1},
-        {u"select * from usersort where name = '软件组' and id <>2"_s, 0},
-        {singleUser + u"order by Uid desc "_s, 32},
         {u"Select ip from users order by ip"_s, 32},
         {u" select * from (Users U left join  UserRole UR on U.RoleID = UR.Rid)  left join "
          u"UserSort US on U.pid = US.id where uid = 5"_s,
-         1},
-        {u" select * from UserSort US left join  UserRole UR on UR.Rid = US.DRole  where id "
-         u"= 2"_s,
          1},
         {u"select Rid,RName from UserRole order by RName"_s, 5},
         {u"select US.Name as PName,U.*  from Users U inner join UserSort US on U.Pid=US.Id"_s, 30},
