@@ -72,23 +72,6 @@ TEST(AesKeySchedule, MatchesTheExpansionExamples) {
     EXPECT_EQ(key256.Words[59], 0x1e636c70U);
 }
 
-// The deciphering schedule keeps the first and last round keys and runs InvMixColumns over
-// the others; the MixColumns example column db135345 -> 8e4da1bc checks the direction.
-TEST(AesKeySchedule, DecryptionScheduleAppliesInvMixColumnsInside) {
-    TAESExpandedKey128 encryption;
-    ExpandAESKeyForEncryption(bytesFromHex<16>("2b7e151628aed2a6abf7158809cf4f3c"), encryption);
-    TAESExpandedKey128 decryption = encryption;
-    decryption.Words[4] = 0xbca14d8eU;
-    ExpandAESKeyForDecryption(decryption);
-    EXPECT_EQ(decryption.Words[4], 0x455313dbU);
-    for (int i : {0, 1, 2, 3, 40, 41, 42, 43}) {
-        EXPECT_EQ(decryption.Words[i], encryption.Words[i]) << i;
-    }
-    for (int i = 5; i < 40; ++i) {
-        EXPECT_NE(decryption.Words[i], encryption.Words[i]) << i;
-    }
-}
-
 TEST(AesImplementation, TableCanAlwaysBeForced) {
     SetAESImplementation(TAESImplementation::Table);
     EXPECT_EQ(ActiveAESImplementation(), TAESImplementation::Table);

@@ -53,3 +53,13 @@ inline QByteArray randomBytes(qsizetype size, quint32 seed) {
     }
     return bytes;
 }
+
+// The message of the Error a call raises, or "no error".
+template <class Error, class Call> std::string failureOf(Call&& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "no error";
+}

@@ -66,29 +66,29 @@ TEST(En, EmptyKeyMeansTarnvelo) {
 
 TEST(En, ShortWrongAndMalformedCipherText) {
     EXPECT_EQ(En(QByteArray(), Key, true).size(), 2); // only the offset pair
-    EXPECT_TRUE(En(QByteArrayLiteral("7F"), Key, false).isEmpty());
-    EXPECT_TRUE(En(QByteArray(), Key, false).isEmpty());
-    EXPECT_TRUE(En(QByteArrayLiteral("A"), Key, false).isEmpty()); // a lone offset digit
-
     const QByteArray flag = QByteArrayLiteral("aFlag=Uninstall");
     const QByteArray wrong = En(En(flag, "right", true), "wrong", false);
     EXPECT_EQ(wrong.size(), flag.size());
     EXPECT_NE(wrong, flag);
-
     const QByteArray gbk = QByteArrayLiteral("\xd6\xd0\xce\xc4 text");
     EXPECT_EQ(En(EnWithOffset(gbk, Key, 0xab).toLower(), Key, false), gbk);
 
-    // Malformed pairs end the text deciphered so far.
-    QByteArray cipher = EnWithOffset(QByteArrayLiteral("hello"), Key, 0x42);
-    EXPECT_EQ(En(cipher + "7", Key, false), "hello"); // a lone last digit is not read
-    cipher.replace(6, 2, "G1");
-    EXPECT_EQ(En(cipher, Key, false), "he");
-    cipher.replace(6, 2, "1 ");
-    EXPECT_EQ(En(cipher, Key, false), "he");
-    EXPECT_TRUE(En(QByteArrayLiteral("XY0102"), Key, false).isEmpty());
-    EXPECT_TRUE(En(QByteArrayLiteral("-1"), Key, false).isEmpty());
-    // With a single character after the offset pair, that digit is read alone:
-    // 0x0A XOR 'T' = 0x5E, minus the offset 0x10 gives 'N'.
+    // Malformed pairs end the text deciphered so far; a lone last digit is not read.
+    const QByteArray hello = EnWithOffset(QByteArrayLiteral("hello"), Key, 0x42);
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"", ""},
+        {"7F", ""},
+        {"A", ""},
+        {hello + "7", "hello"},
+        {hello.first(6) + "G1" + hello.sliced(8), "he"},
+        {hello.first(6) + "1 " + hello.sliced(8), "he"},
+        {"XY0102", ""},
+        {"-1", ""}};
+    for (const auto& [cipher, plain] : cases) {
+        EXPECT_EQ(En(cipher, Key, false), plain) << cipher.constData();
+    }
+    // A single character after the offset pair is read alone: 0x0A XOR 'T' = 0x5E, minus the
+    // offset 0x10 gives 'N'.
     EXPECT_EQ(En(QByteArrayLiteral("10A"), QByteArray(), false), "N");
 }
 
@@ -100,13 +100,8 @@ TEST(HexCodec, EncodesUpperCaseDecodesEitherCaseAndRejectsNonHex) {
     EXPECT_TRUE(StrToHex(QByteArray()).isEmpty());
     EXPECT_TRUE(HexToStr(QByteArray()).isEmpty());
     EXPECT_EQ(HexToStr(QByteArrayLiteral("ABC")), QByteArray("\xab\x0c", 2)); // lone last digit
-
-    try {
-        HexToStr(QByteArrayLiteral("00zz11"));
-        ADD_FAILURE() << "no error raised";
-    } catch (const EConvertError& error) {
-        EXPECT_STREQ(error.what(), "'zz' is not a valid integer value");
-    }
+    EXPECT_EQ(failureOf<EConvertError>([] { HexToStr(QByteArrayLiteral("00zz11")); }),
+              "'zz' is not a valid integer value");
     for (const char* bad : {"0g", "+1", "00 1"}) {
         EXPECT_THROW(HexToStr(QByteArray(bad)), EConvertError) << bad;
     }
@@ -139,18 +134,11 @@ TEST(DecryptString, KeepsTheZeroFillAndReportsMalformedInput) {
     EXPECT_EQ(DecryptString(EncryptString(block, key).toLower(), key), block);
 
     EXPECT_THROW(DecryptString(QByteArrayLiteral("0000000Q"), key), EConvertError);
-    try {
-        DecryptString(QByteArrayLiteral("000000"), key);
-        ADD_FAILURE() << "no error raised";
-    } catch (const EStreamError& error) {
-        EXPECT_STREQ(error.what(), "Stream read error");
-    }
-    try {
-        DecryptString(QByteArrayLiteral("11000000") + QByteArray(34, 'A'), key);
-        ADD_FAILURE() << "no error raised";
-    } catch (const EAESError& error) {
-        EXPECT_STREQ(error.what(), "Invalid buffer size for decryption");
-    }
+    EXPECT_EQ(failureOf<EStreamError>([&] { DecryptString(QByteArrayLiteral("000000"), key); }),
+              "Stream read error");
+    EXPECT_EQ(failureOf<EAESError>(
+                  [&] { DecryptString(QByteArrayLiteral("11000000") + QByteArray(34, 'A'), key); }),
+              "Invalid buffer size for decryption");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "TestDatabase.h"
 
 #include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -23,14 +25,31 @@ class DbQueryTest : public ::testing::TestWithParam<DbBackend> {
 protected:
     TestDatabase db{GetParam()};
 
-    std::unique_ptr<DbQuery> opened(const QString& sql) {
-        auto query = std::make_unique<DbQuery>(db.connection());
+    std::unique_ptr<DbQuery> opened(const QString& sql, DbConnection* connection = nullptr) {
+        auto query = std::make_unique<DbQuery>(connection ? connection : db.connection());
         query->setSql(sql);
         query->open();
         return query;
     }
 
     int count(const QString& sql) { return db.scalar(sql).toInt(); }
+
+    // A table with one column of each kind the management tables do not have.
+    void createProbe(const QList<QVariantList>& rows) {
+        db.exec(db.backend() == DbBackend::SQLite
+                    ? u"create table Probe (id integer primary key, note text, data blob, "
+                      u"ratio real)"_s
+                    : u"create table Probe (id integer primary key, note text, data bytea, "
+                      u"ratio double precision)"_s);
+        DbCommand insert(db.connection(),
+                         u"insert into Probe (id, note, data, ratio) values (:i, :n, :d, :r)"_s);
+        for (const QVariantList& row : rows) {
+            for (int i = 0; i < 4; ++i) {
+                insert.setParam(QStringList{u"i"_s, u"n"_s, u"d"_s, u"r"_s}[i], row[i]);
+            }
+            insert.execute();
+        }
+    }
 };
 
 TEST_P(DbQueryTest, NamesAndTextComparisonsIgnoreLetterCase) {
@@ -44,7 +63,6 @@ TEST_P(DbQueryTest, NamesAndTextComparisonsIgnoreLetterCase) {
 
     for (const auto& [where, rows] : {std::pair{u"from UserSort where name = 'sales'"_s, 1},
                                       {u"from usersort where NAME = 'IT SUPPORT'"_s, 1},
-                                      {u"from Users where UserName like '%ALICE%'"_s, 1},
                                       {u"from Users where ComputerName like 'pc-00%'"_s, 9},
                                       {u"from Users where UserName = '张伟'"_s, 1}}) {
         EXPECT_EQ(count(u"select count(*) "_s + where), rows) << where.toStdString();
@@ -52,8 +70,6 @@ TEST_P(DbQueryTest, NamesAndTextComparisonsIgnoreLetterCase) {
 }
 
 TEST_P(DbQueryTest, YesNoColumnsHoldMinusOneAndZero) {
-    EXPECT_EQ(count(u"select count(*) from Users where OnLined <> 0"_s), 11);
-    EXPECT_EQ(count(u"select count(*) from Users where OnLined = 0"_s), 21);
     EXPECT_EQ(count(u"select Onlined from Users where Uid = 1"_s), -1);
 
     const auto query = opened(u"select * from Users where Uid = 2"_s);
@@ -70,7 +86,7 @@ TEST_P(DbQueryTest, YesNoColumnsHoldMinusOneAndZero) {
     EXPECT_EQ(count(u"select Onlined from Users where Uid = 1"_s), 0);
 }
 
-// "delete * from", the Group and Level columns, and literals that look like both.
+// The Group and Level columns, and literals that look like Jet forms.
 TEST_P(DbQueryTest, JetStatementFormsRun) {
     const auto aliased =
         opened(u"select UR.Group as DefGroups, UR.Level as DefL from UserRole UR where Rid = 3"_s);
@@ -80,14 +96,6 @@ TEST_P(DbQueryTest, JetStatementFormsRun) {
     EXPECT_EQ(all->asInteger(u"Group"_s), 5);
     EXPECT_EQ(all->asInteger(u"LEVEL"_s), 4);
 
-    DbQuery query(db.connection());
-    query.setSql(u"delete * from usersort where id =13"_s);
-    EXPECT_EQ(query.execSql(), 1);
-    query.setSql(u"delete * from users where Uid in (1,2,3)"_s);
-    EXPECT_EQ(query.execSql(), 3);
-    EXPECT_EQ(count(u"select count(*) from UserSort"_s), 12);
-    EXPECT_EQ(count(u"select count(*) from Users where Uid <= 3"_s), 0);
-
     db.exec(u"insert into UserSort (pid, name) values (0, 'it''s delete * from UR.Group')"_s);
     const auto literal =
         opened(u"select * from usersort where name = 'IT''S DELETE * FROM ur.group'"_s);
@@ -95,46 +103,8 @@ TEST_P(DbQueryTest, JetStatementFormsRun) {
     EXPECT_EQ(literal->asString(u"name"_s), u"it's delete * from UR.Group"_s);
 }
 
-TEST_P(DbQueryTest, InsertedRowsGetAutoNumberKeysAndDefaults) {
-    DbCommand insert(db.connection(), u"Insert Into usersort (pid,name) values (:p,:n)"_s);
-    insert.setParam(u"p"_s, 0);
-    insert.setParam(u":n"_s, u"新部门"_s);
-    EXPECT_EQ(insert.execute(), 1);
-    const auto department = opened(u"select * from usersort where name = '新部门'"_s);
-    EXPECT_EQ(department->asInteger(u"id"_s), 14);
-    EXPECT_EQ(department->asInteger(u"ctrl"_s), 0);
-    EXPECT_EQ(department->asInteger(u"used"_s), 0);
-}
-
-TEST_P(DbQueryTest, EditPostsByPrimaryKeyAndCancelDiscards) {
-    const auto query = opened(u"select * from Users where Uid = 5"_s);
-    query->edit();
-    query->setValue(u"UserName"_s, u"changed"_s);
-    query->cancel();
-    EXPECT_EQ(query->asString(u"UserName"_s), u"陈静"_s);
-
-    query->edit();
-    query->setValue(u"UserName"_s, u"O'Hara"_s);
-    query->setValue(u"RoleID"_s, 3);
-    EXPECT_EQ(query->asString(u"UserName"_s), u"O'Hara"_s);
-    query->post();
-    EXPECT_EQ(query->asString(u"UserName"_s), u"O'Hara"_s);
-    EXPECT_EQ(query->asInteger(u"RoleId"_s), 3);
-    EXPECT_EQ(count(u"select count(*) from Users where UserName = 'o''hara'"_s), 1);
-    EXPECT_EQ(count(u"select count(*) from Users where RoleId = 3"_s), 5);
-    EXPECT_EQ(count(u"select count(*) from Users where UserName = 'changed'"_s), 0);
-}
-
-TEST_P(DbQueryTest, EditAppendsOnEmptyResultsAndMovingAwayPosts) {
-    const auto out = opened(u"select * from UserOut where uid=9"_s);
-    ASSERT_TRUE(out->isEmpty());
-    out->edit();
-    out->setValue(u"uid"_s, 9);
-    out->setValue(u"outdate"_s, u"2031-1-5"_s);
-    out->post();
-    EXPECT_EQ(out->recordCount(), 1);
-    EXPECT_EQ(count(u"select count(*) from UserOut where uid = 9"_s), 1);
-
+// Locating another record while editing posts the edit first.
+TEST_P(DbQueryTest, MovingAwayFromAnEditPostsIt) {
     const auto users = opened(u"select * from  users"_s);
     ASSERT_TRUE(users->locate(u"uid"_s, 10));
     users->edit();
@@ -144,17 +114,6 @@ TEST_P(DbQueryTest, EditAppendsOnEmptyResultsAndMovingAwayPosts) {
     users->setValue(u"pid"_s, 8);
     users->post();
     EXPECT_EQ(count(u"select count(*) from Users where Uid in (10,11) and Pid = 8"_s), 2);
-
-    // Text values fill integer keys.
-    const auto tasks = opened(u"select * from TaskScan"_s);
-    tasks->append();
-    tasks->setValue(u"Uid"_s, u"7"_s);
-    tasks->setValue(u"name"_s, u"赵敏"_s);
-    tasks->setValue(u"begin"_s, u"0"_s);
-    tasks->setValue(u"type"_s, 2);
-    tasks->post();
-    EXPECT_EQ(tasks->asInteger(u"Uid"_s), 7);
-    EXPECT_EQ(count(u"select count(*) from TaskScan where Uid = 7"_s), 1);
 }
 
 TEST_P(DbQueryTest, EditingRefusesJoinsBrowseModeAndVanishedRows) {
@@ -292,6 +251,134 @@ TEST_P(DbQueryTest, ParametersBindByNameAndChangesShowElsewhereAtOnce) {
     query.setParam(u"n"_s, QVariant());
     query.open();
     EXPECT_TRUE(query.isEmpty());
+}
+
+// How opened selects hand out their records: types, NULLs, records changed by posts, and
+// records read after the connection is gone.
+
+bool isNumber(const QVariant& value) {
+    const int type = value.typeId();
+    return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Double;
+}
+
+TEST_P(DbQueryTest, NullAndEmptyTextStayApart) {
+    createProbe({{1, u""_s, {}, {}}, {2, {}, {}, {}}});
+    const auto query = opened(u"select id, note, data from Probe order by id"_s);
+    ASSERT_EQ(query->recordCount(), 2);
+    const QVariant empty = query->value(u"note"_s);
+    EXPECT_FALSE(empty.isNull());
+    EXPECT_EQ(empty.typeId(), QMetaType::QString);
+    EXPECT_TRUE(empty.toString().isEmpty());
+    EXPECT_TRUE(query->value(u"data"_s).isNull());
+    query->next();
+    EXPECT_TRUE(query->value(u"note"_s).isNull());
+    EXPECT_EQ(query->asString(u"note"_s), QString());
+    EXPECT_EQ(query->asInteger(u"note"_s), 0);
+}
+
+TEST_P(DbQueryTest, ValuesKeepTheirTypesAndBytes) {
+    const auto user = opened(u"select Uid, Onlined, UserName from Users where Uid = 1"_s);
+    EXPECT_TRUE(isNumber(user->value(u"Uid"_s))) << user->value(u"Uid"_s).typeName();
+    EXPECT_TRUE(isNumber(user->value(u"Onlined"_s))) << user->value(u"Onlined"_s).typeName();
+    EXPECT_FALSE(isNumber(user->value(u"UserName"_s)));
+
+    const QByteArray bytes("\x00\x01\xff\xfe text \x00 end", 16);
+    const QString text = u"张伟 O'Hara ü 😀"_s;
+    createProbe({{1, text, bytes, 2.5}, {2, u"second"_s, QByteArray(""), 1.0}});
+    const auto query = opened(u"select note, data, ratio from Probe order by id"_s);
+    EXPECT_EQ(query->asString(u"note"_s), text);
+    EXPECT_EQ(query->value(u"data"_s).toByteArray(), bytes);
+    EXPECT_EQ(query->value(u"ratio"_s).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(query->value(u"ratio"_s).toDouble(), 2.5);
+    query->next();
+    EXPECT_TRUE(query->value(u"data"_s).toByteArray().isEmpty());
+}
+
+// Edits post by primary key, cancel discards, and posted and appended records are read,
+// located and counted like the others.
+TEST_P(DbQueryTest, PostedAndAppendedRecordsAreReadLocatedAndCounted) {
+    const auto users = opened(u"select * from Users order by Uid"_s);
+    ASSERT_TRUE(users->locate(u"Uid"_s, 5));
+    users->edit();
+    users->setValue(u"UserName"_s, u"changed"_s);
+    users->cancel();
+    EXPECT_EQ(users->asString(u"UserName"_s), u"陈静"_s);
+    users->edit();
+    users->setValue(u"UserName"_s, u"O'Hara"_s);
+    users->post();
+    users->first();
+    ASSERT_TRUE(users->locate(u"username"_s, u"O'HARA"_s));
+    EXPECT_EQ(users->asInteger(u"Uid"_s), 5);
+
+    // A second edit of the posted record starts from the posted values.
+    users->edit();
+    users->setValue(u"RoleID"_s, 3);
+    users->post();
+    EXPECT_EQ(users->asString(u"UserName"_s), u"O'Hara"_s);
+    EXPECT_EQ(users->asInteger(u"RoleId"_s), 3);
+    EXPECT_EQ(count(u"select count(*) from Users where UserName = 'O''Hara' and RoleId = 3 and "
+                    u"Uid = 5"_s),
+              1);
+    EXPECT_EQ(count(u"select count(*) from Users where UserName = 'changed'"_s), 0);
+
+    users->append();
+    users->setValue(u"UserName"_s, u"Appended One"_s);
+    users->post();
+    EXPECT_EQ(users->recordCount(), 33);
+    int walked = 0;
+    for (users->first(); !users->eof(); users->next()) {
+        ++walked;
+    }
+    EXPECT_EQ(walked, 33);
+    EXPECT_EQ(users->asString(u"UserName"_s), u"Appended One"_s);
+    users->first();
+    ASSERT_TRUE(users->locate(u"UserName"_s, u"appended one"_s));
+    EXPECT_EQ(users->recNo(), 32);
+    EXPECT_EQ(users->asInteger(u"Uid"_s), 33); // the next AutoNumber
+}
+
+TEST_P(DbQueryTest, ValuesMatchAPlainQtWalk) {
+    const QString sql = u"SELECT US.Name as DName,U.*,UR.* FROM (Users AS U left JOIN UserRole AS "
+                        u"UR ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id where 1 "
+                        u"= 1 order by Uid"_s;
+    const auto query = opened(sql);
+    QSqlQuery plain(db.connection()->database());
+    plain.setForwardOnly(true);
+    ASSERT_TRUE(plain.exec(db.connection()->translate(sql)));
+    ASSERT_EQ(query->fieldCount(), plain.record().count());
+    int rows = 0;
+    for (; plain.next(); query->next(), ++rows) {
+        ASSERT_FALSE(query->eof());
+        for (int i = 0; i < query->fieldCount(); ++i) {
+            EXPECT_EQ(query->fieldName(i), plain.record().fieldName(i));
+            EXPECT_EQ(query->value(i).isNull(), plain.value(i).isNull()) << rows << ":" << i;
+            EXPECT_EQ(query->value(i).toString(), plain.value(i).toString()) << rows << ":" << i;
+        }
+    }
+    EXPECT_EQ(rows, 32);
+    EXPECT_EQ(query->recordCount(), rows);
+}
+
+TEST_P(DbQueryTest, RecordsOutliveTheConnection) {
+    const QString sql = u"select Uid, UserName from Users order by Uid"_s;
+    auto other = db.openConnection();
+    const auto onClosed = opened(sql);
+    const auto onDestroyed = opened(sql, other.get());
+    db.closeConnection();
+    other.reset();
+    for (DbQuery* query : {onClosed.get(), onDestroyed.get()}) {
+        EXPECT_EQ(query->asString(u"UserName"_s), u"张伟"_s);
+        int walked = 0;
+        for (query->first(); !query->eof(); query->next()) {
+            ++walked;
+        }
+        EXPECT_EQ(walked, 32);
+        query->first();
+        query->next();
+        EXPECT_EQ(query->asInteger(u"Uid"_s), 2);
+        ASSERT_TRUE(query->locate(u"username"_s, u"bob"_s));
+        EXPECT_EQ(query->asInteger(u"Uid"_s), 26);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbQueryTest, ::testing::ValuesIn(testBackends()), backendName);

@@ -52,9 +52,21 @@ TEST(LanguageKeysTest, RecognisesTheLiteralForms) {
     EXPECT_EQ(found, (QStringList{u"idinf"_s, u"Depart"_s, u"User"_s, u"New"_s, u"DepartChose"_s}));
 }
 
-TEST(LanguageKeysTest, EveryKeyUsedInTheSourcesHasATextInEveryLanguage) {
-    const QMap<QString, QString> used = keysUsedInSources();
+// Keys reach GetString as literals in the sources, or through tables (client command results,
+// scan options, page captions).
+TEST(LanguageKeysTest, EveryKeyUsedHasATextInEveryLanguage) {
+    QMap<QString, QString> used = keysUsedInSources();
     ASSERT_TRUE(used.contains(u"Confirm"_s)) << "the source scan found nothing";
+    const QString tableKeys =
+        u"PlyUpdateSended PlyUpdateFailed IconShowSended IconShowFailed IconhideSended "
+        u"IconHideFailed EnIconShowSended EnIconShowFailed EnIconHideSended EnIconHideFailed "
+        u"ClientAutoEnPauseSended ClientAutoEnPauseFailed ClientAutoEnSended ClientAutoEnFailed "
+        u"ClientAutoUpdateSended ClientAutoUpdateFailed ClientUnInstallConfirm "
+        u"ClientUnInstallSended ClientUnInstallFailed EnFiles DeOtherFiles DeAllFiles TSetEnAll "
+        u"TSetDeOther TSetDeAll OutPageCtrl1 OutPageCtrl2 OutPageCtrl3 seldate maxdate maxdate1 "
+        u"noCtrlKey nopath"_s;
+    for (const QString& key : tableKeys.split(u' '))
+        used.insert(key, u"a table"_s);
     for (const QString& language : AvailableLanguages()) {
         const QMap<QString, QString> texts = LanguageTexts(language);
         for (auto it = used.cbegin(); it != used.cend(); ++it) {
@@ -73,25 +85,6 @@ TEST(LanguageKeysTest, BothLanguagesHoldTheSameKeysWithTexts) {
     for (const auto* texts : {&chinese, &english}) {
         for (auto it = texts->cbegin(); it != texts->cend(); ++it)
             EXPECT_FALSE(it.value().trimmed().isEmpty()) << it.key().toStdString();
-    }
-}
-
-// Keys that reach GetString through tables (client command results, scan options, page
-// captions) rather than through literal calls.
-TEST(LanguageKeysTest, TableKeysAreHeld) {
-    const QStringList tableKeys =
-        u"PlyUpdateSended PlyUpdateFailed IconShowSended IconShowFailed IconhideSended "
-        u"IconHideFailed EnIconShowSended EnIconShowFailed EnIconHideSended EnIconHideFailed "
-        u"ClientAutoEnPauseSended ClientAutoEnPauseFailed ClientAutoEnSended ClientAutoEnFailed "
-        u"ClientAutoUpdateSended ClientAutoUpdateFailed ClientUnInstallConfirm "
-        u"ClientUnInstallSended ClientUnInstallFailed EnFiles DeOtherFiles DeAllFiles TSetEnAll "
-        u"TSetDeOther TSetDeAll OutPageCtrl1 OutPageCtrl2 OutPageCtrl3 seldate maxdate maxdate1 "
-        u"noCtrlKey nopath"_s.split(u' ');
-    for (const QString& language : AvailableLanguages()) {
-        const QMap<QString, QString> texts = LanguageTexts(language);
-        for (const QString& key : tableKeys)
-            EXPECT_TRUE(texts.contains(key))
-                << key.toStdString() << " in " << language.toStdString();
     }
 }
 

@@ -1,7 +1,5 @@
 #include "Multilanguage.h"
-#include "TMultilanguage.h"
 
-#include <QVariant>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -45,20 +43,6 @@ TEST_F(MultilanguageTest, TextsKeepTheirBlanksForJoining) {
     EXPECT_EQ(GetString(u"User"_s) + GetString(u"NameNullError"_s),
               u"User name cannot be empty."_s);
     EXPECT_EQ(GetString(u"idonline"_s) + QString::number(3), u"Online: 3"_s);
-}
-
-TEST(TMultilanguageTest, HoldsTheThreeSettingsAsPropertiesAndIsOwnedByItsWindow) {
-    QObject window;
-    auto* component = new TMultilanguage(&window);
-    EXPECT_EQ(window.findChild<TMultilanguage*>(), component);
-    EXPECT_TRUE(component->setProperty("ShowLanguageMenu", false));
-    EXPECT_TRUE(component->setProperty("AutoGenIniFile", true));
-    EXPECT_TRUE(component->setProperty("Active", true));
-    EXPECT_FALSE(component->ShowLanguageMenu());
-    EXPECT_TRUE(component->AutoGenIniFile());
-    EXPECT_TRUE(component->Active());
-    component->SetActive(false);
-    EXPECT_EQ(component->property("Active"), QVariant(false));
 }
 
 } // namespace

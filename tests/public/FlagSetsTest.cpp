@@ -2,28 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 // The ordinals are exchanged with the database, the agents and the host.
 TEST(FlagSetsTest, OrdinalsAreBindingAndBTTestsExactlyTheirBit) {
-    for (const auto& [ordinal, expected] : {std::pair{int(UA_DECRYP), 1},
-                                            {Sc_USERDC, 9},
-                                            {Sc_AUTHORITY, 13},
-                                            {Sc_ATUKEY, 20},
-                                            {Ac_KBAKLOCAL, 12},
-                                            {Ac_KSNAPPRINT, 21},
-                                            {Kc_KDELEN, 7},
-                                            {Kc_KBACKEN, 12},
-                                            {AA_UserEdepart, 3},
-                                            {AA_UserEuser, 4},
-                                            {AA_UserEauth, 5},
-                                            {AA_UserC, 6},
-                                            {AA_SysSet, 20},
-                                            {AA_SysIntFace, 28}}) {
-        EXPECT_EQ(ordinal, expected);
-    }
+    EXPECT_EQ((std::array{int(UA_DECRYP), int(Sc_USERDC), int(Sc_AUTHORITY), int(Sc_ATUKEY),
+                          int(Ac_KBAKLOCAL), int(Ac_KSNAPPRINT), int(Kc_KDELEN), int(Kc_KBACKEN),
+                          int(AA_UserEdepart), int(AA_UserEuser), int(AA_UserEauth), int(AA_UserC),
+                          int(AA_SysSet), int(AA_SysIntFace)}),
+              (std::array{1, 9, 13, 20, 12, 21, 7, 12, 3, 4, 5, 6, 20, 28}));
     EXPECT_FALSE(BT(0, AA_SysIntFace));
     EXPECT_TRUE(BT(1 << 28, AA_SysIntFace));
     EXPECT_FALSE(BT(1 << 28, AA_SysAdminE));
@@ -39,7 +30,6 @@ TEST(FlagSetsTest, ATAddsTheBitArithmetically) {
     AT(rights, AA_UserC);
     AT(rights, AA_SysIntFace);
     EXPECT_EQ(rights, (1 << 3) | (1 << 6) | (1 << 28));
-    EXPECT_FALSE(BT(rights, AA_UserEuser));
 
     // A repeated flag carries into the next bit, and the top wraps instead of overflowing.
     qint32 mask = 0;
@@ -47,8 +37,6 @@ TEST(FlagSetsTest, ATAddsTheBitArithmetically) {
     AT(mask, UA_REAURH);
     EXPECT_EQ(mask, 2);
     EXPECT_TRUE(BT(mask, UA_DECRYP));
-    AT(rights, AA_SysIntFace);
-    EXPECT_EQ(rights, (1 << 3) | (1 << 6) | (1 << 29));
     mask = std::numeric_limits<qint32>::max();
     AT(mask, UA_REAURH);
     EXPECT_EQ(mask, std::numeric_limits<qint32>::min());

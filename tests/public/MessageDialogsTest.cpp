@@ -111,45 +111,28 @@ TEST(MyInputQueryTest, OkStoresTheTextAndEveryOtherWayLeavesTheValue) {
     }
 }
 
-TEST(MyInputQueryTest, ShowsPromptAndValueSelectedAndLimitsInputTo255) {
-    ModalScript script;
-    QString prompt, selected;
-    int lengthAfterTyping = 0;
-    script.answer([&](QDialog& dialog) {
-        const InputParts parts = partsOf(dialog);
-        prompt = parts.prompt->text();
-        selected = parts.edit->selectedText();
-        parts.edit->clear();
-        QTest::keyClicks(parts.edit, QString(300, u'x'));
-        lengthAfterTyping = int(parts.edit->text().size());
-        parts.cancel->click();
-        return dialog.result();
-    });
-    QString value = u"Sales"_s;
-    EXPECT_FALSE(MyInputQuery(u"Rename"_s, u"Department name:"_s, value));
-    EXPECT_EQ(prompt, u"Department name:"_s);
-    EXPECT_EQ(selected, u"Sales"_s);
-    EXPECT_EQ(lengthAfterTyping, 255);
-}
-
-TEST(MyInputQueryTest, ButtonCaptionsComeFromTheLanguage) {
+// Prompt, selected value, a 255-character limit, and button captions from the language.
+TEST(MyInputQueryTest, ShowsPromptSelectedValueLimitAndLanguageCaptions) {
     for (const auto& [language, ok, cancel] : {std::tuple{u"chs"_s, u"确定(&O)"_s, u"取消(&C)"_s},
                                                {u"eng"_s, u"OK(&O)"_s, u"Cancel(&C)"_s}}) {
         ASSERT_TRUE(SetLanguage(language));
         ModalScript script;
-        QStringList captions;
-        bool okIsDefault = false;
         script.answer([&](QDialog& dialog) {
             const InputParts parts = partsOf(dialog);
-            captions = {parts.ok->text(), parts.cancel->text()};
-            okIsDefault = parts.ok->isDefault();
-            parts.ok->click();
+            EXPECT_EQ(parts.prompt->text(), u"Department name:"_s);
+            EXPECT_EQ(parts.edit->selectedText(), u"Sales"_s);
+            EXPECT_EQ((QStringList{parts.ok->text(), parts.cancel->text()}),
+                      (QStringList{ok, cancel}));
+            EXPECT_TRUE(parts.ok->isDefault());
+            parts.edit->clear();
+            QTest::keyClicks(parts.edit, QString(300, u'x'));
+            EXPECT_EQ(parts.edit->text().size(), 255);
+            parts.cancel->click();
             return dialog.result();
         });
-        QString value;
-        EXPECT_TRUE(MyInputQuery(u"t"_s, u"p"_s, value));
-        EXPECT_EQ(captions, (QStringList{ok, cancel}));
-        EXPECT_TRUE(okIsDefault);
+        QString value = u"Sales"_s;
+        EXPECT_FALSE(MyInputQuery(u"Rename"_s, u"Department name:"_s, value));
+        script.expectDone();
     }
     SetLanguage(u"chs"_s);
 }
@@ -199,10 +182,8 @@ TEST(MyInputQueryTest, LongPromptWrapsAndPushesTheEditDown) {
             // Controls stack top to bottom inside the dialog.
             EXPECT_GT(parts.edit->y(), parts.prompt->geometry().bottom());
             EXPECT_GT(parts.ok->y(), parts.edit->geometry().bottom());
-            EXPECT_EQ(parts.ok->y(), parts.cancel->y());
             EXPECT_LT(parts.ok->geometry().right(), parts.cancel->x());
             EXPECT_LE(parts.cancel->geometry().bottom(), dialog.height());
-            EXPECT_LE(parts.edit->geometry().right(), dialog.width());
             dialog.reject();
             return dialog.result();
         });

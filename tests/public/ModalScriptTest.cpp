@@ -3,7 +3,6 @@
 #include "MessageDialogs.h"
 #include "ModalHook.h"
 
-#include <QPushButton>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -36,15 +35,6 @@ TEST(ModalScriptTest, UnexpectedOrMismatchedDialogsFail) {
     script.answerMessage(QMessageBox::Yes);
     EXPECT_EQ(script.pendingAnswers(), 1);
     EXPECT_NONFATAL_FAILURE(script.expectDone(), "1 queued dialog answer");
-}
-
-TEST(ModalScriptTest, TypedAnswerReceivesItsDialogClass) {
-    ModalScript script;
-    script.answer<QMessageBox>([](QMessageBox& box) {
-        box.button(QMessageBox::Yes)->click();
-        return int(QMessageBox::Yes);
-    });
-    EXPECT_EQ(MyMessageBox(0, u"q"_s, u"t"_s, 0x44), ID_YES);
 }
 
 // A dialog whose OK shows a warning first takes the next answer for that warning.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The tables and columns the users-management module reads and writes.
@@ -43,72 +45,48 @@ TEST_P(SchemaTest, NewDatabaseHasEveryTableAndColumn) {
         SCOPED_TRACE(table);
         EXPECT_TRUE(db.connection()->hasTable(name.toUpper()));
         DbQuery query(db.connection());
-        query.setSql(QStringLiteral("select * from ") + name);
+        query.setSql(u"select * from "_s + name);
         query.open();
         for (const QString& column : QString::fromLatin1(columns).split(u' ')) {
             EXPECT_GE(query.fieldIndex(column), 0) << column.toStdString();
         }
         EXPECT_FALSE(db.connection()->primaryKey(name).isEmpty());
     }
-    EXPECT_FALSE(db.connection()->hasTable(QStringLiteral("NoSuchTable")));
+    EXPECT_FALSE(db.connection()->hasTable(u"NoSuchTable"_s));
 }
 
 TEST_P(SchemaTest, CatalogReportsPrimaryKeysInOrder) {
-    DbConnection* connection = db.connection();
-    const auto key = [connection](const char* table) {
-        return connection->primaryKey(QString::fromLatin1(table)).join(u',').toLower();
-    };
-    EXPECT_EQ(key("TaskScan"), QStringLiteral("uid"));
-    EXPECT_EQ(key("userout"), QStringLiteral("uid"));
-    EXPECT_EQ(key("LogAct"), QStringLiteral("id"));
-    EXPECT_EQ(key("PlyMailGroup"), QStringLiteral("sid,mid"));
-    EXPECT_EQ(key("PlyMailRole"), QStringLiteral("rid,sid"));
-    EXPECT_TRUE(key("NoSuchTable").isEmpty());
+    const QString keys = u"TaskScan=uid userout=uid LogAct=id PlyMailGroup=sid,mid "
+                         u"PlyMailRole=rid,sid NoSuchTable="_s;
+    for (const QString& entry : keys.split(u' ')) {
+        const QStringList tableAndKey = entry.split(u'=');
+        EXPECT_EQ(db.connection()->primaryKey(tableAndKey[0]).join(u',').toLower(), tableAndKey[1]);
+    }
 }
 
 TEST_P(SchemaTest, NewRowsTakeTheDefaults) {
-    db.exec(QStringLiteral("insert into UserSort (pid, name) values (0, 'top')"));
-    db.exec(QStringLiteral("insert into Users (UserName) values ('u')"));
-    DbQuery department(db.connection());
-    department.setSql(QStringLiteral("select * from UserSort"));
-    department.open();
-    EXPECT_EQ(department.asInteger(QStringLiteral("id")), 1);
-    EXPECT_EQ(department.value(QStringLiteral("ctrl")).toInt(), 0);
-    EXPECT_EQ(department.value(QStringLiteral("used")).toInt(), 0);
-    EXPECT_TRUE(department.value(QStringLiteral("DRole")).isNull());
-
-    DbQuery user(db.connection());
-    user.setSql(QStringLiteral("select * from Users"));
-    user.open();
-    EXPECT_EQ(user.value(QStringLiteral("Onlined")).toInt(), 0);
-    EXPECT_EQ(user.value(QStringLiteral("Auths")).toInt(), 0);
-    EXPECT_EQ(user.value(QStringLiteral("uLevel")).toInt(), 0);
-    EXPECT_EQ(user.value(QStringLiteral("Groups")).toString(), QString());
-    EXPECT_FALSE(user.value(QStringLiteral("Groups")).isNull());
-}
-
-TEST_P(SchemaTest, HotPathIndexesExist) {
-    const QString statement =
-        GetParam() == DbBackend::SQLite
-            ? QStringLiteral("select count(*) from sqlite_master where type = 'index' "
-                             "and name like 'ix\\_%' escape '\\'")
-            : QStringLiteral("select count(*) from pg_indexes where schemaname = "
-                             "current_schema() and indexname like 'ix\\_%' escape '\\'");
-    EXPECT_EQ(count(statement), 4);
+    db.exec(u"insert into UserSort (pid, name) values (0, 'top')"_s);
+    db.exec(u"insert into Users (UserName) values ('u')"_s);
+    EXPECT_EQ(count(u"select count(*) from UserSort where id = 1 and ctrl = 0 and used = 0 "
+                    u"and DRole is null"_s),
+              1);
+    EXPECT_EQ(count(u"select count(*) from Users where Onlined = 0 and Auths = 0 and uLevel = 0 "
+                    u"and Groups = ''"_s),
+              1);
 }
 
 // An up-to-date database is kept, one without a version table adopted, a newer one refused.
 TEST_P(SchemaTest, MigrateKeepsAdoptsOrRefuses) {
-    db.exec(QStringLiteral("insert into EnLevel (LId, LName) values (1, 'L1')"));
+    db.exec(u"insert into EnLevel (LId, LName) values (1, 'L1')"_s);
     migrate(*db.connection());
     EXPECT_EQ(schemaVersion(*db.connection()), currentSchemaVersion);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from SchemaVersion")), 1);
-    db.dropTable(QStringLiteral("SchemaVersion"));
+    EXPECT_EQ(count(u"select count(*) from SchemaVersion"_s), 1);
+    db.dropTable(u"SchemaVersion"_s);
     EXPECT_EQ(schemaVersion(*db.connection()), 0);
     migrate(*db.connection());
     EXPECT_EQ(schemaVersion(*db.connection()), currentSchemaVersion);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from EnLevel")), 1);
-    db.exec(QStringLiteral("update SchemaVersion set version = 99"));
+    EXPECT_EQ(count(u"select count(*) from EnLevel"_s), 1);
+    db.exec(u"update SchemaVersion set version = 99"_s);
     EXPECT_THROW(migrate(*db.connection()), DbError);
     EXPECT_EQ(schemaVersion(*db.connection()), 99);
 }
@@ -121,26 +99,25 @@ protected:
 };
 
 TEST_P(DemoSeedTest, SeedIsConsistentAndAutoNumbersContinueAfterIt) {
-    EXPECT_GE(count(QStringLiteral(
-                  "with recursive tree(id, depth) as (select id, 1 from UserSort where pid = 0 "
-                  "union all select u.id, tree.depth + 1 from UserSort u join tree on u.pid = "
-                  "tree.id) select max(depth) from tree")),
+    EXPECT_GE(count(u"with recursive tree(id, depth) as (select id, 1 from UserSort where pid = 0 "
+                    u"union all select u.id, tree.depth + 1 from UserSort u join tree on u.pid = "
+                    u"tree.id) select max(depth) from tree"_s),
               3);
-    EXPECT_EQ(count(QStringLiteral("select count(distinct name) from UserSort")), 13);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from other o join UserSort s on "
-                                   "s.id = o.depart where o.id = 1")),
-              1);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from UserRole where PlyIDs not like '|%|'")),
-              0);
-    EXPECT_GT(count(QStringLiteral("select count(*) from Users where Auths = 2 or Auths = 3")), 0);
-    // Every user with a department and a role of its own finds both.
-    EXPECT_EQ(count(QStringLiteral("select count(*) from Users U join UserSort S on U.Pid = S.id "
-                                   "join UserRole R on U.RoleId = R.Rid")),
-              29);
-    db.exec(QStringLiteral("insert into Users (UserName) values ('next')"));
-    db.exec(QStringLiteral("insert into LogAct (Lwhen) values ('now')"));
-    EXPECT_EQ(count(QStringLiteral("select Uid from Users where UserName = 'next'")), 33);
-    EXPECT_EQ(count(QStringLiteral("select max(id) from LogAct")), 3);
+    EXPECT_GT(count(u"select count(*) from Users where Auths = 2 or Auths = 3"_s), 0);
+    db.exec(u"insert into Users (UserName) values ('next')"_s);
+    db.exec(u"insert into LogAct (Lwhen) values ('now')"_s);
+    // 29 of the 32 users have a department and a role of their own, and find both.
+    for (const auto& [sql, expected] :
+         {std::pair{u"select count(distinct name) from UserSort"_s, 13},
+          {u"select count(*) from other o join UserSort s on s.id = o.depart where o.id = 1"_s, 1},
+          {u"select count(*) from UserRole where PlyIDs not like '|%|'"_s, 0},
+          {u"select count(*) from Users U join UserSort S on U.Pid = S.id join UserRole R on "
+           u"U.RoleId = R.Rid"_s,
+           29},
+          {u"select Uid from Users where UserName = 'next'"_s, 33},
+          {u"select max(id) from LogAct"_s, 3}}) {
+        EXPECT_EQ(count(sql), expected) << sql.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::testing::ValuesIn(testBackends()), backendName);
