@@ -43,12 +43,6 @@ void StandIn::terminate() {
     m_process.waitForFinished(1000);
 }
 
-quint16 freeUdpPort() {
-    QUdpSocket socket;
-    socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
-    return socket.localPort();
-}
-
 quint16 freeTcpPort() {
     QTcpServer server;
     server.listen(QHostAddress(QHostAddress::LocalHost), 0);

@@ -26,8 +26,6 @@ private:
     bool m_ready = false;
 };
 
-// A UDP port on 127.0.0.1 that is free now.
-quint16 freeUdpPort();
 // A TCP port on 127.0.0.1 that is free now.
 quint16 freeTcpPort();
 

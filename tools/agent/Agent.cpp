@@ -31,15 +31,15 @@ std::optional<QString> textOrNothing(const QString& text) {
 
 } // namespace
 
-Agent::Agent(const AgentSpec& spec, const AgentContext& context, QObject* parent)
-    : QObject(parent), m_spec(spec), m_context(context) {
+Agent::Agent(const AgentSetup& setup, const AgentContext& context, QObject* parent)
+    : QObject(parent), m_setup(setup), m_context(context) {
     connect(&m_http, &QTcpServer::newConnection, this, &Agent::onNewConnection);
     connect(&m_udp, &QUdpSocket::readyRead, this, &Agent::onDatagrams);
 }
 
 bool Agent::listen(QString& error) {
-    const Endpoint& at = m_spec.endpoint;
-    if (m_spec.mode != AgentMode::Refuse && !m_http.listen(at.address, at.port)) {
+    const Endpoint& at = m_setup.endpoint;
+    if (m_setup.mode != AgentMode::Refuse && !m_http.listen(at.address, at.port)) {
         error = u"HTTP on "_s + at.toString() + u": "_s + m_http.errorString();
         return false;
     }
@@ -51,14 +51,14 @@ bool Agent::listen(QString& error) {
 }
 
 QByteArray Agent::announce(bool up) {
-    if (m_spec.userId <= 0)
+    if (m_setup.userId <= 0)
         return {};
     const Announcement announcement{up,
-                                    m_spec.userId,
-                                    m_spec.endpoint.address.toString(),
-                                    m_spec.computerName,
-                                    m_spec.cliVer,
-                                    u"HD%1"_s.arg(m_spec.userId, 8, 16, QChar(u'0'))};
+                                    m_setup.userId,
+                                    m_setup.endpoint.address.toString(),
+                                    m_setup.computerName,
+                                    m_setup.cliVer,
+                                    u"HD%1"_s.arg(m_setup.userId, 8, 16, QChar(u'0'))};
     const QByteArray datagram = encodeAnnouncement(announcement, m_context.codePage);
     m_udp.writeDatagram(datagram, m_context.server.address, m_context.server.port);
     return datagram;
@@ -76,15 +76,15 @@ void Agent::onRequest(HttpConnection* connection, const HttpRequest& request) {
     const AgentCommand command = request.valid && request.method == "GET"
                                      ? decipherCommand(request.target, m_context.codePage)
                                      : AgentCommand{};
-    AgentLogEntry entry{m_spec.endpoint.toString(),
+    AgentLogEntry entry{m_setup.endpoint.toString(),
                         u"http"_s,
                         textOrNothing(command.lines.value(0)),
                         command.lines,
                         std::nullopt,
                         std::nullopt};
-    if (m_spec.mode == AgentMode::Stall || m_spec.mode == AgentMode::Close) {
+    if (m_setup.mode == AgentMode::Stall || m_setup.mode == AgentMode::Close) {
         m_context.log->write(entry);
-        if (m_spec.mode == AgentMode::Close)
+        if (m_setup.mode == AgentMode::Close)
             connection->drop();
         return;
     }
@@ -93,7 +93,7 @@ void Agent::onRequest(HttpConnection* connection, const HttpRequest& request) {
     entry.status = status;
     entry.answer = QString::fromLatin1(body);
     m_context.log->write(entry);
-    if (m_spec.mode == AgentMode::Slow && command.known)
+    if (m_setup.mode == AgentMode::Slow && command.known)
         QTimer::singleShot(slowAnswerMs, connection,
                            [connection, body] { connection->respond(200, body); });
     else
@@ -101,7 +101,7 @@ void Agent::onRequest(HttpConnection* connection, const HttpRequest& request) {
 }
 
 QByteArray Agent::modeAnswer() const {
-    switch (m_spec.mode) {
+    switch (m_setup.mode) {
     case AgentMode::Lower:
         return QByteArrayLiteral("ok");
     case AgentMode::Crlf:
@@ -120,7 +120,7 @@ void Agent::onDatagrams() {
         const bool refresh =
             lineValue(lines, u"Sign"_s).compare(u"KVZSEVIN"_s, Qt::CaseInsensitive) == 0;
         const QByteArray announced = refresh ? announce(true) : QByteArray();
-        m_context.log->write({m_spec.endpoint.toString(), u"refresh"_s, std::nullopt, lines,
+        m_context.log->write({m_setup.endpoint.toString(), u"refresh"_s, std::nullopt, lines,
                               textOrNothing(fromCodePage(announced, m_context.codePage)),
                               std::nullopt});
     }

@@ -23,7 +23,7 @@ struct AgentContext {
 class Agent : public QObject {
     Q_OBJECT
 public:
-    Agent(const AgentSpec& spec, const AgentContext& context, QObject* parent = nullptr);
+    Agent(const AgentSetup& setup, const AgentContext& context, QObject* parent = nullptr);
 
     bool listen(QString& error);
     // Sends the announcement; nothing for an agent without a user id. Returns what was sent.
@@ -35,7 +35,7 @@ private:
     void onRequest(HttpConnection* connection, const HttpRequest& request);
     QByteArray modeAnswer() const;
 
-    AgentSpec m_spec;
+    AgentSetup m_setup;
     AgentContext m_context;
     QTcpServer m_http;
     QUdpSocket m_udp;

@@ -24,21 +24,21 @@ std::optional<AgentMode> modeNamed(const QString& name) {
     return std::nullopt;
 }
 
-bool applyField(const QString& key, const QString& value, AgentSpec& spec) {
+bool applyField(const QString& key, const QString& value, AgentSetup& setup) {
     if (key == u"uid") {
         bool ok = false;
-        spec.userId = value.toInt(&ok);
-        return ok && spec.userId > 0;
+        setup.userId = value.toInt(&ok);
+        return ok && setup.userId > 0;
     }
     if (key == u"mode") {
         const auto mode = modeNamed(value);
-        spec.mode = mode.value_or(AgentMode::Ok);
+        setup.mode = mode.value_or(AgentMode::Ok);
         return mode.has_value();
     }
     if (key == u"name")
-        spec.computerName = value;
+        setup.computerName = value;
     else if (key == u"ver")
-        spec.cliVer = value;
+        setup.cliVer = value;
     else
         return false;
     return true;
@@ -55,30 +55,30 @@ const QString helpText =
 
 } // namespace
 
-std::optional<AgentSpec> parseAgentSpec(const QString& text, QString& error) {
+std::optional<AgentSetup> parseAgentSetup(const QString& text, QString& error) {
     const QStringList fields = text.split(u',');
-    AgentSpec spec;
+    AgentSetup setup;
     const auto endpoint = parseLoopbackEndpoint(fields.constFirst());
     if (!endpoint) {
         error = u"--agent expects a loopback ADDR:PORT, got \""_s + fields.constFirst() + u'"';
         return std::nullopt;
     }
-    spec.endpoint = *endpoint;
+    setup.endpoint = *endpoint;
     for (qsizetype i = 1; i < fields.size(); ++i) {
         const qsizetype equals = fields[i].indexOf(u'=');
-        if (equals <= 0 || !applyField(fields[i].left(equals), fields[i].mid(equals + 1), spec)) {
+        if (equals <= 0 || !applyField(fields[i].left(equals), fields[i].mid(equals + 1), setup)) {
             error = u"--agent: bad field \""_s + fields[i] + u'"';
             return std::nullopt;
         }
     }
-    if (spec.computerName.isEmpty())
-        spec.computerName = u"PC-%1"_s.arg(spec.userId, 3, 10, QChar(u'0'));
-    return spec;
+    if (setup.computerName.isEmpty())
+        setup.computerName = u"PC-%1"_s.arg(setup.userId, 3, 10, QChar(u'0'));
+    return setup;
 }
 
 std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QString& error) {
     const QCommandLineOption agent{u"agent"_s, u"One agent (see above); repeat for more."_s,
-                                   u"SPEC"_s};
+                                   u"AGENT"_s};
     const QCommandLineOption server{u"server"_s,
                                     u"Server side that takes announcements (127.0.0.1:2228)."_s,
                                     u"ADDR:PORT"_s, u"127.0.0.1:2228"_s};
@@ -101,15 +101,15 @@ std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QStr
     AgentOptions options;
     QSet<QString> seen;
     for (const QString& text : parser.values(agent)) {
-        const auto spec = parseAgentSpec(text, error);
-        if (!spec)
+        const auto setup = parseAgentSetup(text, error);
+        if (!setup)
             return std::nullopt;
-        if (seen.contains(spec->endpoint.toString())) {
-            error = u"two agents on "_s + spec->endpoint.toString();
+        if (seen.contains(setup->endpoint.toString())) {
+            error = u"two agents on "_s + setup->endpoint.toString();
             return std::nullopt;
         }
-        seen.insert(spec->endpoint.toString());
-        options.agents << *spec;
+        seen.insert(setup->endpoint.toString());
+        options.agents << *setup;
     }
     const auto serverEndpoint = parseLoopbackEndpoint(parser.value(server));
     options.codePage = parser.value(codePage).toLatin1();

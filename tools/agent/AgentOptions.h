@@ -20,7 +20,7 @@ enum class AgentMode {
     Slow,    // "OK" after two seconds
 };
 
-struct AgentSpec {
+struct AgentSetup {
     Endpoint endpoint;
     int userId = 0; // 0: the agent does not announce itself
     AgentMode mode = AgentMode::Ok;
@@ -29,7 +29,7 @@ struct AgentSpec {
 };
 
 struct AgentOptions {
-    QList<AgentSpec> agents;
+    QList<AgentSetup> agents;
     Endpoint server{QHostAddress(QHostAddress::LocalHost), 2228};
     QString logFile; // empty: no log
     QByteArray codePage = QByteArrayLiteral("GBK");
@@ -41,4 +41,4 @@ struct AgentOptions {
 std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QString& error);
 
 // Reads one --agent value "ADDR:PORT[,uid=N][,mode=MODE][,name=TEXT][,ver=TEXT]".
-std::optional<AgentSpec> parseAgentSpec(const QString& text, QString& error);
+std::optional<AgentSetup> parseAgentSetup(const QString& text, QString& error);

@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::unique_ptr<Agent>> agents;
-    for (const AgentSpec& spec : options->agents) {
+    for (const AgentSetup& setup : options->agents) {
         agents.push_back(
-            std::make_unique<Agent>(spec, AgentContext{&log, options->server, options->codePage}));
+            std::make_unique<Agent>(setup, AgentContext{&log, options->server, options->codePage}));
         if (!agents.back()->listen(error)) {
             err << "kvzagent: " << error << '\n';
             return 1;
