@@ -1,3 +1,6 @@
+#include "DbConnection.h"
+#include "DbError.h"
+
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <arpa/inet.h>
@@ -48,6 +51,13 @@ TEST(LoopbackGuardTest, RefusesAnAddressOutsideLoopbackBeforeTheSystemSeesIt) {
     EXPECT_NONFATAL_FAILURE(written = qt.writeDatagram("x", QHostAddress(u"192.0.2.1"_s), 9),
                             "sendmsg to 192.0.2.1:9 refused");
     EXPECT_EQ(written, -1);
+}
+
+TEST(LoopbackGuardTest, DriversLoadedAtRunTimeAreGuardedToo) {
+    DbSettings settings;
+    ASSERT_TRUE(parsePostgresAddress(u"192.0.2.1:5432/kvz"_s, settings));
+    EXPECT_NONFATAL_FAILURE(EXPECT_THROW(DbConnection::open(settings), DbError),
+                            "to 192.0.2.1:5432 refused");
 }
 
 TEST(LoopbackGuardTest, LoopbackPasses) {
