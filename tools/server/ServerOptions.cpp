@@ -3,6 +3,7 @@
 #include "KeyValueLines.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -47,7 +48,10 @@ std::optional<DbSettings> readDatabase(const QCommandLineParser& parser, const O
     DbSettings settings;
     if (parser.isSet(o.sqlite)) {
         settings.sqlitePath = parser.value(o.sqlite);
-        return settings;
+        if (QFileInfo::exists(settings.sqlitePath))
+            return settings;
+        error = u"no database file "_s + settings.sqlitePath + u" (kvzdb creates one)"_s;
+        return std::nullopt;
     }
     if (!parsePostgresAddress(parser.value(o.pg), settings)) {
         error = u"--pg expects HOST:PORT/DATABASE, got \""_s + parser.value(o.pg) + u'"';
