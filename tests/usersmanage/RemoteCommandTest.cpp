@@ -64,6 +64,7 @@ protected:
     // Triggers the command and waits for its answer box; returns its text.
     QString send(QAction* command) {
         const qsizetype before = script.messages().size();
+        script.answerMessage(QMessageBox::Ok);
         command->trigger();
         QElapsedTimer timer;
         timer.start();
