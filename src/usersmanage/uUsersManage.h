@@ -87,6 +87,9 @@ public:
     static constexpr int CommandTimeoutMs = 3000; // connecting and answering together
     int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
     std::function<QString()> IPWatch;             // the computer's local address
+    // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.
+    QStringList RefreshTargets();
+    void SendRefreshDatagrams(const QStringList& targets);
 
     // Read access for callers and tests.
     Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
@@ -121,8 +124,6 @@ private:
     void ScheduleStatusRefresh();
     void ApplyPendingPresence();
     void ReportUserIdZero();
-    QStringList RefreshTargets();
-    void SendRefreshDatagrams(const QStringList& targets);
     void ConnectCommandHandlers();
     void SendClientCommand(const QString& word, const QString& successKey,
                            const QString& failureKey, bool confirm);
