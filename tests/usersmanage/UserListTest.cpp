@@ -113,12 +113,4 @@ TEST_P(UserListTest, ClicksFollowTheSelection) {
     EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3})) << "empty space changes nothing";
 }
 
-TEST_P(UserListTest, LargeListLoadsCompletely) {
-    addUsers(Org::Alpha, 3000, true);
-    open();
-    EXPECT_EQ(window().userList()->rowCount(), Org::UserCount + 3000);
-    EXPECT_EQ(window().TotalCount(), Org::UserCount + 3000);
-    EXPECT_EQ(window().OnlineCount(), 3 + 3000);
-}
-
 INSTANTIATE_TEST_SUITE_P(Backends, UserListTest, ::testing::ValuesIn(testBackends()), backendName);
