@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFrmUsersManage;
@@ -50,6 +51,9 @@ public:
     // start is reported ("ShowUsers failed: ") and gives false.
     bool ShowUsers(const QString& filter);
     bool isLoadingUsers() const;
+    // F5: the tree and the list read again, the selected department, the selected users and
+    // the list's scroll position kept (restored once the load has read that far).
+    void RereadViews();
     void RefreshStatus();
     void S_AllClick(QAction* clicked);
     void LV_ManClick();
@@ -141,6 +145,12 @@ private:
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
+    struct ListPlace {
+        QList<qint32> selectedUids;
+        int topRow = 0; // the row at the top of the list
+    };
+    std::optional<ListPlace> m_placeToRestore; // after RereadViews, until the load gets there
+    void RestoreListPlace();
     std::unique_ptr<PresenceListener> UDPSev;
     QHash<qint32, bool> m_pendingPresence; // datagrams for users a running load has not read
     bool m_statusRefreshDue = false;
