@@ -1,5 +1,6 @@
 #include "uUserInfo.h"
 
+#include "FlagSets.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
@@ -90,6 +91,12 @@ bool TFrmUserInfo::CheckInput() {
     if (m_ui->EdUserName->text().trimmed().isEmpty()) {
         warn(GetString(u"User"_s) + GetString(u"NameNullError"_s));
         return false;
+    }
+    for (const QLineEdit* box : {m_ui->EdUserName, m_ui->EdPW, m_ui->EdUKey}) {
+        if (const QString invalid = InvalidCharOf(box->text().trimmed()); !invalid.isEmpty()) {
+            warn(GetString(u"InvalidExt"_s) + u" "_s + invalid);
+            return false;
+        }
     }
     if (m_ui->CBRole->currentText().trimmed().isEmpty()) {
         warn(GetString(u"RoleNull"_s));
