@@ -1,6 +1,7 @@
 #include "DbQuery.h"
 
 #include "DbError.h"
+#include "JetDialect.h"
 #include "QtResultSet.h"
 #include "SqliteResultSet.h"
 
@@ -121,6 +122,10 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
     QSqlQuery query(conn.database());
     query.setForwardOnly(forwardOnly);
     const QString text = conn.translate(statement);
+    // PostgreSQL would run a second statement; Qt's SQLite driver refuses it in poorer words.
+    if (holdsSecondStatement(text)) {
+        throw DbError(MultipleStatementsRefused);
+    }
     bool ok = false;
     if (params.isEmpty()) {
         ok = query.exec(text);
