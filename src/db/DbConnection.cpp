@@ -4,7 +4,6 @@
 #include "JetDialect.h"
 
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -25,7 +24,7 @@ QString driverName(DbBackend backend) {
 void configure(QSqlDatabase& db, const DbSettings& settings) {
     if (settings.backend == DbBackend::SQLite) {
         db.setDatabaseName(settings.sqlitePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockTimeoutMs));
         return;
     }
     db.setHostName(settings.host);
@@ -39,27 +38,41 @@ void configure(QSqlDatabase& db, const DbSettings& settings) {
 void run(QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
     if (!query.exec(statement)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
+    }
+}
+
+// Puts schema first on the search path; the name is bound and quoted by the server.
+void setSearchPath(QSqlDatabase& db, const QString& schema) {
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral(
+            "select set_config('search_path', quote_ident(?) || ', public', false)"))) {
+        throw sqlError(query.lastError());
+    }
+    query.addBindValue(schema);
+    if (!query.exec()) {
+        throw sqlError(query.lastError());
     }
 }
 
 // Session settings: WAL and a busy time-out let the console and the server side share an
-// SQLite file, which is read through a memory map; on PostgreSQL the optional schema goes first on
-// the search path.
+// SQLite file, which is read through a memory map. On PostgreSQL a statement waits for a lock
+// as long as on SQLite and none runs for ever; the optional schema goes first on the search
+// path.
 void prepareSession(QSqlDatabase& db, const DbSettings& settings) {
     if (settings.backend == DbBackend::SQLite) {
         run(db, QStringLiteral("pragma journal_mode=wal"));
-        run(db, QStringLiteral("pragma busy_timeout=5000"));
+        run(db, QStringLiteral("pragma busy_timeout=%1").arg(LockTimeoutMs));
         run(db, QStringLiteral("pragma synchronous=normal"));
         // Reads come straight from the mapped file rather than through copies.
         run(db, QStringLiteral("pragma mmap_size=268435456"));
         return;
     }
     run(db, QStringLiteral("set client_min_messages to warning"));
+    run(db, QStringLiteral("set lock_timeout = %1").arg(LockTimeoutMs));
+    run(db, QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs));
     if (!settings.schema.isEmpty()) {
-        const QString schema =
-            db.driver()->escapeIdentifier(settings.schema, QSqlDriver::TableName);
-        run(db, QStringLiteral("set search_path to ") + schema + QStringLiteral(", public"));
+        setSearchPath(db, settings.schema);
     }
 }
 
@@ -67,11 +80,11 @@ QSqlQuery runCatalogQuery(const QSqlDatabase& db, const QString& statement, cons
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(statement)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     query.addBindValue(table);
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     return query;
 }
@@ -81,7 +94,7 @@ QSqlDatabase openSession(const DbSettings& settings, const QString& name) {
     QSqlDatabase db = QSqlDatabase::addDatabase(driverName(settings.backend), name);
     configure(db, settings);
     if (!db.open()) {
-        throw DbError(db.lastError().text());
+        throw sqlError(db.lastError());
     }
     prepareSession(db, settings);
     return db;
@@ -93,6 +106,12 @@ std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
     const QString driver = driverName(settings.backend);
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         throw DbError(QStringLiteral("The Qt SQL driver %1 is not available").arg(driver));
+    }
+    if (settings.backend == DbBackend::PostgreSQL && !settings.schema.isEmpty() &&
+        !isValidSchemaName(settings.schema)) {
+        throw DbError(QStringLiteral("\"%1\" is no schema name: letters, digits, _ and $ only, "
+                                     "starting with a letter or _")
+                          .arg(settings.schema));
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(settings, nextConnectionName()));
     openSession(settings, connection->m_connectionName);
@@ -219,4 +238,10 @@ bool parsePostgresAddress(const QString& address, DbSettings& settings) {
     settings.port = port;
     settings.database = match.captured(3);
     return true;
+}
+
+bool isValidSchemaName(const QString& name) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([\p{L}_][\p{L}0-9_$]*)")));
+    return pattern.match(name).hasMatch() && name.toUtf8().size() <= 63;
 }

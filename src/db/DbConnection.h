@@ -8,6 +8,12 @@
 
 enum class DbBackend { SQLite, PostgreSQL };
 
+// How long a statement waits for a lock another session holds before it fails with
+// "database is locked" (both backends).
+constexpr int LockTimeoutMs = 5000;
+// How long one PostgreSQL statement may run before the server cancels it.
+constexpr int StatementTimeoutMs = 60000;
+
 struct DbSettings {
     DbBackend backend = DbBackend::SQLite;
     QString sqlitePath; // SQLite: the database file
@@ -22,6 +28,10 @@ struct DbSettings {
 // Reads a PostgreSQL address "HOST[:PORT]/DATABASE" (port 5432 by default) into settings,
 // making them PostgreSQL settings; false and settings unchanged when it is malformed.
 bool parsePostgresAddress(const QString& address, DbSettings& settings);
+
+// Whether name is a plain PostgreSQL identifier: a letter or "_", then letters, digits, "_" or
+// "$", at most 63 bytes. Only such names are accepted as the schema.
+bool isValidSchemaName(const QString& name);
 
 // The connection the host opens and owns; queries and commands of the module run on it.
 class DbConnection : public QObject {

@@ -136,7 +136,7 @@ private:
         m_batch = QSqlQuery(m_connection.readerDatabase());
         m_batch.setForwardOnly(true);
         if (!m_batch.exec(statement)) {
-            throw DbError(m_batch.lastError().text());
+            throw sqlError(m_batch.lastError());
         }
     }
 

@@ -139,7 +139,7 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
         }
     }
     if (!ok) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     return query;
 }
@@ -292,13 +292,13 @@ void DbQuery::Private::postUpdate() {
                          assignments.join(QStringLiteral(", ")) + QStringLiteral(" where ") +
                          keyCondition();
     if (!query.prepare(text)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : values + oldKey) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     if (query.numRowsAffected() == 0) {
         throw DbError(QStringLiteral("The record to update no longer exists in %1").arg(table));
@@ -334,13 +334,13 @@ void DbQuery::Private::postInsert() {
     }
     QSqlQuery query(connection->database());
     if (!query.prepare(text)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : values) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     // The new record goes to the end of the data set, as a posted append does.
     postedRows.insert(rows, buffer);
@@ -356,13 +356,13 @@ void DbQuery::Private::reloadRow(const QVariantList& key) {
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("select * from ") + table + QStringLiteral(" where ") +
                        keyCondition())) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : key) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     if (!query.next()) {
         postedRows.insert(position, buffer);

@@ -102,8 +102,15 @@ TEST(Host, ScreenshotOfANewDemoSite) {
 }
 
 TEST(Host, OpensAPostgresSite) {
-    const TestDatabase db(DbBackend::PostgreSQL);
+    TestDatabase db(DbBackend::PostgreSQL);
     const DbSettings& pg = db.settings();
-    expectScreenshot({u"--pg"_s, pg.host + u':' + QString::number(pg.port) + u'/' + pg.database,
-                      u"--pg-user"_s, pg.user, u"--pg-schema"_s, pg.schema});
+    const QStringList site = {u"--pg"_s,
+                              pg.host + u':' + QString::number(pg.port) + u'/' + pg.database,
+                              u"--pg-user"_s, pg.user};
+    expectScreenshot(site + QStringList{u"--pg-schema"_s, pg.schema});
+    expectOneLineFailure(
+        runConsole(site +
+                   QStringList{u"--pg-schema"_s, u"\"public\"; create table pwned(x int); --\""_s}),
+        u"schema"_s);
+    EXPECT_EQ(db.scalar(u"select count(*) from pg_tables where tablename = 'pwned'"_s).toInt(), 0);
 }
