@@ -346,8 +346,14 @@ void DbQuery::Private::postInsert() {
     postedRows.insert(rows, buffer);
     ++rows;
     position = rows - 1;
-    if (singleKey) {
+    if (!singleKey) {
+        return;
+    }
+    // The record is stored: a failed re-read leaves it as posted rather than report the insert
+    // as failed, which would invite a second one.
+    try {
         reloadRow({insertedKey(query)});
+    } catch (const DbError&) {
     }
 }
 

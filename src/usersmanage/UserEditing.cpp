@@ -79,14 +79,22 @@ void TFrmUsersManage::MiUAddClick() {
         warn(GetString(u"DepartChose"_s));
         return;
     }
+    const qint32 departId = itemOf(node)->Id;
     try {
         TFrmUserInfo dialog;
         dialog.Uid = 0;
-        dialog.DepartId = itemOf(node)->Id;
+        dialog.DepartId = departId;
         const QPointer<TFrmUsersManage> self(this);
         if (execModal(dialog) != QDialog::Accepted || !self)
             return;
-        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != dialog.DepartId) {
+    } catch (const std::exception& e) {
+        warn(u"User New Error:"_s + errorText(e));
+        return;
+    }
+    // The user exists now: a failure from here on only keeps him from the list, so the list is
+    // loaded again rather than have the administrator add him twice.
+    try {
+        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != departId) {
             TreeDepartFresh(); // another department was chosen meanwhile
             return;
         }
@@ -97,7 +105,10 @@ void TFrmUsersManage::MiUAddClick() {
         selectOnly(m_ui->LV_Man, m_users->appendRow(newUserRow(ADOQuery1)));
         RefreshStatus();
     } catch (const std::exception& e) {
-        warn(u"User New Error:"_s + errorText(e));
+        const QPointer<TFrmUsersManage> self(this);
+        warn(u"User New Error:"_s + errorText(e) + u"\n"_s + GetString(u"UserCreatedReload"_s));
+        if (self)
+            TreeDepartFresh();
     }
 }
 

@@ -140,17 +140,28 @@ TEST_P(UserEditingTest, DeleteOnALostConnectionKeepsRowsAndCounters) {
     expectCounters(Org::UserCount, 3, 3);
 }
 
-TEST_P(UserEditingTest, AddFailureAfterTheDialogShowsThePrefixAndKeepsTheCounters) {
+// The user is written when the re-read fails: the message says so and the list is loaded
+// again, so nobody adds him a second time.
+TEST_P(UserEditingTest, AddFailureAfterTheDialogSaysTheUserExistsAndReloads) {
     selectDepart(Org::Zeta);
     answerUserDialog([this](TFrmUserInfo& dialog) {
         dialog.ui()->EdUserName->setText(u"gina"_s);
-        db->dropTable(u"UserRole"_s); // the dialog can write, the re-read cannot
+        dialog.ui()->CBRole->setCurrentText(u"Staff"_s);
+        // The dialog has written; the re-read cannot read the roles.
+        db->exec(u"alter table UserRole rename to RolesAway"_s);
     });
-    script.answerMessage(QMessageBox::Ok);
+    script.answer([this](QDialog&) {
+        db->exec(u"alter table RolesAway rename to UserRole"_s);
+        return int(QMessageBox::Ok);
+    });
     window().MiUAddClick();
     expectFailure(u"User New Error:"_s);
-    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
-    expectCounters(2, 1, 1);
+    EXPECT_TRUE(script.messages().value(0).endsWith(GetString(u"UserCreatedReload"_s)));
+    waitForList();
+    const qint32 gina = number(u"select Uid from Users where UserName = 'gina'"_s);
+    EXPECT_EQ(count(u"Users where UserName = 'gina'"_s), 1);
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob, gina}));
+    expectCounters(3, 1, 1);
 }
 
 TEST_P(UserEditingTest, ModifyFailureAfterTheDialogShowsThePrefixAndKeepsTheRow) {
