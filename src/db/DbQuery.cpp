@@ -93,6 +93,7 @@ struct DbQuery::Private {
     void reset();
     void requireActive() const;
     void requireEditing() const;
+    void requireWritable() const;
     int requireField(const QString& name) const;
     void resolveTable();
     QVariant field(int row, int column) const;
@@ -200,6 +201,12 @@ void DbQuery::Private::requireActive() const {
 void DbQuery::Private::requireEditing() const {
     if (state == EditState::Browse) {
         throw DbError(QStringLiteral("The data set is not in edit or insert mode"));
+    }
+}
+
+void DbQuery::Private::requireWritable() const {
+    if (requireConnection().isReadOnly()) {
+        throw DbError(ReadOnlyRefused);
     }
 }
 
@@ -436,6 +443,7 @@ bool DbQuery::isActive() const {
 
 int DbQuery::execSql() {
     close();
+    d->requireWritable();
     QSqlQuery query = d->run(true);
     return query.numRowsAffected();
 }
@@ -583,6 +591,7 @@ void DbQuery::setValue(const QString& name, const QVariant& value) {
 
 void DbQuery::post() {
     d->requireEditing();
+    d->requireWritable();
     if (d->state == EditState::Edit) {
         d->postUpdate();
     } else {
