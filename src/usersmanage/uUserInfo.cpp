@@ -6,12 +6,18 @@
 #include "Multilanguage.h"
 #include "ui_uUserInfo.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+
 using namespace Qt::StringLiterals;
 
 TFrmUserInfo::TFrmUserInfo(QWidget* parent)
     : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmUserInfo>()),
       m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
+    // Long names do not widen the dialog: the boxes keep their width and the lists elide.
+    for (QComboBox* box : {m_ui->CBDepart, m_ui->CBRole})
+        box->view()->setTextElideMode(Qt::ElideRight);
     connect(m_ui->BtOk, &QPushButton::clicked, this, &TFrmUserInfo::BtOkClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -112,7 +112,8 @@ TEST_P(UserInfoTest, ControlCharactersAndBrokenSurrogatesAreRefused) {
     auto dialog = show(0, Org::Alpha);
     const QString refused = GetString(u"InvalidExt"_s);
     for (const auto& [name, password, key, shown] :
-         {std::tuple{u"a"_s + QChar(0) + u"b"_s, QString(), QString(), u" U+0000"_s},
+         {std::tuple<QString, QString, QString, QString>{
+              u"a"_s + QChar(0) + u"b"_s, {}, {}, u" U+0000"_s},
           {u"ivan"_s, u"pw"_s + QChar(7), QString(), u" U+0007"_s},
           {u"ivan"_s, QString(), u"k"_s + QChar(0xD800) + u"1"_s, u" U+D800"_s}}) {
         fill(*dialog, name, password, key);
@@ -126,6 +127,14 @@ TEST_P(UserInfoTest, ControlCharactersAndBrokenSurrogatesAreRefused) {
     dialog->ui()->BtOk->click();
     EXPECT_TRUE(accepted(*dialog));
     EXPECT_EQ(count(u"Users where UserName = 'ivan \U0001F600'"_s), 1);
+}
+
+TEST_P(UserInfoTest, LongDepartmentNamesKeepTheDialogNarrow) {
+    db->exec(u"update UserSort set name = '%1' where id = %2"_s.arg(QString(255, u'部'))
+                 .arg(Org::Alpha));
+    auto dialog = show(0, Org::Alpha);
+    EXPECT_EQ(dialog->ui()->CBDepart->currentText().size(), 255);
+    EXPECT_LT(dialog->sizeHint().width(), 700);
 }
 
 TEST_P(UserInfoTest, ModifyLoadsTheUserAndUpdatesTheSameRowCancelWritesNothing) {
