@@ -11,13 +11,17 @@
 #include "ModalHook.h"
 #include "Multilanguage.h"
 #include "U_ScanClient.h"
+#include "UserListExport.h"
 #include "UserListModel.h"
 #include "uUserAuth.h"
 #include "uUserInfo.h"
 #include "uUsersSearchDlg.h"
 #include "ui_uUsersManage.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QPointer>
+#include <QSaveFile>
 #include <QTreeWidget>
 #include <exception>
 
@@ -240,6 +244,20 @@ void TFrmUsersManage::BtSearchClick() {
 void TFrmUsersManage::LV_ManDblClick() {
     if (!m_ui->MBtAuth->isHidden())
         MiUAuthClick();
+}
+
+void TFrmUsersManage::MiExportClick() {
+    QFileDialog dialog(this, GetString(u"ExportList"_s), QDir::home().filePath(u"users.csv"_s),
+                       u"CSV (*.csv)"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(u"csv"_s);
+    const QPointer<TFrmUsersManage> self(this);
+    if (execModal(dialog) != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+        return;
+    const BusyCursor busy;
+    QSaveFile file(dialog.selectedFiles().constFirst());
+    if (!file.open(QIODevice::WriteOnly) || !writeUserListCsv(*m_users, file) || !file.commit())
+        warn(u"Export failed: "_s + file.errorString());
 }
 
 void TFrmUsersManage::PMUserPopup() {

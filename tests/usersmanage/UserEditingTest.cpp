@@ -8,9 +8,13 @@
 #include "ui_uUsersManage.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeWidget>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -175,6 +179,36 @@ TEST_P(UserEditingTest, ModifyFailureAfterTheDialogShowsThePrefixAndKeepsTheRow)
     window().MiUModifyClick();
     expectFailure(u"User Modify Error:"_s);
     EXPECT_EQ(rowOfUser(Org::Bob).Caption, u"bob"_s);
+}
+
+// The list as shown, as CSV a spreadsheet opens: a byte-order mark, the captions, one line
+// per row, fields quoted where needed and formulas kept as text.
+TEST_P(UserEditingTest, ExportWritesTheListedRowsAsCsv) {
+    db->exec(u"update Users set UserName = '=1+2, \"x\"' where Uid = "_s +
+             QString::number(Org::Bob));
+    selectDepart(Org::Zeta);
+    waitForList();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"zeta.csv"_s);
+    script.answer<QFileDialog>([&](QFileDialog& dialog) {
+        dialog.selectFile(path);
+        return int(QDialog::Accepted);
+    });
+    window().MiExportClick();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(u"\r\n"_s);
+    ASSERT_EQ(lines.size(), 4) << "captions, two users, end";
+    const UserListModel& users = *window().userList();
+    EXPECT_EQ(lines[0].section(u',', 0, 1),
+              users.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString() + u',' +
+                  users.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+        return line.startsWith(u"\"'=1+2, \"\"x\"\"\",Zeta,"_s);
+    })) << lines.join(u" | "_s).toStdString();
+    EXPECT_TRUE(lines[3].isEmpty());
 }
 
 TEST_P(UserEditingTest, UserMenuFollowsTheSelection) {
