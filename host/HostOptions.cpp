@@ -47,13 +47,16 @@ struct OptionSet {
     QCommandLineOption keyOptions{u"key-options"_s, u"Key option byte."_s, u"BYTE"_s, u"0"_s};
     QCommandLineOption codepage{u"codepage"_s, u"Narrow code page of byte texts."_s, u"NAME"_s,
                                 u"GBK"_s};
+    QCommandLineOption readOnly{u"read-only"_s,
+                                u"Open the management database read-only (chosen by itself for a "
+                                u"file or folder that cannot be written)."_s};
     QCommandLineOption screenshot{
         u"screenshot"_s, u"Render the window to FILE (PNG) once shown, then quit."_s, u"FILE"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite, pg,         pgUser,     pgPassword, pgSchema,  lang,     admin,
-                auths,  serverPort, clientPort, outDir,     ini,       rootName, ukey,
-                hkey,   hkeyAlt,    keyOptions, codepage,   screenshot};
+        return {sqlite, pg,         pgUser,     pgPassword, pgSchema, lang,      admin,
+                auths,  serverPort, clientPort, outDir,     ini,      rootName,  ukey,
+                hkey,   hkeyAlt,    keyOptions, codepage,   readOnly, screenshot};
     }
 };
 
@@ -87,12 +90,24 @@ bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOpti
         options.database.user = parser.value(o.pgUser);
         options.database.password = parser.value(o.pgPassword);
         options.database.schema = parser.value(o.pgSchema);
+        options.database.readOnly = parser.isSet(o.readOnly);
         return true;
+    }
+    // SQLite would open an empty name as a temporary database and lose every change at exit.
+    if (parser.isSet(o.sqlite) && parser.value(o.sqlite).isEmpty()) {
+        error = u"--sqlite expects the name of the database file"_s;
+        return false;
     }
     options.database.backend = DbBackend::SQLite;
     options.database.sqlitePath =
         parser.isSet(o.sqlite) ? parser.value(o.sqlite) : defaultSqliteFile();
+    options.database.readOnly = parser.isSet(o.readOnly);
     options.createIfMissing = !QFileInfo::exists(options.database.sqlitePath);
+    if (options.createIfMissing && options.database.readOnly) {
+        error = u"--read-only needs an existing database file, "_s + options.database.sqlitePath +
+                u" does not exist"_s;
+        return false;
+    }
     return true;
 }
 

@@ -1,17 +1,31 @@
 #include "HostWindow.h"
 
+#include "Multilanguage.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
 
 HostWindow::HostWindow() {
     setWindowTitle(u"KVZ Console"_s);
-    m_panel = new QWidget(this); // owned by the window
+    auto* central = new QWidget(this); // owned by the window
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_note = new QLabel(central);
+    m_note->setObjectName(u"ReadOnlyNote"_s);
+    m_note->setMargin(6);
+    m_note->setStyleSheet(u"background: #fff3c4; color: #5c4400;"_s);
+    m_note->hide();
+    layout->addWidget(m_note);
+    m_panel = new QWidget(central);
     m_panel->setObjectName(u"ParentPanel"_s);
-    setCentralWidget(m_panel);
+    layout->addWidget(m_panel, 1);
+    setCentralWidget(central);
     resize(1100, 640);
     // The keyboard closes the console too (Ctrl+Q), window manager or not.
     auto* quit = new QAction(this); // owned by the window
@@ -55,6 +69,11 @@ void HostWindow::closeModule() {
     if (m_formOpen && m_closeForm)
         m_closeForm();
     m_formOpen = false;
+}
+
+void HostWindow::showReadOnlyNote() {
+    m_note->setText(GetString(u"DbReadOnly"_s));
+    m_note->show();
 }
 
 void HostWindow::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "LogonInfo.h"
 
+#include <QLabel>
 #include <QLibrary>
 #include <QMainWindow>
 
@@ -22,6 +23,8 @@ public:
     void closeModule();
 
     QWidget* panel() const { return m_panel; }
+    // Shows a line above the panel saying that the database is read-only.
+    void showReadOnlyNote();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -34,5 +37,6 @@ private:
     OpenFormFn m_openForm = nullptr;
     CloseFormFn m_closeForm = nullptr;
     QWidget* m_panel = nullptr;
+    QLabel* m_note = nullptr;
     bool m_formOpen = false;
 };

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -65,7 +67,8 @@ std::unique_ptr<DbConnection> openDatabase(const HostOptions& options) {
     auto connection = DbConnection::open(options.database);
     if (schemaVersion(*connection) == 0)
         throw DbError(u"not a management database"_s);
-    migrate(*connection);
+    if (!connection->isReadOnly()) // a read-only database is shown as it is
+        migrate(*connection);
     return connection;
 }
 
@@ -89,9 +92,36 @@ void scheduleScreenshot(HostWindow& window, const QString& file) {
     });
 }
 
+// Whether a window system is there to show windows on.
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* name : names) {
+            if (std::strcmp(argv[i], name) == 0 ||
+                (std::strncmp(argv[i], name, std::strlen(name)) == 0 &&
+                 argv[i][std::strlen(name)] == '='))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // Help and screenshots need no display: they run on Qt's off-screen platform. A window
+    // without a display cannot be shown: say how to run instead of aborting in Qt.
+    if (!hasDisplay()) {
+        if (!hasArgument(argc, argv, {"--help", "-h", "--screenshot"}))
+            return fail(u"no display to show the window on; start it in a desktop session, or "
+                        u"render the window into a picture with --screenshot FILE"_s);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"kvzconsole"_s);
     QString error;
@@ -118,6 +148,8 @@ int main(int argc, char** argv) {
     logonInfo.Connection = connection.get();
     if (!window.openModule(logonInfo, error))
         return fail(error);
+    if (connection->isReadOnly())
+        window.showReadOnlyNote();
     window.show();
     if (!options->screenshot.isEmpty())
         scheduleScreenshot(window, options->screenshot);

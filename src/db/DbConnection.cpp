@@ -2,11 +2,14 @@
 
 #include "DbError.h"
 #include "JetDialect.h"
+#include "SqliteFolding.h"
+#include "SqliteStatement.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 #include <atomic>
 #include <map>
@@ -22,10 +25,24 @@ QString driverName(DbBackend backend) {
     return backend == DbBackend::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-void configure(QSqlDatabase& db, const DbSettings& settings) {
+// A read-only file is opened through a URI: "mode=ro", or "immutable=1" when SQLite cannot
+// share the file read-only (a WAL database in a folder it cannot write).
+QString readOnlyUri(const QString& path, bool immutable) {
+    const QString file =
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    return file + (immutable ? QStringLiteral("?immutable=1") : QStringLiteral("?mode=ro"));
+}
+
+void configure(QSqlDatabase& db, const DbSettings& settings, bool immutable) {
     if (settings.backend == DbBackend::SQLite) {
-        db.setDatabaseName(settings.sqlitePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockTimeoutMs);
+        if (settings.readOnly) {
+            db.setDatabaseName(readOnlyUri(settings.sqlitePath, immutable));
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+        } else {
+            db.setDatabaseName(settings.sqlitePath);
+        }
+        db.setConnectOptions(options);
         return;
     }
     db.setHostName(settings.host);
@@ -39,27 +56,50 @@ void configure(QSqlDatabase& db, const DbSettings& settings) {
 void run(QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
     if (!query.exec(statement)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
+    }
+}
+
+// Puts schema first on the search path; the name is bound and quoted by the server.
+void setSearchPath(QSqlDatabase& db, const QString& schema) {
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral(
+            "select set_config('search_path', quote_ident(?) || ', public', false)"))) {
+        throw sqlError(query.lastError());
+    }
+    query.addBindValue(schema);
+    if (!query.exec()) {
+        throw sqlError(query.lastError());
     }
 }
 
 // Session settings: WAL and a busy time-out let the console and the server side share an
-// SQLite file, which is read through a memory map; on PostgreSQL the optional schema goes first on
-// the search path.
+// SQLite file, which is read through a memory map. On PostgreSQL a statement waits for a lock
+// as long as on SQLite and none runs for ever; the optional schema goes first on the search
+// path.
 void prepareSession(QSqlDatabase& db, const DbSettings& settings) {
     if (settings.backend == DbBackend::SQLite) {
-        run(db, QStringLiteral("pragma journal_mode=wal"));
-        run(db, QStringLiteral("pragma busy_timeout=5000"));
-        run(db, QStringLiteral("pragma synchronous=normal"));
+        installLetterCaseFolding(sqliteHandle(db));
+        run(db, QStringLiteral("pragma busy_timeout=%1").arg(LockTimeoutMs));
+        if (settings.readOnly) {
+            // Reading the catalog proves the file can be read as it was opened.
+            run(db, QStringLiteral("select count(*) from sqlite_master"));
+        } else {
+            run(db, QStringLiteral("pragma journal_mode=wal"));
+            run(db, QStringLiteral("pragma synchronous=normal"));
+        }
         // Reads come straight from the mapped file rather than through copies.
         run(db, QStringLiteral("pragma mmap_size=268435456"));
         return;
     }
     run(db, QStringLiteral("set client_min_messages to warning"));
+    run(db, QStringLiteral("set lock_timeout = %1").arg(LockTimeoutMs));
+    run(db, QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs));
+    if (settings.readOnly) {
+        run(db, QStringLiteral("set default_transaction_read_only = on"));
+    }
     if (!settings.schema.isEmpty()) {
-        const QString schema =
-            db.driver()->escapeIdentifier(settings.schema, QSqlDriver::TableName);
-        run(db, QStringLiteral("set search_path to ") + schema + QStringLiteral(", public"));
+        setSearchPath(db, settings.schema);
     }
 }
 
@@ -67,24 +107,47 @@ QSqlQuery runCatalogQuery(const QSqlDatabase& db, const QString& statement, cons
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(statement)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     query.addBindValue(table);
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     return query;
 }
 
-// Adds and opens the Qt connection name with settings, its session prepared.
-QSqlDatabase openSession(const DbSettings& settings, const QString& name) {
+QSqlDatabase openConfigured(const DbSettings& settings, const QString& name, bool immutable) {
     QSqlDatabase db = QSqlDatabase::addDatabase(driverName(settings.backend), name);
-    configure(db, settings);
+    configure(db, settings, immutable);
     if (!db.open()) {
-        throw DbError(db.lastError().text());
+        throw sqlError(db.lastError());
     }
     prepareSession(db, settings);
     return db;
+}
+
+// Adds and opens the Qt connection name with settings, its session prepared.
+QSqlDatabase openSession(const DbSettings& settings, const QString& name) {
+    if (settings.backend != DbBackend::SQLite || !settings.readOnly) {
+        return openConfigured(settings, name, false);
+    }
+    try {
+        return openConfigured(settings, name, false);
+    } catch (const DbError&) {
+        QSqlDatabase::removeDatabase(name);
+        return openConfigured(settings, name, true);
+    }
+}
+
+// A SQLite file that exists but cannot be written, or whose folder cannot be (WAL needs files
+// beside it), is opened read-only.
+DbSettings withAccess(DbSettings settings) {
+    if (settings.backend == DbBackend::SQLite && !settings.readOnly) {
+        const QFileInfo file(settings.sqlitePath);
+        settings.readOnly =
+            file.isFile() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable());
+    }
+    return settings;
 }
 
 } // namespace
@@ -94,8 +157,15 @@ std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         throw DbError(QStringLiteral("The Qt SQL driver %1 is not available").arg(driver));
     }
-    std::unique_ptr<DbConnection> connection(new DbConnection(settings, nextConnectionName()));
-    openSession(settings, connection->m_connectionName);
+    if (settings.backend == DbBackend::PostgreSQL && !settings.schema.isEmpty() &&
+        !isValidSchemaName(settings.schema)) {
+        throw DbError(QStringLiteral("\"%1\" is no schema name: letters, digits, _ and $ only, "
+                                     "starting with a letter or _")
+                          .arg(settings.schema));
+    }
+    std::unique_ptr<DbConnection> connection(
+        new DbConnection(withAccess(settings), nextConnectionName()));
+    openSession(connection->m_settings, connection->m_connectionName);
     return connection;
 }
 
@@ -208,15 +278,24 @@ QStringList DbConnection::primaryKey(const QString& table) const {
 }
 
 bool parsePostgresAddress(const QString& address, DbSettings& settings) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^([^:/]+)(?::(\d+))?/(\w+)$)"));
+    // HOST or [IPv6], an optional port, and a database name of letters, digits, "_", "$", "-"
+    // and "."; the whole text, a trailing line break included, has to match.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral(
+        R"((?:\[([0-9A-Fa-f:.]+)\]|([^:/\[\]\s]+))(?::(\d{1,5}))?/([\p{L}\p{N}_$][\p{L}\p{N}_$.-]*))")));
     const QRegularExpressionMatch match = pattern.match(address);
-    const int port = match.captured(2).isEmpty() ? 5432 : match.captured(2).toInt();
-    if (!match.hasMatch() || port <= 0 || port > 65535) {
+    const int port = match.captured(3).isEmpty() ? 5432 : match.captured(3).toInt();
+    if (!match.hasMatch() || port <= 0 || port > 65535 || match.captured(4).toUtf8().size() > 63) {
         return false;
     }
     settings.backend = DbBackend::PostgreSQL;
-    settings.host = match.captured(1);
+    settings.host = match.hasCaptured(1) ? match.captured(1) : match.captured(2);
     settings.port = port;
-    settings.database = match.captured(3);
+    settings.database = match.captured(4);
     return true;
+}
+
+bool isValidSchemaName(const QString& name) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([\p{L}_][\p{L}0-9_$]*)")));
+    return pattern.match(name).hasMatch() && name.toUtf8().size() <= 63;
 }

@@ -8,9 +8,18 @@
 
 enum class DbBackend { SQLite, PostgreSQL };
 
+// How long a statement waits for a lock another session holds before it fails with
+// "database is locked" (both backends).
+constexpr int LockTimeoutMs = 5000;
+// How long one PostgreSQL statement may run before the server cancels it.
+constexpr int StatementTimeoutMs = 60000;
+
 struct DbSettings {
     DbBackend backend = DbBackend::SQLite;
     QString sqlitePath; // SQLite: the database file
+    // Open the database read-only; on SQLite also chosen by itself for a file or folder that
+    // cannot be written.
+    bool readOnly = false;
     QString host = QStringLiteral("127.0.0.1");
     int port = 5432;
     QString database;
@@ -19,9 +28,18 @@ struct DbSettings {
     QString schema; // PostgreSQL: optional schema put first on the search path
 };
 
-// Reads a PostgreSQL address "HOST[:PORT]/DATABASE" (port 5432 by default) into settings,
-// making them PostgreSQL settings; false and settings unchanged when it is malformed.
+// The message of the DbError that refuses a change on a read-only database.
+inline const QString ReadOnlyRefused =
+    QStringLiteral("The management database is open read-only: changes cannot be saved");
+
+// Reads a PostgreSQL address "HOST[:PORT]/DATABASE" (port 5432 by default; an IPv6 host in
+// brackets) into settings, making them PostgreSQL settings; false and settings unchanged when
+// it is malformed.
 bool parsePostgresAddress(const QString& address, DbSettings& settings);
+
+// Whether name is a plain PostgreSQL identifier: a letter or "_", then letters, digits, "_" or
+// "$", at most 63 bytes. Only such names are accepted as the schema.
+bool isValidSchemaName(const QString& name);
 
 // The connection the host opens and owns; queries and commands of the module run on it.
 class DbConnection : public QObject {
@@ -32,6 +50,8 @@ public:
     ~DbConnection() override;
 
     DbBackend backend() const { return m_backend; }
+    // Whether the database was opened read-only: every change is refused with DbError.
+    bool isReadOnly() const { return m_settings.readOnly; }
     bool isOpen() const;
     void close();
     QSqlDatabase database() const;

@@ -1,6 +1,7 @@
 #include "DbCursor.h"
 
 #include "DbError.h"
+#include "JetDialect.h"
 #include "SqliteStatement.h"
 
 #include <QSqlError>
@@ -24,28 +25,6 @@ public:
 namespace {
 
 const QString NotOpen = QStringLiteral("The database connection is not open");
-
-// Whether text holds a second statement after a ';' (quotes, identifiers in double quotes and
-// comments skipped). The server would run it along with the cursor's declaration.
-bool holdsSecondStatement(const QString& text) {
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\'' || c == u'"') {
-            i = text.indexOf(c, i + 1);
-        } else if (c == u'-' && text.mid(i, 2) == u"--") {
-            i = text.indexOf(u'\n', i);
-        } else if (c == u'/' && text.mid(i, 2) == u"/*") {
-            i = text.indexOf(u"*/", i + 2);
-            i = i < 0 ? i : i + 1;
-        } else if (c == u';') {
-            return !text.mid(i + 1).trimmed().isEmpty();
-        }
-        if (i < 0)
-            return false; // an open quote or comment: the server refuses the whole text
-    }
-    return false;
-}
 
 // The statement stepped on the reader's SQLite handle: fields are read where SQLite keeps them.
 class SqliteSource final : public DbCursor::Source {
@@ -93,7 +72,7 @@ public:
     PostgresSource(DbConnection& connection, const QString& statement)
         : m_connection(connection), m_name(nextName()) {
         if (holdsSecondStatement(statement)) {
-            throw DbError(QStringLiteral("Unable to execute multiple statements at a time"));
+            throw DbError(MultipleStatementsRefused);
         }
         connection.beginReading();
         try {
@@ -157,7 +136,7 @@ private:
         m_batch = QSqlQuery(m_connection.readerDatabase());
         m_batch.setForwardOnly(true);
         if (!m_batch.exec(statement)) {
-            throw DbError(m_batch.lastError().text());
+            throw sqlError(m_batch.lastError());
         }
     }
 

@@ -1,6 +1,7 @@
 #include "DbQuery.h"
 
 #include "DbError.h"
+#include "JetDialect.h"
 #include "QtResultSet.h"
 #include "SqliteResultSet.h"
 
@@ -92,6 +93,7 @@ struct DbQuery::Private {
     void reset();
     void requireActive() const;
     void requireEditing() const;
+    void requireWritable() const;
     int requireField(const QString& name) const;
     void resolveTable();
     QVariant field(int row, int column) const;
@@ -121,6 +123,10 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
     QSqlQuery query(conn.database());
     query.setForwardOnly(forwardOnly);
     const QString text = conn.translate(statement);
+    // PostgreSQL would run a second statement; Qt's SQLite driver refuses it in poorer words.
+    if (holdsSecondStatement(text)) {
+        throw DbError(MultipleStatementsRefused);
+    }
     bool ok = false;
     if (params.isEmpty()) {
         ok = query.exec(text);
@@ -134,7 +140,7 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
         }
     }
     if (!ok) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     return query;
 }
@@ -195,6 +201,12 @@ void DbQuery::Private::requireActive() const {
 void DbQuery::Private::requireEditing() const {
     if (state == EditState::Browse) {
         throw DbError(QStringLiteral("The data set is not in edit or insert mode"));
+    }
+}
+
+void DbQuery::Private::requireWritable() const {
+    if (requireConnection().isReadOnly()) {
+        throw DbError(ReadOnlyRefused);
     }
 }
 
@@ -287,13 +299,13 @@ void DbQuery::Private::postUpdate() {
                          assignments.join(QStringLiteral(", ")) + QStringLiteral(" where ") +
                          keyCondition();
     if (!query.prepare(text)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : values + oldKey) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     if (query.numRowsAffected() == 0) {
         throw DbError(QStringLiteral("The record to update no longer exists in %1").arg(table));
@@ -329,20 +341,26 @@ void DbQuery::Private::postInsert() {
     }
     QSqlQuery query(connection->database());
     if (!query.prepare(text)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : values) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     // The new record goes to the end of the data set, as a posted append does.
     postedRows.insert(rows, buffer);
     ++rows;
     position = rows - 1;
-    if (singleKey) {
+    if (!singleKey) {
+        return;
+    }
+    // The record is stored: a failed re-read leaves it as posted rather than report the insert
+    // as failed, which would invite a second one.
+    try {
         reloadRow({insertedKey(query)});
+    } catch (const DbError&) {
     }
 }
 
@@ -351,13 +369,13 @@ void DbQuery::Private::reloadRow(const QVariantList& key) {
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("select * from ") + table + QStringLiteral(" where ") +
                        keyCondition())) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     for (const QVariant& value : key) {
         query.addBindValue(value);
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     if (!query.next()) {
         postedRows.insert(position, buffer);
@@ -425,6 +443,7 @@ bool DbQuery::isActive() const {
 
 int DbQuery::execSql() {
     close();
+    d->requireWritable();
     QSqlQuery query = d->run(true);
     return query.numRowsAffected();
 }
@@ -572,6 +591,7 @@ void DbQuery::setValue(const QString& name, const QVariant& value) {
 
 void DbQuery::post() {
     d->requireEditing();
+    d->requireWritable();
     if (d->state == EditState::Edit) {
         d->postUpdate();
     } else {

@@ -7,7 +7,7 @@
 DbTransaction::DbTransaction(DbConnection& connection) : m_connection(connection) {
     QSqlDatabase db = m_connection.database();
     if (!db.transaction()) {
-        throw DbError(db.lastError().text());
+        throw sqlError(db.lastError());
     }
 }
 
@@ -20,7 +20,7 @@ DbTransaction::~DbTransaction() {
 void DbTransaction::commit() {
     QSqlDatabase db = m_connection.database();
     if (!db.commit()) {
-        throw DbError(db.lastError().text());
+        throw sqlError(db.lastError());
     }
     m_open = false;
 }

@@ -63,3 +63,23 @@ QString translateJetStatement(const QString& statement, DbBackend backend) {
     }
     return result;
 }
+
+bool holdsSecondStatement(const QString& text) {
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\'' || c == u'"') {
+            i = text.indexOf(c, i + 1);
+        } else if (c == u'-' && text.mid(i, 2) == u"--") {
+            i = text.indexOf(u'\n', i);
+        } else if (c == u'/' && text.mid(i, 2) == u"/*") {
+            i = text.indexOf(u"*/", i + 2);
+            i = i < 0 ? i : i + 1;
+        } else if (c == u';') {
+            return !text.mid(i + 1).trimmed().isEmpty();
+        }
+        if (i < 0)
+            return false; // an open quote or comment: the server refuses the whole text
+    }
+    return false;
+}

@@ -1,6 +1,7 @@
 #include "SqliteStatement.h"
 
 #include "DbError.h"
+#include "JetDialect.h"
 
 #include <QSqlDriver>
 
@@ -94,7 +95,7 @@ SqliteStatementPtr prepareSqlite(sqlite3* connection, const QByteArray& text) {
     }
     SqliteStatementPtr statement(prepared);
     if (statement && !onlySpaceLeft(tail, text.constData() + text.size())) {
-        throw DbError(QStringLiteral("Unable to execute multiple statements at a time"));
+        throw DbError(MultipleStatementsRefused);
     }
     return statement;
 }

@@ -60,7 +60,7 @@ QSqlQuery BatchInsert::prepare(int rowCount) const {
                               QStringLiteral(") values ") + QStringList(rowCount, marks).join(u',');
     QSqlQuery query(m_connection.database());
     if (!query.prepare(statement)) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     return query;
 }
@@ -70,7 +70,7 @@ void BatchInsert::send(QSqlQuery& query, int rowCount) {
         query.bindValue(int(i), m_pending.at(i));
     }
     if (!query.exec()) {
-        throw DbError(query.lastError().text());
+        throw sqlError(query.lastError());
     }
     m_pending.clear();
     m_rowsWritten += rowCount;

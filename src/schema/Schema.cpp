@@ -93,9 +93,18 @@ void createVersion1(DbConnection& connection) {
                                        "(version integer not null primary key)"));
 }
 
+// SQLite sessions of the console fold every letter in NOCASE, SQLite's own NOCASE only A to Z:
+// an index on a name would be ordered by one and searched by the other, so names go unindexed.
+void dropNameIndexOnSqlite(DbConnection& connection) {
+    if (connection.backend() == DbBackend::SQLite) {
+        execute(connection, QStringLiteral("drop index if exists ix_usersort_name"));
+    }
+}
+
 // Upgrade steps; entry i brings a database from version i to version i + 1.
 const std::vector<std::function<void(DbConnection&)>>& upgradeSteps() {
-    static const std::vector<std::function<void(DbConnection&)>> steps = {createVersion1};
+    static const std::vector<std::function<void(DbConnection&)>> steps = {createVersion1,
+                                                                          dropNameIndexOnSqlite};
     return steps;
 }
 

@@ -40,6 +40,10 @@ std::optional<QString> inputDepartName(const QString& title, QString value) {
         warn(GetString(u"InvalidExt"_s) + u" "_s + ForbiddenNameChars);
         return std::nullopt;
     }
+    if (const QString invalid = InvalidCharOf(value); !invalid.isEmpty()) {
+        warn(GetString(u"InvalidExt"_s) + u" "_s + invalid);
+        return std::nullopt;
+    }
     return value;
 }
 

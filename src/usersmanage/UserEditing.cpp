@@ -11,13 +11,17 @@
 #include "ModalHook.h"
 #include "Multilanguage.h"
 #include "U_ScanClient.h"
+#include "UserListExport.h"
 #include "UserListModel.h"
 #include "uUserAuth.h"
 #include "uUserInfo.h"
 #include "uUsersSearchDlg.h"
 #include "ui_uUsersManage.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QPointer>
+#include <QSaveFile>
 #include <QTreeWidget>
 #include <exception>
 
@@ -79,14 +83,22 @@ void TFrmUsersManage::MiUAddClick() {
         warn(GetString(u"DepartChose"_s));
         return;
     }
+    const qint32 departId = itemOf(node)->Id;
     try {
         TFrmUserInfo dialog;
         dialog.Uid = 0;
-        dialog.DepartId = itemOf(node)->Id;
+        dialog.DepartId = departId;
         const QPointer<TFrmUsersManage> self(this);
         if (execModal(dialog) != QDialog::Accepted || !self)
             return;
-        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != dialog.DepartId) {
+    } catch (const std::exception& e) {
+        warn(u"User New Error:"_s + errorText(e));
+        return;
+    }
+    // The user exists now: a failure from here on only keeps him from the list, so the list is
+    // loaded again rather than have the administrator add him twice.
+    try {
+        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != departId) {
             TreeDepartFresh(); // another department was chosen meanwhile
             return;
         }
@@ -97,7 +109,10 @@ void TFrmUsersManage::MiUAddClick() {
         selectOnly(m_ui->LV_Man, m_users->appendRow(newUserRow(ADOQuery1)));
         RefreshStatus();
     } catch (const std::exception& e) {
-        warn(u"User New Error:"_s + errorText(e));
+        const QPointer<TFrmUsersManage> self(this);
+        warn(u"User New Error:"_s + errorText(e) + u"\n"_s + GetString(u"UserCreatedReload"_s));
+        if (self)
+            TreeDepartFresh();
     }
 }
 
@@ -229,6 +244,20 @@ void TFrmUsersManage::BtSearchClick() {
 void TFrmUsersManage::LV_ManDblClick() {
     if (!m_ui->MBtAuth->isHidden())
         MiUAuthClick();
+}
+
+void TFrmUsersManage::MiExportClick() {
+    QFileDialog dialog(this, GetString(u"ExportList"_s), QDir::home().filePath(u"users.csv"_s),
+                       u"CSV (*.csv)"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(u"csv"_s);
+    const QPointer<TFrmUsersManage> self(this);
+    if (execModal(dialog) != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+        return;
+    const BusyCursor busy;
+    QSaveFile file(dialog.selectedFiles().constFirst());
+    if (!file.open(QIODevice::WriteOnly) || !writeUserListCsv(*m_users, file) || !file.commit())
+        warn(u"Export failed: "_s + file.errorString());
 }
 
 void TFrmUsersManage::PMUserPopup() {

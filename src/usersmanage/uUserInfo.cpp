@@ -1,9 +1,13 @@
 #include "uUserInfo.h"
 
+#include "FlagSets.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "ui_uUserInfo.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +15,9 @@ TFrmUserInfo::TFrmUserInfo(QWidget* parent)
     : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrmUserInfo>()),
       m_query(LogonInfo->Connection) {
     m_ui->setupUi(this);
+    // Long names do not widen the dialog: the boxes keep their width and the lists elide.
+    for (QComboBox* box : {m_ui->CBDepart, m_ui->CBRole})
+        box->view()->setTextElideMode(Qt::ElideRight);
     connect(m_ui->BtOk, &QPushButton::clicked, this, &TFrmUserInfo::BtOkClick);
     connect(m_ui->BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -90,6 +97,12 @@ bool TFrmUserInfo::CheckInput() {
     if (m_ui->EdUserName->text().trimmed().isEmpty()) {
         warn(GetString(u"User"_s) + GetString(u"NameNullError"_s));
         return false;
+    }
+    for (const QLineEdit* box : {m_ui->EdUserName, m_ui->EdPW, m_ui->EdUKey}) {
+        if (const QString invalid = InvalidCharOf(box->text().trimmed()); !invalid.isEmpty()) {
+            warn(GetString(u"InvalidExt"_s) + u" "_s + invalid);
+            return false;
+        }
     }
     if (m_ui->CBRole->currentText().trimmed().isEmpty()) {
         warn(GetString(u"RoleNull"_s));

@@ -285,6 +285,7 @@ void TFrmUsersManage::ConnectUserHandlers() {
     connect(m_ui->MiUDelete, &QAction::triggered, this, [this] { MiUDeleteClick(); });
     connect(m_ui->MiUAuth, &QAction::triggered, this, [this] { MiUAuthClick(); });
     connect(m_ui->MiOffline, &QAction::triggered, this, [this] { MiOfflineClick(); });
+    connect(m_ui->MiExport, &QAction::triggered, this, [this] { MiExportClick(); });
     connect(m_ui->N6, &QAction::triggered, this, [this] { N6Click(); });
     connect(m_ui->BtSearch, &QPushButton::clicked, this, [this] { BtSearchClick(); });
     connect(m_ui->PMUser, &QMenu::aboutToShow, this, [this] { PMUserPopup(); });

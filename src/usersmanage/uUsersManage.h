@@ -76,6 +76,7 @@ public:
     void MiUDeleteClick();
     void MiUAuthClick();
     void MiOfflineClick();
+    void MiExportClick(); // the list as shown, saved as CSV
     void N6Click();
     void LV_ManDblClick();
     void PMUserPopup();

@@ -201,10 +201,21 @@ TEST_P(DbQueryTest, ErrorsCarryTheDatabaseMessage) {
     query.setSql(u"select count(*) from Users ;\n "_s);
     query.open();
     EXPECT_EQ(query.value(0).toInt(), 32);
-    if (db.backend() == DbBackend::SQLite) { // PostgreSQL runs both and returns the last result
-        query.setSql(u"select count(*) from Users; select 1"_s);
-        EXPECT_THROW(query.open(), DbError);
+    // A second statement is refused before anything runs, on both backends.
+    const int departs = count(u"select count(*) from UserSort"_s);
+    for (const QString& sql :
+         {u"select count(*) from Users; select 1"_s,
+          u"update Users set Onlined = 0 where Uid = 1; delete from UserSort"_s}) {
+        query.setSql(sql);
+        EXPECT_EQ(errorOf([&] { query.open(); }),
+                  u"Unable to execute multiple statements at a time"_s)
+            << sql.toStdString();
+        EXPECT_EQ(errorOf([&] { DbCommand(db.connection(), sql).execute(); }),
+                  u"Unable to execute multiple statements at a time"_s)
+            << sql.toStdString();
     }
+    EXPECT_EQ(count(u"select count(*) from UserSort"_s), departs) << "nothing deleted";
+    EXPECT_EQ(count(u"select Onlined from Users where Uid = 1"_s), -1) << "nothing updated";
 
     db.dropTable(u"LogAct"_s);
     DbCommand insert(db.connection(), u"Insert into LogAct (Lwhen,Lwho) values (:t1,:t2)"_s);

@@ -17,12 +17,18 @@ struct ConsoleRun {
 };
 
 // Runs the console with arguments and waits for it; stderr split into its non-empty lines.
+// Without a display the console gets no window system at all, as on a bare server.
 ConsoleRun runConsole(const QStringList& arguments,
-                      const QString& program = QStringLiteral(KVZCONSOLE_PATH)) {
+                      const QString& program = QStringLiteral(KVZCONSOLE_PATH),
+                      bool display = true) {
     QTemporaryDir runtime;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    if (!display) {
+        for (const QString& name : {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s})
+            env.remove(name);
+    }
     env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
     process.setProcessEnvironment(env);
     process.start(program, arguments);
@@ -86,10 +92,29 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
                     u"127.0.0.1:1/kvz"_s},
           {{u"--sqlite"_s, garbage.fileName()}, garbage.fileName()},
           {{u"--sqlite"_s, below}, below},
+          {{u"--sqlite"_s, QString()}, u"--sqlite"_s}, // a temporary database, lost at exit
+          {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"--read-only"_s},
           {{u"--lang"_s, u"fr"_s}, u"--lang"_s},
           {{u"--auths"_s, u"lots"_s}, u"--auths"_s}}) {
         expectOneLineFailure(runConsole(arguments), mentions);
     }
+}
+
+// On a machine without a display, help and screenshots work as they are; showing the window
+// is refused in one line that says how to run.
+TEST(Host, WithoutADisplayHelpAndScreenshotsWork) {
+    QTemporaryDir folder;
+    const QString database = folder.filePath(u"demo.db"_s);
+    const QString program = QStringLiteral(KVZCONSOLE_PATH);
+    const ConsoleRun help = runConsole({u"--help"_s}, program, false);
+    EXPECT_EQ(help.status, QProcess::NormalExit);
+    EXPECT_EQ(help.exitCode, 0) << help.errorLines.join(u" | "_s).toStdString();
+    const QString shot = folder.filePath(u"shot.png"_s);
+    const ConsoleRun screenshot =
+        runConsole({u"--sqlite"_s, database, u"--screenshot"_s, shot}, program, false);
+    EXPECT_EQ(screenshot.exitCode, 0) << screenshot.errorLines.join(u" | "_s).toStdString();
+    EXPECT_FALSE(QImage(shot).isNull());
+    expectOneLineFailure(runConsole({u"--sqlite"_s, database}, program, false), u"--screenshot"_s);
 }
 
 TEST(Host, ScreenshotOfANewDemoSite) {
@@ -99,11 +124,19 @@ TEST(Host, ScreenshotOfANewDemoSite) {
         expectScreenshot({u"--sqlite"_s, database});
         EXPECT_TRUE(QFile::exists(database));
     }
+    expectScreenshot({u"--sqlite"_s, database, u"--read-only"_s});
 }
 
 TEST(Host, OpensAPostgresSite) {
-    const TestDatabase db(DbBackend::PostgreSQL);
+    TestDatabase db(DbBackend::PostgreSQL);
     const DbSettings& pg = db.settings();
-    expectScreenshot({u"--pg"_s, pg.host + u':' + QString::number(pg.port) + u'/' + pg.database,
-                      u"--pg-user"_s, pg.user, u"--pg-schema"_s, pg.schema});
+    const QStringList site = {u"--pg"_s,
+                              pg.host + u':' + QString::number(pg.port) + u'/' + pg.database,
+                              u"--pg-user"_s, pg.user};
+    expectScreenshot(site + QStringList{u"--pg-schema"_s, pg.schema});
+    expectOneLineFailure(
+        runConsole(site +
+                   QStringList{u"--pg-schema"_s, u"\"public\"; create table pwned(x int); --\""_s}),
+        u"schema"_s);
+    EXPECT_EQ(db.scalar(u"select count(*) from pg_tables where tablename = 'pwned'"_s).toInt(), 0);
 }

@@ -57,7 +57,16 @@ TEST_P(DepartEditingTest, DuplicateBlankAndInvalidNamesChangeNothing) {
     const std::pair<QString, QString> cases[] = {
         {u"Omega"_s, duplicate}, // under another parent
         {u"oMEGA"_s, duplicate}, // letter case ignored
-        {u"Alpha"_s, duplicate}, {u"   "_s, blank}, {u"What?"_s, invalid}, {u"a/b"_s, invalid},
+        {u"Alpha"_s, duplicate},
+        {u"   "_s, blank},
+        {u"What?"_s, invalid},
+        {u"a/b"_s, invalid},
+        // Cut or changed on the way into the database: a NUL, a control character, a broken
+        // surrogate pair.
+        {u"Nul"_s + QChar(0) + u"x"_s, GetString(u"InvalidExt"_s) + u" U+0000"_s},
+        {u"Tab\tx"_s, GetString(u"InvalidExt"_s) + u" U+0009"_s},
+        {u"Omega"_s + QChar(0xD83D), GetString(u"InvalidExt"_s) + u" U+D83D"_s},
+        {QChar(0xDE00) + u"Beta"_s, GetString(u"InvalidExt"_s) + u" U+DE00"_s},
     };
     for (const auto& [name, refusal] : cases) {
         SCOPED_TRACE(name.toStdString());

@@ -8,9 +8,13 @@
 #include "ui_uUsersManage.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeWidget>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -140,17 +144,28 @@ TEST_P(UserEditingTest, DeleteOnALostConnectionKeepsRowsAndCounters) {
     expectCounters(Org::UserCount, 3, 3);
 }
 
-TEST_P(UserEditingTest, AddFailureAfterTheDialogShowsThePrefixAndKeepsTheCounters) {
+// The user is written when the re-read fails: the message says so and the list is loaded
+// again, so nobody adds him a second time.
+TEST_P(UserEditingTest, AddFailureAfterTheDialogSaysTheUserExistsAndReloads) {
     selectDepart(Org::Zeta);
     answerUserDialog([this](TFrmUserInfo& dialog) {
         dialog.ui()->EdUserName->setText(u"gina"_s);
-        db->dropTable(u"UserRole"_s); // the dialog can write, the re-read cannot
+        dialog.ui()->CBRole->setCurrentText(u"Staff"_s);
+        // The dialog has written; the re-read cannot read the roles.
+        db->exec(u"alter table UserRole rename to RolesAway"_s);
     });
-    script.answerMessage(QMessageBox::Ok);
+    script.answer([this](QDialog&) {
+        db->exec(u"alter table RolesAway rename to UserRole"_s);
+        return int(QMessageBox::Ok);
+    });
     window().MiUAddClick();
     expectFailure(u"User New Error:"_s);
-    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
-    expectCounters(2, 1, 1);
+    EXPECT_TRUE(script.messages().value(0).endsWith(GetString(u"UserCreatedReload"_s)));
+    waitForList();
+    const qint32 gina = number(u"select Uid from Users where UserName = 'gina'"_s);
+    EXPECT_EQ(count(u"Users where UserName = 'gina'"_s), 1);
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob, gina}));
+    expectCounters(3, 1, 1);
 }
 
 TEST_P(UserEditingTest, ModifyFailureAfterTheDialogShowsThePrefixAndKeepsTheRow) {
@@ -164,6 +179,36 @@ TEST_P(UserEditingTest, ModifyFailureAfterTheDialogShowsThePrefixAndKeepsTheRow)
     window().MiUModifyClick();
     expectFailure(u"User Modify Error:"_s);
     EXPECT_EQ(rowOfUser(Org::Bob).Caption, u"bob"_s);
+}
+
+// The list as shown, as CSV a spreadsheet opens: a byte-order mark, the captions, one line
+// per row, fields quoted where needed and formulas kept as text.
+TEST_P(UserEditingTest, ExportWritesTheListedRowsAsCsv) {
+    db->exec(u"update Users set UserName = '=1+2, \"x\"' where Uid = "_s +
+             QString::number(Org::Bob));
+    selectDepart(Org::Zeta);
+    waitForList();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"zeta.csv"_s);
+    script.answer<QFileDialog>([&](QFileDialog& dialog) {
+        dialog.selectFile(path);
+        return int(QDialog::Accepted);
+    });
+    window().MiExportClick();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(u"\r\n"_s);
+    ASSERT_EQ(lines.size(), 4) << "captions, two users, end";
+    const UserListModel& users = *window().userList();
+    EXPECT_EQ(lines[0].section(u',', 0, 1),
+              users.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString() + u',' +
+                  users.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+        return line.startsWith(u"\"'=1+2, \"\"x\"\"\",Zeta,"_s);
+    })) << lines.join(u" | "_s).toStdString();
+    EXPECT_TRUE(lines[3].isEmpty());
 }
 
 TEST_P(UserEditingTest, UserMenuFollowsTheSelection) {

@@ -106,6 +106,37 @@ TEST_P(UserInfoTest, BlankNameAndMissingRoleAreRefused) {
     EXPECT_EQ(text(u"select Password from Users where UserName = 'hank'"_s), QString());
 }
 
+// Texts that would be cut or changed on their way into the database are refused; a proper
+// pair of surrogates is a character like any other.
+TEST_P(UserInfoTest, ControlCharactersAndBrokenSurrogatesAreRefused) {
+    auto dialog = show(0, Org::Alpha);
+    const QString refused = GetString(u"InvalidExt"_s);
+    for (const auto& [name, password, key, shown] :
+         {std::tuple<QString, QString, QString, QString>{
+              u"a"_s + QChar(0) + u"b"_s, {}, {}, u" U+0000"_s},
+          {u"ivan"_s, u"pw"_s + QChar(7), QString(), u" U+0007"_s},
+          {u"ivan"_s, QString(), u"k"_s + QChar(0xD800) + u"1"_s, u" U+D800"_s}}) {
+        fill(*dialog, name, password, key);
+        script.answerMessage(QMessageBox::Ok);
+        dialog->ui()->BtOk->click();
+        EXPECT_EQ(script.messages().last(), refused + shown);
+        EXPECT_FALSE(accepted(*dialog));
+    }
+    EXPECT_EQ(count(u"Users"_s), Org::UserCount);
+    fill(*dialog, u"ivan \U0001F600"_s);
+    dialog->ui()->BtOk->click();
+    EXPECT_TRUE(accepted(*dialog));
+    EXPECT_EQ(count(u"Users where UserName = 'ivan \U0001F600'"_s), 1);
+}
+
+TEST_P(UserInfoTest, LongDepartmentNamesKeepTheDialogNarrow) {
+    db->exec(u"update UserSort set name = '%1' where id = %2"_s.arg(QString(255, u'部'))
+                 .arg(Org::Alpha));
+    auto dialog = show(0, Org::Alpha);
+    EXPECT_EQ(dialog->ui()->CBDepart->currentText().size(), 255);
+    EXPECT_LT(dialog->sizeHint().width(), 700);
+}
+
 TEST_P(UserInfoTest, ModifyLoadsTheUserAndUpdatesTheSameRowCancelWritesNothing) {
     db->exec(u"update Users set Password = 'pw', uKeyNo = 'K1' where Uid = 3"_s);
     auto cancelled = show(Org::Carol);

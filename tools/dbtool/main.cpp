@@ -1,7 +1,8 @@
 // kvzdb: creates the management tables, seeds the demo site or generates a large site.
 //
 //   kvzdb --sqlite FILE create|seed|generate [--users N] [--departments M] [--seed S]
-//   kvzdb --pg HOST:PORT/DB --user U [--password P] [--schema S] create|seed|generate ...
+//   kvzdb --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S] create|seed|generate
+//   (--user, --password and --schema are accepted too)
 //
 // "seed" and "generate" create the tables first when they are missing.
 #include "DbConnection.h"
@@ -54,10 +55,13 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {QStringLiteral("sqlite"), QStringLiteral("SQLite database file."), QStringLiteral("file")},
         {QStringLiteral("pg"), QStringLiteral("PostgreSQL server and database."),
          QStringLiteral("host:port/db")},
-        {QStringLiteral("user"), QStringLiteral("PostgreSQL user."), QStringLiteral("name")},
-        {QStringLiteral("password"), QStringLiteral("PostgreSQL password."), QStringLiteral("pw")},
-        {QStringLiteral("schema"), QStringLiteral("PostgreSQL schema to work in."),
+        // Spelled as the console spells them; the short names stay for older scripts.
+        {{QStringLiteral("pg-user"), QStringLiteral("user")}, QStringLiteral("PostgreSQL user."),
          QStringLiteral("name")},
+        {{QStringLiteral("pg-password"), QStringLiteral("password")},
+         QStringLiteral("PostgreSQL password."), QStringLiteral("pw")},
+        {{QStringLiteral("pg-schema"), QStringLiteral("schema")},
+         QStringLiteral("PostgreSQL schema to work in."), QStringLiteral("name")},
         {QStringLiteral("users"), QStringLiteral("Users to generate (100000)."),
          QStringLiteral("n")},
         {QStringLiteral("departments"), QStringLiteral("Departments to generate (20000)."),
@@ -84,6 +88,10 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     }
     if (parser.isSet(QStringLiteral("sqlite"))) {
         options.settings.sqlitePath = parser.value(QStringLiteral("sqlite"));
+        if (options.settings.sqlitePath.isEmpty()) { // a temporary database, lost at exit
+            err() << "kvzdb: --sqlite expects the name of the database file\n";
+            return std::nullopt;
+        }
     } else if (!parsePostgresAddress(parser.value(QStringLiteral("pg")), options.settings)) {
         err() << "kvzdb: --pg expects HOST:PORT/DB\n";
         return std::nullopt;

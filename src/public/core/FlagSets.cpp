@@ -50,6 +50,19 @@ void AT(qint32& mask, TAdminAuth flag) {
     addBit(mask, flag);
 }
 
+QString InvalidCharOf(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate() || c.category() == QChar::Other_Control)
+            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar(u'0')).toUpper();
+    }
+    return {};
+}
+
 bool StrCheckValid(const QString& text) {
     static const QString forbidden = QStringLiteral("\"*/:<>?\\|");
     for (const QChar c : text) {

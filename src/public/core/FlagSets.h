@@ -130,3 +130,8 @@ KVZPUBLIC_EXPORT void AT(qint32& mask, TAdminAuth flag);
 // True when text holds none of the characters a department name may not carry:
 // " * / : < > ? \ |
 KVZPUBLIC_EXPORT bool StrCheckValid(const QString& text);
+
+// The first character of text that no name may hold, a control character or half of a broken
+// surrogate pair, as "U+XXXX"; empty when there is none. Such characters would be changed or cut
+// on their way into the database.
+KVZPUBLIC_EXPORT QString InvalidCharOf(const QString& text);

@@ -1,0 +1,180 @@
+#include "DbError.h"
+#include "DbQuery.h"
+#include "TestDatabase.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template <class Call> QString errorOf(Call&& call) {
+    try {
+        call();
+    } catch (const DbError& error) {
+        return error.message();
+    }
+    return {};
+}
+
+QVariant valueOn(const QSqlDatabase& session, const QString& sql) {
+    QSqlQuery query(session);
+    return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+}
+
+// Settings of a session, and hostile or odd input at the edges of the database layer.
+class DbSessionTest : public ::testing::TestWithParam<DbBackend> {
+protected:
+    TestDatabase db{GetParam(), Seed::None};
+};
+
+TEST_P(DbSessionTest, BothSessionsWaitForLocksAWhileAndThenFailAsLocked) {
+    const QSqlDatabase main = db.connection()->database();
+    const QSqlDatabase reader = db.connection()->readerDatabase();
+    for (const QSqlDatabase& session : {main, reader}) {
+        if (GetParam() == DbBackend::SQLite) {
+            EXPECT_EQ(valueOn(session, u"pragma busy_timeout"_s).toInt(), LockTimeoutMs);
+            continue;
+        }
+        EXPECT_EQ(valueOn(session, u"select setting from pg_settings where name = 'lock_timeout'"_s)
+                      .toInt(),
+                  LockTimeoutMs);
+        EXPECT_EQ(
+            valueOn(session, u"select setting from pg_settings where name = 'statement_timeout'"_s)
+                .toInt(),
+            StatementTimeoutMs);
+    }
+
+    db.exec(u"insert into UserSort (id, pid, name) values (5, 0, 'Sales')"_s);
+    const auto other = db.openConnection();
+    QSqlDatabase holder = other->database();
+    ASSERT_TRUE(holder.transaction());
+    ASSERT_TRUE(QSqlQuery(holder).exec(u"update UserSort set name = 'Held' where id = 5"_s));
+    DbCommand rename(db.connection(), u"update UserSort set name = 'Renamed' where id = 5"_s);
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_TRUE(errorOf([&] { rename.execute(); }).startsWith(u"database is locked"_s));
+    EXPECT_GE(waited.elapsed(), LockTimeoutMs - 200);
+    EXPECT_LT(waited.elapsed(), LockTimeoutMs * 3);
+    ASSERT_TRUE(holder.rollback());
+    EXPECT_EQ(rename.execute(), 1);
+}
+
+TEST_P(DbSessionTest, AReadOnlyDatabaseIsReadOnBothSessionsAndNeverChanged) {
+    db.exec(u"insert into UserSort (id, pid, name) values (5, 0, 'Sales')"_s);
+    DbSettings settings = db.settings();
+    settings.readOnly = true;
+    const auto viewer = DbConnection::open(settings);
+    EXPECT_TRUE(viewer->isReadOnly());
+    for (const QSqlDatabase& session : {viewer->database(), viewer->readerDatabase()}) {
+        EXPECT_EQ(valueOn(session, u"select name from UserSort where id = 5"_s).toString(),
+                  u"Sales"_s);
+        EXPECT_FALSE(QSqlQuery(session).exec(u"update UserSort set name = 'x'"_s));
+    }
+    EXPECT_EQ(errorOf([&] { DbCommand(viewer.get(), u"delete * from UserSort"_s).execute(); }),
+              ReadOnlyRefused);
+    DbQuery query(viewer.get());
+    query.setSql(u"select * from UserSort"_s);
+    query.open();
+    query.edit();
+    query.setValue(u"name"_s, u"Renamed"_s);
+    EXPECT_EQ(errorOf([&] { query.post(); }), ReadOnlyRefused);
+    query.cancel();
+    query.append();
+    query.setValue(u"name"_s, u"New"_s);
+    EXPECT_EQ(errorOf([&] { query.post(); }), ReadOnlyRefused);
+    EXPECT_EQ(db.scalar(u"select count(*) from UserSort where name = 'Sales'"_s).toInt(), 1);
+    EXPECT_EQ(db.scalar(u"select count(*) from UserSort"_s).toInt(), 1);
+}
+
+TEST_P(DbSessionTest, LetterCaseIsIgnoredForEveryLetterAndTheFileStaysPlainSqlite) {
+    db.exec(u"insert into UserSort (id, pid, name) values (1, 0, 'Ärzte'), "
+            u"(2, 0, 'Жуковский отдел'), (3, 0, 'Rabatt 100%')"_s);
+    for (const auto& [where, rows] : {std::pair{u"name = 'ärzte'"_s, 1},
+                                      {u"name = 'ÄRZTE'"_s, 1},
+                                      {u"name = 'Arzte'"_s, 0},
+                                      {u"name like 'жук%'"_s, 1},
+                                      {u"name like '%ОТДЕЛ'"_s, 1},
+                                      {u"name like 'ä_ZTE'"_s, 1},
+                                      {u"name like '%'"_s, 3},
+                                      {u"name like '%100!%' escape '!'"_s, 1},
+                                      {u"name like '%0!%' escape '!'"_s, 1},
+                                      {u"name like 'rabatt!%' escape '!'"_s, 0}}) {
+        EXPECT_EQ(db.scalar(u"select count(*) from UserSort where "_s + where).toInt(), rows)
+            << where.toStdString();
+    }
+    if (GetParam() != DbBackend::SQLite)
+        return;
+    // SQLite's own rules (the sqlite3 shell's) read the file as sound.
+    {
+        QSqlDatabase plain = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"plain"_s);
+        plain.setDatabaseName(db.settings().sqlitePath);
+        ASSERT_TRUE(plain.open());
+        EXPECT_EQ(valueOn(plain, u"pragma integrity_check"_s).toString(), u"ok"_s);
+        EXPECT_EQ(valueOn(plain, u"select count(*) from UserSort where name like 'r%'"_s).toInt(),
+                  1);
+        plain.close();
+    }
+    QSqlDatabase::removeDatabase(u"plain"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DbSessionTest, ::testing::ValuesIn(testBackends()), backendName);
+
+TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
+    for (const auto& [name, valid] : {std::pair{u"sales"_s, true},
+                                      {u"Ärzte_2$"_s, true},
+                                      {u"_x"_s, true},
+                                      {u"1abc"_s, false},
+                                      {u"a b"_s, false},
+                                      {u"abc\n"_s, false},
+                                      {u"\"public\""_s, false},
+                                      {QString(64, u'a'), false}}) {
+        EXPECT_EQ(isValidSchemaName(name), valid) << name.toStdString();
+    }
+
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    DbSettings settings = db.settings();
+    settings.schema = u"\"public\"; create table pwned(x int); --\""_s;
+    EXPECT_TRUE(errorOf([&] { DbConnection::open(settings); }).contains(u"schema"_s));
+    EXPECT_EQ(db.scalar(u"select count(*) from pg_tables where tablename = 'pwned'"_s).toInt(), 0);
+
+    settings.schema = db.settings().schema;
+    const auto connection = DbConnection::open(settings);
+    EXPECT_EQ(DbCommand(connection.get(), u"select current_schema()"_s).scalar().toString(),
+              settings.schema);
+}
+
+TEST(PostgresAddress, WholeTextHostPortAndDatabase) {
+    struct Case {
+        QString text;
+        bool valid;
+        QString host = {};
+        int port = 0;
+        QString database = {};
+    };
+    for (const Case& c : {Case{u"127.0.0.1:5433/kvz"_s, true, u"127.0.0.1"_s, 5433, u"kvz"_s},
+                          {u"pg.local/kvz-prod.2"_s, true, u"pg.local"_s, 5432, u"kvz-prod.2"_s},
+                          {u"[::1]:6000/管理库"_s, true, u"::1"_s, 6000, u"管理库"_s},
+                          {u"localhost/kvz\n"_s, false},
+                          {u"localhost:0/kvz"_s, false},
+                          {u"localhost:70000/kvz"_s, false},
+                          {u"/kvz"_s, false},
+                          {u"localhost/"_s, false},
+                          {u"localhost/a b"_s, false},
+                          {u"[::1/kvz"_s, false},
+                          {u"localhost/-x"_s, false}}) {
+        DbSettings settings;
+        ASSERT_EQ(parsePostgresAddress(c.text, settings), c.valid) << c.text.toStdString();
+        if (!c.valid) {
+            EXPECT_EQ(settings.backend, DbBackend::SQLite) << "left unchanged";
+            continue;
+        }
+        EXPECT_EQ(settings.host, c.host);
+        EXPECT_EQ(settings.port, c.port);
+        EXPECT_EQ(settings.database, c.database);
+    }
+}
+
+} // namespace
