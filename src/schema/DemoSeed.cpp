@@ -52,7 +52,7 @@ QVariantList role(int rid, const QString& name, int level, int group, const char
             30,
             QStringLiteral("D:\\Backup\\"),
             3,
-            QStringLiteral("192.168.1.2"),
+            QStringLiteral("127.0.1.2"),
             8090,
             5,
             QStringLiteral("qq.exe;wechat.exe;"),
@@ -165,7 +165,7 @@ QString demoAddress(int i) {
     if (i == 28) {
         return QString();
     }
-    return QStringLiteral("192.168.%1.%2").arg(1 + i / 10).arg(10 + i);
+    return QStringLiteral("127.0.%1.%2").arg(1 + i / 10).arg(10 + i);
 }
 
 QVariantList demoUser(int i) {
@@ -204,7 +204,7 @@ void seedUsers(DbConnection& connection) {
 
 void seedRecords(DbConnection& connection) {
     insertRows(connection, QStringLiteral("TaskScan"), columns("Uid,name,ip,begin,type"),
-               {{2, text("王芳"), QStringLiteral("192.168.1.11"), QStringLiteral("0"), 1}});
+               {{2, text("王芳"), QStringLiteral("127.0.1.11"), QStringLiteral("0"), 1}});
     DbCommand scanTime(&connection, QStringLiteral("update Users set ScanTime = :t where Uid = 2"));
     scanTime.setParam(QStringLiteral("t"), text("立即扫描并解密密文"));
     scanTime.execute();
@@ -213,9 +213,9 @@ void seedRecords(DbConnection& connection) {
     insertRows(
         connection, QStringLiteral("LogAct"), columns("Lwhen,Lwho,Lwhere,Lhow,Lwhat,Lresult"),
         {{QStringLiteral("2024-05-01 09:30:00"), QStringLiteral("admin"), QStringLiteral("Server"),
-          text("扫描设置"), text("王芳(192.168.1.11)立即执行"), QStringLiteral("OK")},
+          text("扫描设置"), text("王芳(127.0.1.11)立即执行"), QStringLiteral("OK")},
          {QStringLiteral("2024-05-02 14:05:12"), QStringLiteral("admin"),
-          QStringLiteral("192.168.1.13"), text("设置离线密码"), QStringLiteral("out123"),
+          QStringLiteral("127.0.1.13"), text("设置离线密码"), QStringLiteral("out123"),
           QStringLiteral("OK")}});
 }
 

@@ -11,7 +11,7 @@
 // - roles 1..5 with default levels, groups and file policies; levels 1..4 (公开, 内部, 秘密, 机密);
 //   groups 1..5; file policies 1..4; a mail-category tree with addresses and role links;
 // - the settings row of `other` (id 1, Ctrl with Sc_USERDC and Sc_AUTHORITY, depart 9 = 财务部);
-// - 32 users (demoUserCount): user 1 at 127.0.0.1, most at 192.168.x.y, every third online,
+// - 32 users (demoUserCount): user 1 at 127.0.0.1, most at 127.0.x.y (loopback, so stand-ins can listen on them), every third online,
 //   some with the decrypt right; user 31 at the root (Pid 0), user 32 in a department that does
 //   not exist, user 30 with a role that does not exist, user 29 never connected (no address);
 // - two approval flows, a scan task for user 2, an offline authorization for user 4, two log rows.

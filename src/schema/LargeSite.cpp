@@ -82,6 +82,15 @@ QString userName(int uid, QRandomGenerator& random) {
            QString::number(uid);
 }
 
+// An address of its own for every user, on loopback (Linux routes all of 127.0.0.0/8 to this
+// computer, so stand-in agents can listen there).
+QString userAddress(int uid) {
+    return QStringLiteral("127.%1.%2.%3")
+        .arg(1 + (uid >> 16))
+        .arg((uid >> 8) & 0xFF)
+        .arg(uid & 0xFF);
+}
+
 QVariantList userRow(int uid, int departments, QRandomGenerator& random) {
     // About one user in a thousand sits at the root (all of them when there are no departments).
     const bool atRoot = departments == 0 || random.bounded(1000u) == 0;
@@ -96,7 +105,7 @@ QVariantList userRow(int uid, int departments, QRandomGenerator& random) {
             int(random.bounded(4u)),
             random.bounded(8u) == 0 ? 1 + int(random.bounded(4u)) : 0,
             random.bounded(10u) == 0 ? QStringLiteral("|2|3|") : QString(),
-            QStringLiteral("10.%1.%2.%3").arg(uid >> 16).arg((uid >> 8) & 0xFF).arg(uid & 0xFF),
+            userAddress(uid),
             QStringLiteral("PC-%1").arg(uid, 6, 10, QChar(u'0')),
             QStringLiteral("3.5.%1").arg(random.bounded(4u)),
             QStringLiteral("HD%1").arg(random.generate(), 8, 16, QChar(u'0')),

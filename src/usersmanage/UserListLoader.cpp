@@ -4,7 +4,6 @@
 #include "FlagSets.h"
 #include "UserListModel.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <limits>
 
@@ -20,14 +19,6 @@ QString UserListLoader::statement(const QString& where) {
            u"U.Auths,U.CliVer,U.ScanTime,U.HardNo,U.OnLined,UR.RName FROM (Users AS U left JOIN "
            u"UserRole AS UR ON U.RoleID=UR.Rid) left join UserSort US on U.Pid = US.id "_s +
            where;
-}
-
-UserListLoader::WaitCursor::WaitCursor() {
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-}
-
-UserListLoader::WaitCursor::~WaitCursor() {
-    QApplication::restoreOverrideCursor();
 }
 
 UserListLoader::UserListLoader(UserListModel& model, DbConnection* connection, QObject* parent)

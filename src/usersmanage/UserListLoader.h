@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DbCursor.h"
+#include "DialogSupport.h"
 
 #include <QObject>
 #include <QString>
@@ -45,14 +46,6 @@ private:
         int uid, pid, roleId, userName, dName, ip, computerName, rName, auths, cliVer, scanTime,
             hardNo, onlined;
     };
-    class WaitCursor {
-    public:
-        WaitCursor();
-        ~WaitCursor();
-        WaitCursor(const WaitCursor&) = delete;
-        WaitCursor& operator=(const WaitCursor&) = delete;
-    };
-
     Fields resolveFields() const;
     void runSlice();
     bool readSlice(bool first);
@@ -65,5 +58,5 @@ private:
     Fields m_fields{};
     QTimer m_nextSlice;
     int m_rowsPerSlice = 0;
-    std::optional<WaitCursor> m_waitCursor;
+    std::optional<BusyCursor> m_waitCursor;
 };

@@ -136,7 +136,7 @@ TEST_P(StatementTableTest, WriteStatementsRunInOrder) {
                     {u"t2"_s, u"admin"_s},
                     {u"t3"_s, u"Server"_s},
                     {u"t4"_s, u"扫描设置"_s},
-                    {u"t5"_s, u"李娜(192.168.1.12)"_s},
+                    {u"t5"_s, u"李娜(127.0.1.12)"_s},
                     {u"t6"_s, u"OK"_s}}),
               1);
     EXPECT_EQ(scalar(u"select count(*) from LogAct"_s), u"3"_s);

@@ -14,7 +14,7 @@ namespace {
 using LogRow = std::array<QString, 6>;
 
 const LogRow completeRow{u"2024-03-05 14:07:09"_s,  u"admin"_s, u"Server"_s, u"设置扫描任务"_s,
-                         u"用户：张三(10.0.0.7)"_s, u"成功"_s};
+                         u"用户：张三(127.0.2.7)"_s, u"成功"_s};
 
 void writeRow(const LogRow& row) {
     WriteLogFile(row[0], row[1], row[2], row[3], row[4], row[5]);
@@ -53,7 +53,7 @@ private:
 TEST_P(OperationLogTest, RowsAreStoredUntrimmed) {
     LogRow padded{u" 2024-03-05 14:07:09"_s,
                   u"admin "_s,
-                  u" 10.0.0.7 "_s,
+                  u" 127.0.2.7 "_s,
                   u"\tpush"_s,
                   u"O'Brien (it's \"x\"); drop table LogAct  "_s,
                   u" OK"_s};

@@ -1,8 +1,12 @@
+#include "LoopbackGuard.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// One QApplication for every test binary; widgets run on the offscreen platform.
+// One QApplication for every test binary; widgets run on the offscreen platform; nothing is
+// sent beyond this computer.
 int main(int argc, char** argv) {
+    installLoopbackGuard();
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -21,7 +21,7 @@ const char16_t* const OrgRows[] = {
     u"(3, 0, 'Zeta', -1, 0, 1), (7, 3, 'Beta', -1, -1, null), (4, 3, 'Omega', 0, -1, null), "
     u"(9, 42, 'Lost', 0, 0, null), (10, 9, 'LostChild', 0, 0, null)",
     u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined, Ip, ComputerName, CliVer, "
-    u"ScanTime, HardNo) values (1, 3, 'alice', 1, 2, -1, '10.0.0.1', 'PC-1', '3.5', 'daily', "
+    u"ScanTime, HardNo) values (1, 3, 'alice', 1, 2, -1, '127.0.3.1', 'PC-1', '3.5', 'daily', "
     u"'HW1')",
     u"insert into Users (Uid, Pid, UserName, RoleId, Auths, Onlined) values (2, 3, 'bob', 2, 1, "
     u"0), "

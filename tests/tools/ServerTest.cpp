@@ -1,0 +1,133 @@
+#include "StandIn.h"
+#include "TestDatabase.h"
+
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QStringList databaseArguments(const DbSettings& settings) {
+    if (settings.backend == DbBackend::SQLite)
+        return {u"--sqlite"_s, settings.sqlitePath};
+    return {u"--pg"_s,
+            u"%1:%2/%3"_s.arg(settings.host).arg(settings.port).arg(settings.database),
+            u"--pg-user"_s,
+            settings.user,
+            u"--pg-password"_s,
+            settings.password,
+            u"--pg-schema"_s,
+            settings.schema};
+}
+
+// The console's side of presence: the datagrams arriving at the server port + 1.
+struct PresenceListener {
+    PresenceListener() {
+        socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+        socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    }
+    quint16 serverPort() const { return quint16(socket.localPort() - 1); }
+    QUdpSocket socket;
+};
+
+class ServerTest : public ::testing::TestWithParam<DbBackend> {};
+
+TEST_P(ServerTest, AnnouncedAgentsReachTheDatabaseAndTheConsole) {
+    TestDatabase database(GetParam());
+    database.exec(u"update Users set Onlined = 0, Ip = '' where Uid = 5"_s);
+    PresenceListener console;
+    const QString serverPort = QString::number(console.serverPort());
+    StandIn server(QStringLiteral(KVZSERVER_PATH), databaseArguments(database.settings())
+                                                       << u"--server-port"_s << serverPort);
+    ASSERT_TRUE(server.isReady()) << server.errorText().toStdString();
+
+    QTemporaryDir folder;
+    const QString log = folder.filePath(u"agents.log"_s);
+    const quint16 agentPort = freeTcpPort();
+    const QString agent = u"127.0.8.1:%1"_s.arg(agentPort);
+    StandIn agents(QStringLiteral(KVZAGENT_PATH),
+                   {u"--agent"_s, u"127.0.8.2:%1,uid=999"_s.arg(agentPort), u"--agent"_s,
+                    agent + u",uid=5,name=测试机,ver=9.9.9"_s, u"--server"_s,
+                    u"127.0.0.1:"_s + serverPort, u"--log"_s, log, u"--announce"_s});
+    ASSERT_TRUE(agents.isReady()) << agents.errorText().toStdString();
+    EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTIN\r\nUserId=5")
+        << "started agents announce themselves; user 999 does not exist";
+    const auto row = [&] {
+        return database
+            .scalar(u"select Ip || '|' || ComputerName || '|' || CliVer || '|' || HardNo || '|' "
+                    u"|| Onlined from Users where Uid = 5"_s)
+            .toString();
+    };
+    EXPECT_EQ(row(), u"127.0.8.1|测试机|9.9.9|HD00000005|-1"_s);
+
+    database.exec(u"update Users set Onlined = 0 where Uid = 5"_s);
+    QUdpSocket refresh;
+    refresh.writeDatagram("Sign=KVZSEVIN", QHostAddress(u"127.0.8.1"_s), agentPort);
+    EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTIN\r\nUserId=5");
+    EXPECT_TRUE(row().endsWith(u"|-1"_s));
+    const QList<QJsonObject> entries = readAgentLog(log, 1);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0][u"kind"_s].toString(), u"refresh"_s);
+    EXPECT_EQ(entries[0][u"agent"_s].toString(), agent);
+    EXPECT_TRUE(entries[0][u"answer"_s].toString().startsWith(u"Sign=KVZAGENTUP\r\nUserId=5"_s));
+
+    agents.terminate();
+    EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTOUT\r\nUserId=5");
+    EXPECT_EQ(row(), u"127.0.8.1|测试机|9.9.9|HD00000005|0"_s) << "going down keeps the rest";
+    EXPECT_TRUE(nextDatagram(console.socket, 200).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ServerTest, ::testing::ValuesIn(testBackends()), backendName);
+
+TEST(ServerStormTest, SendsEveryUserExactlyOnce) {
+    struct Case {
+        QStringList arguments;
+        QByteArray sign;
+        int firstUid;
+        int count;
+        qint64 minMs;
+    };
+    const Case cases[] = {
+        {{u"--storm"_s, u"300"_s}, "KVZCLIENTIN", 1, 300, 0},
+        {{u"--storm"_s, u"200"_s, u"--down"_s, u"--first-uid"_s, u"40"_s},
+         "KVZCLIENTOUT",
+         40,
+         200,
+         0},
+        {{u"--storm"_s, u"500"_s, u"--rate"_s, u"5000"_s}, "KVZCLIENTIN", 1, 500, 95},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        PresenceListener console;
+        QProcess storm;
+        storm.start(QStringLiteral(KVZSERVER_PATH),
+                    QStringList{u"--server-port"_s, QString::number(console.serverPort())} +
+                        c.arguments);
+        QSet<QByteArray> received;
+        int datagrams = 0;
+        while (storm.state() != QProcess::NotRunning || console.socket.hasPendingDatagrams()) {
+            const QByteArray datagram = nextDatagram(console.socket, 200);
+            if (!datagram.isEmpty()) {
+                received.insert(datagram);
+                ++datagrams;
+            }
+            storm.waitForFinished(0);
+        }
+        EXPECT_EQ(storm.exitCode(), 0);
+        const QByteArray output = storm.readAllStandardOutput();
+        const QByteArray sent = "sent " + QByteArray::number(c.count) + " in ";
+        EXPECT_TRUE(output.startsWith(sent)) << output.constData();
+        EXPECT_GE(output.split(' ').value(3).toLongLong(), c.minMs);
+        EXPECT_EQ(datagrams, c.count);
+        for (int uid = c.firstUid; uid < c.firstUid + c.count; ++uid)
+            EXPECT_TRUE(received.contains(
+                QByteArray("Sign=" + c.sign + "\r\nUserId=" + QByteArray::number(uid))))
+                << uid;
+    }
+}
+
+} // namespace

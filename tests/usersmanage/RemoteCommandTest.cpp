@@ -1,0 +1,175 @@
+// Remote commands sent to the client agents' stand-in over real HTTP on loopback.
+#include "MainWindowFixture.h"
+
+#include "Multilanguage.h"
+#include "StringCipher.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+quint16 freeTcpPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Agents on 127.0.1.x, one per way of answering; 127.0.1.9 has none (refused).
+const char* const Modes[] = {"ok", "lower", "crlf", "garbage", "close", "stall", "slow"};
+
+class RemoteCommandTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        logon.ClientPort = freeTcpPort();
+        QStringList arguments{u"--log"_s, m_folder.filePath(u"agents.log"_s)};
+        for (int i = 0; i < int(std::size(Modes)); ++i)
+            arguments << u"--agent"_s << agentAddress(i) + u':' +
+                                            QString::number(logon.ClientPort) + u",mode="_s +
+                                            QString::fromLatin1(Modes[i]);
+        m_agents.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzagent"_s),
+                       arguments);
+        ASSERT_TRUE(m_agents.waitForReadyRead(10000)) << "kvzagent did not start";
+        ASSERT_EQ(m_agents.readLine().trimmed(), "ready");
+    }
+
+    void TearDown() override {
+        m_agents.kill();
+        m_agents.waitForFinished();
+        MainWindowTest::TearDown();
+    }
+
+    static QString agentAddress(int mode) { return u"127.0.1."_s + QString::number(mode + 1); }
+
+    // Gives alice the address and lists her, selected.
+    void aliceAt(const QString& ip) {
+        db->exec(u"update Users set Ip = '"_s + ip + u"' where Uid = 1"_s);
+        window().ShowUsers(QString());
+        waitForList();
+        selectUsers({Org::Alice});
+    }
+
+    // Triggers the command and waits for its answer box; returns its text.
+    QString send(QAction* command) {
+        const qsizetype before = script.messages().size();
+        script.answerMessage(QMessageBox::Ok);
+        command->trigger();
+        QElapsedTimer timer;
+        timer.start();
+        while ((window().isWaitingForAgents() || script.messages().size() == before) &&
+               timer.elapsed() < TFrmUsersManage::CommandTimeoutMs + 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return script.messages().size() > before ? script.messages().last() : QString();
+    }
+
+    // The requests the agents logged: agent address and deciphered command, in order.
+    QStringList logged() const {
+        QFile file(m_folder.filePath(u"agents.log"_s));
+        QStringList requests;
+        if (!file.open(QIODevice::ReadOnly))
+            return requests;
+        while (!file.atEnd()) {
+            const QJsonObject entry = QJsonDocument::fromJson(file.readLine()).object();
+            if (entry.value(u"kind"_s).toString() == u"http")
+                requests << entry.value(u"agent"_s).toString().section(u':', 0, 0) + u' ' +
+                                entry.value(u"command"_s).toString();
+        }
+        return requests;
+    }
+
+    static QString failure(const char16_t* key) {
+        return GetString(QString::fromUtf16(key)) + u',' + GetString(u"NetCheck"_s);
+    }
+
+    QTemporaryDir m_folder;
+    QProcess m_agents;
+};
+
+// Only an answer of exactly "OK" confirms; every other answer and every network failure ends in
+// the failure text, a stalled agent within the bound.
+TEST_P(RemoteCommandTest, OnlyAnExactOkConfirms) {
+    open();
+    const auto* ui = window().ui();
+    for (int mode = 0; mode < int(std::size(Modes)) + 1; ++mode) {
+        const QString address = mode < int(std::size(Modes)) ? agentAddress(mode) : u"127.0.1.9"_s;
+        const bool confirms = mode == 0 || QByteArrayView(Modes[mode]) == "slow";
+        SCOPED_TRACE(address.toStdString());
+        aliceAt(address);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(send(ui->L1), confirms ? GetString(u"PlyUpdateSended"_s)
+                                         : failure(u"PlyUpdateFailed"));
+        EXPECT_LT(timer.elapsed(), TFrmUsersManage::CommandTimeoutMs + 1500);
+        EXPECT_FALSE(window().isWaitingForAgents());
+    }
+}
+
+// Each item sends its own word to the first selected user's agent only; the uninstall asks
+// first; a user without an address gets "IPNull" and nothing is sent.
+TEST_P(RemoteCommandTest, EachItemSendsItsWordToTheFirstSelectedAgent) {
+    open();
+    aliceAt(agentAddress(0));
+    db->exec(u"update Users set Ip = '"_s + agentAddress(1) + u"' where Uid in (2, 3)"_s);
+    window().ShowUsers(QString());
+    waitForList();
+    selectUsers({Org::Alice, Org::Bob, Org::Carol});
+    const auto* ui = window().ui();
+    const struct {
+        QAction* item;
+        const char16_t* word;
+        const char16_t* success;
+    } commands[] = {
+        {ui->L1, u"UpdatePly", u"PlyUpdateSended"},
+        {ui->N4, u"ShowCli", u"IconShowSended"},
+        {ui->N5, u"HideCli", u"IconhideSended"},
+        {ui->S1, u"ShowIcon", u"EnIconShowSended"},
+        {ui->H1, u"HideIcon", u"EnIconHideSended"},
+        {ui->P1, u"StopCli", u"ClientAutoEnPauseSended"},
+        {ui->S2, u"StartCli", u"ClientAutoEnSended"},
+        {ui->N7, u"UpdateCli", u"ClientAutoUpdateSended"},
+    };
+    QStringList expected;
+    for (const auto& command : commands) {
+        EXPECT_EQ(send(command.item), GetString(QString::fromUtf16(command.success)));
+        expected << agentAddress(0) + u" aFlag="_s + QString::fromUtf16(command.word);
+    }
+    script.answerMessage(QMessageBox::No);
+    ui->MenuItem3->trigger();
+    script.answerMessage(QMessageBox::Yes);
+    EXPECT_EQ(send(ui->MenuItem3), GetString(u"ClientUnInstallSended"_s));
+    EXPECT_EQ(script.messages().at(script.messages().size() - 2),
+              GetString(u"ClientUnInstallConfirm"_s));
+    expected << agentAddress(0) + u" aFlag=UninstCli"_s;
+
+    selectUsers({Org::Dave}); // no address
+    EXPECT_EQ(send(ui->L1), GetString(u"IPNull"_s));
+    EXPECT_EQ(logged(), expected);
+
+    // A new cipher text every time, deciphering to the same query.
+    const QString first = TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+    const QString second = TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+    ASSERT_TRUE(first.startsWith(u"http://127.0.1.1:2230/"_s));
+    int differ = first != second;
+    for (int i = 0; i < 20 && !differ; ++i)
+        differ = first != TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+    EXPECT_TRUE(differ);
+    for (const QString& url : {first, second})
+        EXPECT_EQ(En(url.section(u'/', 3).toLatin1(), "qmtrb", false), "aFlag=X");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RemoteCommandTest, ::testing::ValuesIn(testBackends()),
+                         backendName);
+
+} // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Endpoint.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// How one agent treats command requests.
+enum class AgentMode {
+    Ok,      // "OK" to every known command
+    Refuse,  // no HTTP listener: connections are refused
+    Lower,   // "ok"
+    Crlf,    // "OK\r\n"
+    Garbage, // random printable junk
+    Stall,   // reads the request, never answers
+    Close,   // reads the request, closes without an answer
+    Slow,    // "OK" after two seconds
+};
+
+struct AgentSetup {
+    Endpoint endpoint;
+    int userId = 0; // 0: the agent does not announce itself
+    AgentMode mode = AgentMode::Ok;
+    QString computerName; // empty: "PC-" and the user id
+    QString cliVer = QStringLiteral("3.5.9");
+};
+
+struct AgentOptions {
+    QList<AgentSetup> agents;
+    Endpoint server{QHostAddress(QHostAddress::LocalHost), 2228};
+    QString logFile; // empty: no log
+    QByteArray codePage = QByteArrayLiteral("GBK");
+    bool announce = false; // announce up at start and down at exit
+};
+
+// Parses the arguments (program name first). On a mistake returns nothing and sets error to
+// one line; --help prints and exits.
+std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QString& error);
+
+// Reads one --agent value "ADDR:PORT[,uid=N][,mode=MODE][,name=TEXT][,ver=TEXT]".
+std::optional<AgentSetup> parseAgentSetup(const QString& text, QString& error);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class QTcpSocket;
+
+// One HTTP/1.x request line read from an accepted connection; valid is false for a request
+// that is not "METHOD TARGET HTTP/x" or whose head grows beyond a limit.
+struct HttpRequest {
+    QByteArray method;
+    QByteArray target;
+    bool valid = false;
+};
+
+// One accepted connection: reads the request head, hands it on once, then answers (and
+// closes), closes without an answer, or does nothing until the peer goes away. Deletes itself
+// when the connection ends.
+class HttpConnection : public QObject {
+    Q_OBJECT
+public:
+    HttpConnection(QTcpSocket* socket, QObject* parent); // takes the socket
+
+    void respond(int status, const QByteArray& body);
+    void drop();
+
+signals:
+    void requestReceived(const HttpRequest& request);
+
+private:
+    void onReadyRead();
+
+    QTcpSocket* m_socket;
+    QByteArray m_head;
+    bool m_received = false;
+};

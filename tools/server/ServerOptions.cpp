@@ -1,0 +1,120 @@
+#include "ServerOptions.h"
+
+#include "KeyValueLines.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct OptionSet {
+    QCommandLineOption sqlite{u"sqlite"_s, u"Management database in SQLite FILE."_s, u"FILE"_s};
+    QCommandLineOption pg{u"pg"_s, u"Management database on PostgreSQL, HOST:PORT/DATABASE."_s,
+                          u"HOST:PORT/DB"_s};
+    QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
+    QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
+    QCommandLineOption pgSchema{u"pg-schema"_s,
+                                u"PostgreSQL schema holding the management tables."_s, u"SCHEMA"_s};
+    QCommandLineOption serverPort{u"server-port"_s,
+                                  u"UDP port for agent announcements on 127.0.0.1; presence "
+                                  u"datagrams go to the next port."_s,
+                                  u"PORT"_s, u"2228"_s};
+    QCommandLineOption storm{u"storm"_s,
+                             u"Send N presence datagrams, print the time taken and exit; the "
+                             u"database is not used."_s,
+                             u"N"_s};
+    QCommandLineOption down{u"down"_s, u"Storm: users going down (KVZCLIENTOUT)."_s};
+    QCommandLineOption rate{u"rate"_s, u"Storm: datagrams a second (default: all at once)."_s,
+                            u"R"_s};
+    QCommandLineOption firstUid{u"first-uid"_s, u"Storm: user id of the first datagram (1)."_s,
+                                u"U"_s, u"1"_s};
+    QCommandLineOption codepage{u"codepage"_s, u"Narrow code page of the wire (GBK)."_s, u"NAME"_s,
+                                u"GBK"_s};
+
+    QList<QCommandLineOption> all() const {
+        return {sqlite, pg,   pgUser, pgPassword, pgSchema, serverPort,
+                storm,  down, rate,   firstUid,   codepage};
+    }
+};
+
+std::optional<DbSettings> readDatabase(const QCommandLineParser& parser, const OptionSet& o,
+                                       QString& error) {
+    if (parser.isSet(o.sqlite) == parser.isSet(o.pg)) {
+        error = u"give either --sqlite FILE or --pg HOST:PORT/DB"_s;
+        return std::nullopt;
+    }
+    DbSettings settings;
+    if (parser.isSet(o.sqlite)) {
+        settings.sqlitePath = parser.value(o.sqlite);
+        if (QFileInfo::exists(settings.sqlitePath))
+            return settings;
+        error = u"no database file "_s + settings.sqlitePath + u" (kvzdb creates one)"_s;
+        return std::nullopt;
+    }
+    if (!parsePostgresAddress(parser.value(o.pg), settings)) {
+        error = u"--pg expects HOST:PORT/DATABASE, got \""_s + parser.value(o.pg) + u'"';
+        return std::nullopt;
+    }
+    settings.user = parser.value(o.pgUser);
+    settings.password = parser.value(o.pgPassword);
+    settings.schema = parser.value(o.pgSchema);
+    return settings;
+}
+
+std::optional<StormOptions> readStorm(const QCommandLineParser& parser, const OptionSet& o,
+                                      QString& error) {
+    StormOptions storm;
+    bool countOk = false;
+    bool rateOk = true;
+    bool uidOk = false;
+    storm.count = parser.value(o.storm).toInt(&countOk);
+    storm.down = parser.isSet(o.down);
+    if (parser.isSet(o.rate))
+        storm.rate = parser.value(o.rate).toDouble(&rateOk);
+    storm.firstUid = parser.value(o.firstUid).toInt(&uidOk);
+    if (!countOk || storm.count < 0 || !rateOk || storm.rate < 0 || !uidOk || storm.firstUid < 1 ||
+        qint64(storm.firstUid) + storm.count - 1 > INT_MAX) {
+        error = u"--storm, --rate and --first-uid take non-negative numbers (--first-uid at "
+                u"least 1)"_s;
+        return std::nullopt;
+    }
+    return storm;
+}
+
+} // namespace
+
+std::optional<ServerOptions> parseServerOptions(const QStringList& arguments, QString& error) {
+    const OptionSet o;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Server side on loopback: keeps agent state in the management database and sends "
+        u"presence datagrams to the console. Prints \"ready\" once it listens."_s);
+    parser.addHelpOption();
+    parser.addOptions(o.all());
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(u"help"_s))
+        parser.showHelp(0);
+    ServerOptions options;
+    bool portOk = false;
+    const uint port = parser.value(o.serverPort).toUInt(&portOk);
+    options.codePage = parser.value(o.codepage).toLatin1();
+    error = !portOk || port == 0 || port > 65534 ? u"--server-port expects a port below 65535"_s
+            : !isCodePage(options.codePage)
+                ? u"unknown code page \""_s + parser.value(o.codepage) + u'"'
+            : !parser.positionalArguments().isEmpty() ? u"unexpected argument"_s
+                                                      : QString();
+    if (!error.isEmpty())
+        return std::nullopt;
+    options.serverPort = quint16(port);
+    if (parser.isSet(o.storm)) {
+        options.storm = readStorm(parser, o, error);
+        return options.storm ? std::optional(options) : std::nullopt;
+    }
+    options.database = readDatabase(parser, o, error);
+    return options.database ? std::optional(options) : std::nullopt;
+}
