@@ -2,11 +2,15 @@
 
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
+#include "StandIn.h"
 #include "StringCipher.h"
 #include "U_UserOut.h"
 #include "ui_U_UserOut.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -202,48 +206,77 @@ TEST_P(OfflineDialogTest, FileModeFromTheUserMenu) {
     EXPECT_TRUE(QFile::exists(folder.filePath(u"pk/alice_OutYXP.exe"_s)));
 }
 
-// The agent gets the six lines, password blanks kept; the reply's text does not matter; a
-// client that cannot be reached gets nothing recorded.
-TEST_P(OfflineDialogTest, PushToTheAgent) {
-    setUser(Org::Alice, u"Ip = '127.0.0.1'"_s);
+// Pushes to the agents' stand-in: a stalled, closing or absent agent gets "outline" within the
+// bound and nothing recorded; any completed request, whatever its answer, is recorded and
+// logged (not logged with an empty password).
+TEST_P(OfflineDialogTest, PushToTheAgents) {
     logon.AdminName = u"admin"_s;
-    FakeAgent agent("whatever");
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress(u"127.0.0.1"_s));
-        closedPort = probe.serverPort();
-    }
+    logon.ClientPort = freeTcpPort();
+    const QString log = folder.filePath(u"agents.log"_s);
+    QStringList arguments{u"--log"_s, log};
+    for (const char* agent : {"127.0.4.1:%1", "127.0.4.2:%1,mode=garbage",
+                              "127.0.4.3:%1,mode=stall", "127.0.4.4:%1,mode=close"})
+        arguments << u"--agent"_s << QString::fromLatin1(agent).arg(logon.ClientPort);
+    StandIn agents(QCoreApplication::applicationDirPath() + u"/kvzagent"_s, arguments);
+    ASSERT_TRUE(agents.isReady()) << agents.errorText().toStdString();
+    const QString saved = u"0/"_s + today(3) + u'/';
     const struct {
-        quint16 port;
+        const char16_t* ip;
         QString pass;
-        QString message;
+        const char16_t* key;
         QString row;
         qint64 logRows;
     } cases[] = {
-        {closedPort, u"x"_s, GetString(u"outline"_s), {}, 0},
-        {agent.server.serverPort(), u""_s, GetString(u"saveout"_s), u"0/"_s + today(3) + u"/"_s, 0},
-        {agent.server.serverPort(), u" s p "_s, GetString(u"saveout"_s),
-         u"0/"_s + today(3) + u"/ s p "_s, 1},
+        {u"127.0.4.9", u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.3", u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.4", u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.2", u""_s, u"saveout", saved, 0},
+        {u"127.0.4.1", u" s p "_s, u"saveout", saved + u" s p "_s, 1},
     };
     for (const auto& c : cases) {
-        logon.ClientPort = c.port;
+        SCOPED_TRACE(QString::fromUtf16(c.ip).toStdString());
+        setUser(Org::Alice, u"Ip = '"_s + QString::fromUtf16(c.ip) + u"'"_s);
         const auto dialog = dialogOf(Org::Alice);
         dialog->ui()->DTP->setDate(QDate::currentDate().addDays(3));
         dialog->ui()->EdPass->setText(c.pass);
         script.answerMessage(QMessageBox::Ok);
+        QElapsedTimer timer;
+        timer.start();
         dialog->ui()->BtnAuth->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isPushing(); }, 10000));
-        EXPECT_EQ(script.messages().last(), c.message);
+        EXPECT_LT(timer.elapsed(), TFrmUsersManage::CommandTimeoutMs + 1500);
+        EXPECT_EQ(script.messages().last(), GetString(QString::fromUtf16(c.key)));
         EXPECT_EQ(userOut(Org::Alice), c.row);
         EXPECT_EQ(count(u"LogAct"_s), c.logRows);
     }
-    ASSERT_EQ(agent.queries.size(), 2);
-    EXPECT_EQ(agent.queries[1], u"aFlag=SetOutFile\r\nOutHardNo=HW1\r\nSetTime="_s + today(0) +
-                                    u"\r\nOutTime="_s + today(3) +
-                                    u"\r\nOutCtrl=0\r\nOutPW= s p \r\n"_s);
+    QList<QJsonObject> pushed;
+    for (const QJsonObject& request : readAgentLog(log, 3)) {
+        if (request.value(u"agent"_s).toString().startsWith(u"127.0.4.1:"_s))
+            pushed.append(request);
+    }
+    ASSERT_EQ(pushed.size(), 1);
+    EXPECT_EQ(pushed[0].value(u"lines"_s).toVariant().toStringList(),
+              (QStringList{u"aFlag=SetOutFile"_s, u"OutHardNo=HW1"_s, u"SetTime="_s + today(0),
+                           u"OutTime="_s + today(3), u"OutCtrl=0"_s, u"OutPW= s p"_s}));
     EXPECT_EQ(text(u"select Lwhere || '|' || Lwho || '|' || Lwhat || '|' || Lresult from LogAct"_s),
-              u"127.0.0.1|admin| s p |OK"_s);
+              u"127.0.4.1|admin| s p |OK"_s);
+}
+
+// The query's lines each end with CR LF and keep the password's trailing blanks (the agents'
+// stand-in trims what it logs, so the bytes are read here).
+TEST_P(OfflineDialogTest, PushQueryKeepsThePassword) {
+    FakeAgent agent("OK");
+    logon.ClientPort = agent.server.serverPort();
+    setUser(Org::Alice, u"Ip = '127.0.0.1'"_s);
+    const auto dialog = dialogOf(Org::Alice);
+    dialog->ui()->EdPass->setText(u"pw  "_s);
+    script.answerMessage(QMessageBox::Ok);
+    dialog->ui()->BtnAuth->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isPushing(); }, 10000));
+    ASSERT_EQ(agent.queries.size(), 1);
+    EXPECT_EQ(agent.queries[0], u"aFlag=SetOutFile\r\nOutHardNo=HW1\r\nSetTime="_s + today(0) +
+                                    u"\r\nOutTime="_s + today(7) +
+                                    u"\r\nOutCtrl=0\r\nOutPW=pw  \r\n"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OfflineDialogTest, ::testing::ValuesIn(testBackends()),
