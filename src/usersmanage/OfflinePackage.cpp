@@ -1,5 +1,6 @@
 #include "OfflinePackage.h"
 
+#include "DbQuery.h"
 #include "LogonInfo.h"
 #include "Multilanguage.h"
 #include "NarrowText.h"
@@ -142,4 +143,20 @@ QString SetOutLine(const OfflineOrder& order) {
     written.paths.append(folder.filePath(u"Mail.dat"_s));
     writePolicyFile(written.paths.last(), lines);
     return CompressExs(written.paths, order.program, order.userName);
+}
+
+void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& granted) {
+    DbQuery query(connection);
+    query.setSql(u"select * from UserOut where uid="_s + QString::number(uid));
+    query.open();
+    if (query.isEmpty()) {
+        query.append();
+        query.setValue(u"uid"_s, uid);
+    } else {
+        query.edit();
+    }
+    query.setValue(u"ctrl"_s, granted.ctrl);
+    query.setValue(u"outdate"_s, granted.outTime);
+    query.setValue(u"pass"_s, granted.password);
+    query.post();
 }

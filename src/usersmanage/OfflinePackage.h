@@ -55,3 +55,7 @@ struct OfflineOrder {
 // packs them. Returns the package's path. Throws EPackageError or DbError; the policy files are
 // removed in every case.
 QString SetOutLine(const OfflineOrder& order);
+
+// Records an authorization delivered to a user: the user's UserOut row, created when missing,
+// else its first row changed. Throws DbError.
+void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& granted);

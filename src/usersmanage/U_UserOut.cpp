@@ -293,17 +293,5 @@ void TFrm_UserOut::Delivered(const OutAuthorization& granted) {
 
 void TFrm_UserOut::SaveUserOut(qint32 ctrl, const QString& outTime, const QString& password) {
     ADOQuery1.close();
-    ADOQuery1.setSql(u"select * from UserOut where uid="_s + QString::number(Uid));
-    ADOQuery1.open();
-    if (ADOQuery1.isEmpty()) {
-        ADOQuery1.append();
-        ADOQuery1.setValue(u"uid"_s, Uid);
-    } else {
-        ADOQuery1.edit();
-    }
-    ADOQuery1.setValue(u"ctrl"_s, ctrl);
-    ADOQuery1.setValue(u"outdate"_s, outTime);
-    ADOQuery1.setValue(u"pass"_s, password);
-    ADOQuery1.post();
-    ADOQuery1.close();
+    WriteUserOut(ADOQuery1.connection(), Uid, {HardNo, {}, outTime, ctrl, password});
 }

@@ -52,15 +52,6 @@ protected:
     static std::unique_ptr<TFrm_UserOut> dialogOf(qint32 uid) {
         return shown<TFrm_UserOut>([uid](TFrm_UserOut& d) { d.Uid = uid; });
     }
-    // ctrl/outdate/pass of the user's row; empty without one.
-    QString userOut(qint32 uid) {
-        const QString where = u" from UserOut where uid = "_s + QString::number(uid);
-        if (number(u"select count(*)"_s + where) == 0)
-            return {};
-        return text(u"select ctrl"_s + where) + u'/' + text(u"select outdate"_s + where) + u'/' +
-               text(u"select pass"_s + where);
-    }
-    static QString today(int days) { return dateText(QDate::currentDate().addDays(days)); }
     QTemporaryDir folder;
 };
 

@@ -144,5 +144,50 @@ TEST_P(OfflinePackageTest, HostileNameAndMissingProgram) {
     EXPECT_THROW(CompressExs({}, outMain(), u"x"_s), EPackageError);
 }
 
+// Packages for a whole department from the command line, recorded as the dialog records them;
+// bad options and missing users end with their own status.
+TEST_P(OfflinePackageTest, PackagesInBulkFromTheCommandLine) {
+    const DbSettings& settings = db->settings();
+    QStringList database{u"--sqlite"_s, settings.sqlitePath};
+    if (settings.backend == DbBackend::PostgreSQL)
+        database = {
+            u"--pg"_s,
+            settings.host + u':' + QString::number(settings.port) + u'/' + settings.database,
+            u"--user"_s,
+            settings.user,
+            u"--password"_s,
+            settings.password,
+            u"--schema"_s,
+            settings.schema};
+    database << u"--out"_s << folder.filePath(u"bulk"_s);
+    const QString expiry = QDate::currentDate().addDays(30).toString(Qt::ISODate);
+    const struct {
+        QStringList arguments;
+        int status;
+        qsizetype lines;
+    } cases[] = {
+        {{u"--uid"_s, u"99"_s}, 3, 0},
+        {{u"--uid"_s, u"1"_s, u"--ctrl"_s, u"5"_s}, 2, 0},
+        {{u"--uid"_s, u"1"_s, u"--expiry"_s, u"2000-01-01"_s}, 2, 0},
+        {{u"--uid"_s, u"1"_s, u"--depart"_s, u"3"_s}, 2, 0},
+        {{u"--depart"_s, u"3"_s, u"--ctrl"_s, u"48"_s, u"--auth-password"_s, u"p w "_s,
+          u"--expiry"_s, expiry},
+         0,
+         2},
+    };
+    const QString tool = QCoreApplication::applicationDirPath() + u"/kvzoffline"_s;
+    for (const auto& c : cases) {
+        const Ran ran = run(tool, database + c.arguments);
+        EXPECT_EQ(ran.status, c.status) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(ran.out.size(), c.lines);
+    }
+    const QString granted = u"48/"_s + today(30) + u"/p w "_s;
+    EXPECT_EQ(userOut(Org::Alice), granted);
+    EXPECT_EQ(userOut(Org::Bob), granted);
+    const Ran bob = run(folder.filePath(u"bulk/bob_OutYXP.exe"_s), {u"--show"_s});
+    EXPECT_EQ(bob.status, 0);
+    EXPECT_TRUE(bob.out.contains(u"MyName=bob"_s));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, OfflinePackageTest, ::testing::ValuesIn(testBackends()),
                          backendName);
