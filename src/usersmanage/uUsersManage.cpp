@@ -34,6 +34,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
 #include <vector>
@@ -224,6 +226,8 @@ void TFrmUsersManage::SetupViews() {
         list->header()->resizeSection(column, UserListModel::Columns[column].width);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this);
+    auto* reread = new QShortcut(QKeySequence::Refresh, this); // owned by the window
+    connect(reread, &QShortcut::activated, this, [this] { RereadViews(); });
 
     QTreeWidget* tree = m_ui->TV_Department;
     tree->viewport()->installEventFilter(this);
@@ -300,6 +304,7 @@ void TFrmUsersManage::FormCreate() {
     m_loader = std::make_unique<UserListLoader>(*m_users, ADOQuery1.connection(), nullptr);
     connect(m_loader.get(), &UserListLoader::progressed, this, [this] {
         ApplyPendingPresence();
+        RestoreListPlace();
         RefreshStatus();
     });
     OpenPresenceListener();
@@ -497,6 +502,50 @@ bool TFrmUsersManage::LoadUsers(const QString& where) {
     }
     RefreshStatus();
     return true;
+}
+
+void TFrmUsersManage::RereadViews() {
+    const QPointer<TFrmUsersManage> self(this);
+    ListPlace place;
+    for (const int row : selectedRows())
+        place.selectedUids.append(m_users->row(row).Item.Id);
+    place.topRow = std::max(0, m_ui->LV_Man->indexAt(QPoint(0, 0)).row());
+    const int treeScroll = m_ui->TV_Department->verticalScrollBar()->value();
+    try {
+        BuildDepartTree();
+    } catch (const DbError& error) {
+        MyMessageBox(0, u"BuildDepartTree failed: "_s + error.message(), GetString(u"idinf"_s),
+                     MB_WARNING_OK);
+        return;
+    }
+    if (!self)
+        return;
+    m_ui->TV_Department->verticalScrollBar()->setValue(treeScroll);
+    m_placeToRestore = place;
+    RestoreListPlace();
+}
+
+// Once the rows from the kept top row on are shown (or the load has ended), scrolls there and
+// selects again the users that are listed.
+void TFrmUsersManage::RestoreListPlace() {
+    if (!m_placeToRestore)
+        return;
+    QTreeView* list = m_ui->LV_Man;
+    const int shown = m_users->rowCount();
+    const int page = list->viewport()->height() / std::max(1, list->sizeHintForRow(0));
+    if (isLoadingUsers() && shown <= m_placeToRestore->topRow + page)
+        return; // a screenful below the top row is needed to scroll it to the top
+    QItemSelection selection;
+    for (const qint32 uid : m_placeToRestore->selectedUids) {
+        if (const int row = m_users->findById(uid); row >= 0)
+            selection.select(m_users->index(row, 0),
+                             m_users->index(row, UserListModel::SubItemCount));
+    }
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (shown > 0)
+        list->scrollTo(m_users->index(std::min(m_placeToRestore->topRow, shown - 1), 0),
+                       QAbstractItemView::PositionAtTop);
+    m_placeToRestore.reset();
 }
 
 bool TFrmUsersManage::isLoadingUsers() const {

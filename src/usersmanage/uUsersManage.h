@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFrmUsersManage;
@@ -50,6 +51,9 @@ public:
     // start is reported ("ShowUsers failed: ") and gives false.
     bool ShowUsers(const QString& filter);
     bool isLoadingUsers() const;
+    // F5: the tree and the list read again, the selected department, the selected users and
+    // the list's scroll position kept (restored once the load has read that far).
+    void RereadViews();
     void RefreshStatus();
     void S_AllClick(QAction* clicked);
     void LV_ManClick();
@@ -87,6 +91,9 @@ public:
     static constexpr int CommandTimeoutMs = 3000; // connecting and answering together
     int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
     std::function<QString()> IPWatch;             // the computer's local address
+    // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.
+    QStringList RefreshTargets();
+    void SendRefreshDatagrams(const QStringList& targets);
 
     // Read access for callers and tests.
     Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
@@ -121,8 +128,6 @@ private:
     void ScheduleStatusRefresh();
     void ApplyPendingPresence();
     void ReportUserIdZero();
-    QStringList RefreshTargets();
-    void SendRefreshDatagrams(const QStringList& targets);
     void ConnectCommandHandlers();
     void SendClientCommand(const QString& word, const QString& successKey,
                            const QString& failureKey, bool confirm);
@@ -140,6 +145,12 @@ private:
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
+    struct ListPlace {
+        QList<qint32> selectedUids;
+        int topRow = 0; // the row at the top of the list
+    };
+    std::optional<ListPlace> m_placeToRestore; // after RereadViews, until the load gets there
+    void RestoreListPlace();
     std::unique_ptr<PresenceListener> UDPSev;
     QHash<qint32, bool> m_pendingPresence; // datagrams for users a running load has not read
     bool m_statusRefreshDue = false;

@@ -32,12 +32,14 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         ::setenv("KVZFLT_SOCKET", qPrintable(dir_.filePath(u"KVZ6InPort"_s)), 1);
     }
-    void TearDown() override {
+    void TearDown() override { stopStandIn(); }
+
+    void stopStandIn() {
         standIn_.kill();
         standIn_.waitForFinished();
     }
-
     void startStandIn(QStringList arguments = {}) {
+        stopStandIn();
         arguments << u"--record"_s << recordPath();
         standIn_.start(QString::fromUtf8(KVZFLTD_PATH), arguments);
         ASSERT_TRUE(standIn_.waitForReadyRead(5000)) << "kvzfltd did not start";
@@ -85,71 +87,74 @@ const QStringList Replies = {u"--reply"_s, u"2=07"_s,
 
 TEST_F(CommonPortTest, EveryCommandArrivesAsBuiltWithItsReplySize) {
     startStandIn(Replies);
+    using C = CommandType;
+    const auto path = [](C code, const std::string& text) {
+        return PathMessage(code, text).value();
+    };
     const File_Auth auth{0x04030201, 0x08070605};
     const std::string file = existingFile();
+    const std::string full(1024, 'a');
     File_Auth got;
     const struct {
         const char* what;
         std::function<long long()> call;
         long long result;
-        std::optional<TMessage> expected;
+        TMessage expected;
         std::uint32_t replySize;
     } cases[] = {
         {"set check", [] { return KVZFltSetCheckIfEncrypted("C:\\a"); }, 1,
-         PathMessage(CommandType::SetCheckIfEn, "C:\\a"), 1},
+         path(C::SetCheckIfEn, "C:\\a"), 1},
         {"act check", [&] { return KVZFltActCheckIfEncrypted("C:\\a", got) && got == auth; }, 1,
-         PathMessage(CommandType::ActCheckIfEn, "C:\\a"), 8},
+         path(C::ActCheckIfEn, "C:\\a"), 8},
         {"free check", [] { return KVZFltFreeCheckIfEncrypted("C:\\a"); }, 1,
-         PathMessage(CommandType::FreCheckIfEn, "C:\\a"), 1},
-        {"do encrypt", [] { return SendDoEncryptFile("C:\\e"); }, 1,
-         PathMessage(CommandType::DoEnFile, "C:\\e"), 0},
-        {"do decrypt", [] { return SendDoDecryptFile("C:\\d"); }, 1,
-         PathMessage(CommandType::DoDeFile, "C:\\d"), 0},
+         path(C::FreCheckIfEn, "C:\\a"), 1},
+        {"do encrypt", [&] { return SendDoEncryptFile(full); }, 1, path(C::DoEnFile, full), 0},
+        {"do decrypt", [] { return SendDoDecryptFile("C:\\d"); }, 1, path(C::DoDeFile, "C:\\d"), 0},
         {"clear encrypt", [] { return ClearDoEncryptFile("C:\\e"), 0; }, 0,
-         PathMessage(CommandType::ClrDoEnFile, "C:\\e"), 0},
+         path(C::ClrDoEnFile, "C:\\e"), 0},
         {"clear decrypt", [] { return ClearDoDecryptFile("C:\\d"), 0; }, 0,
-         PathMessage(CommandType::ClrDoDeFile, "C:\\d"), 0},
-        {"kill", [] { return KVZFltKillProcess(1234); }, 1,
-         CommandMessage(CommandType::KillProcess), 0},
+         path(C::ClrDoDeFile, "C:\\d"), 0},
+        {"kill", [] { return KVZFltKillProcess(1234); }, 1, CommandMessage(C::KillProcess), 0},
         {"disk serial", [] { return KVZFltGetDiskSerialNumber() == "SN-42"; }, 1,
-         CommandMessage(CommandType::GetDiskNo), 40},
-        {"set dbg", [] { return KVZFltSetDbgProcess(), 0; }, 0,
-         CommandMessage(CommandType::SetDbgExe), 0},
-        {"clr dbg", [] { return KVZFltClrDbgProcess(), 0; }, 0,
-         CommandMessage(CommandType::ClrDbgExe), 0},
-        {"close en", [] { return SendWordCloseEnWindow(), 0; }, 0,
-         CommandMessage(CommandType::DocCloseEnWnd), 0},
-        {"close de", [] { return SendWordCloseDeWindow(), 0; }, 0,
-         CommandMessage(CommandType::DocCloseDeWnd), 0},
+         CommandMessage(C::GetDiskNo), 40},
+        {"set dbg", [] { return KVZFltSetDbgProcess(), 0; }, 0, CommandMessage(C::SetDbgExe), 0},
+        {"clr dbg", [] { return KVZFltClrDbgProcess(), 0; }, 0, CommandMessage(C::ClrDbgExe), 0},
+        {"close en", [] { return SendWordCloseEnWindow(), 0; }, 0, CommandMessage(C::DocCloseEnWnd),
+         0},
+        {"close de", [] { return SendWordCloseDeWindow(), 0; }, 0, CommandMessage(C::DocCloseDeWnd),
+         0},
         {"del process", [] { return SendDelEncryptProcess(0x0A0B0C0D), 0; }, 0,
-         ProcessMessage(CommandType::DelProcess, 0x0A0B0C0D), 0},
+         ProcessMessage(C::DelProcess, 0x0A0B0C0D), 0},
         {"real process", [] { return SendRealEncryptProcess("C:\\w.exe"), 0; }, 0,
-         PathMessage(CommandType::RealProcess, "C:\\w.exe"), 0},
+         path(C::RealProcess, "C:\\w.exe"), 0},
         {"get auth",
          [&] {
              return QLMGetFileAuth(file, got) && got == File_Auth{0x14131211, 0x18171615};
          },
-         1, PathMessage(CommandType::GetFileAuth, file), 8},
+         1, path(C::GetFileAuth, file), 8},
         {"set auth", [&] { return QLMSetFileAuth(file, auth), 0; }, 0,
-         AuthPathMessage(CommandType::SetFileAuth, auth, file), 0},
-        {"en auth", [&] { return KVZSetEnFileAuth(auth); }, 1,
-         AuthMessage(CommandType::SetEnFileAuth, auth), 0},
-        {"key status", [] { return KVZFltCheckKeyStatus(); }, 7,
-         CommandMessage(CommandType::CheckKeyStatus), 1},
-        {"key plug", [] { return KVZFltSendKeyCommand(CommandType::KeyPlug); }, 1,
-         CommandMessage(CommandType::KeyPlug), 0},
+         AuthPathMessage(C::SetFileAuth, auth, file).value(), 0},
+        {"en auth", [&] { return KVZSetEnFileAuth(auth); }, 1, AuthMessage(C::SetEnFileAuth, auth),
+         0},
+        {"key status", [] { return KVZFltCheckKeyStatus(); }, 7, CommandMessage(C::CheckKeyStatus),
+         1},
+        {"key plug", [] { return KVZFltSendKeyCommand(C::KeyPlug); }, 1, CommandMessage(C::KeyPlug),
+         0},
         {"ply path", [] { return KVZFltSetPlyPath(), 0; }, 0,
-         PathMessage(CommandType::SetPlyPath,
-                     PlyPathPayload(QCoreApplication::applicationDirPath().toStdString() + '/')),
+         path(C::SetPlyPath,
+              PlyPathPayload(QCoreApplication::applicationDirPath().toStdString() + '/')),
          0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.call(), c.result) << c.what;
         const auto records = takeRecords();
         ASSERT_EQ(records.size(), 1u) << c.what;
-        EXPECT_EQ(records[0].message, *c.expected) << c.what;
+        EXPECT_EQ(records[0].message, c.expected) << c.what;
         EXPECT_EQ(records[0].replySize, c.replySize) << c.what;
     }
+    EXPECT_FALSE(SendDoEncryptFile(full + 'a'));
+    EXPECT_FALSE(KVZFltSetCheckIfEncrypted(full + 'a'));
+    EXPECT_TRUE(takeRecords().empty()) << "paths past the payload are not sent";
 }
 
 TEST_F(CommonPortTest, SilenceHangUpAndRefusalGiveTheFailureValues) {
@@ -169,20 +174,8 @@ TEST_F(CommonPortTest, SilenceHangUpAndRefusalGiveTheFailureValues) {
     failures("refused", false, false);
     startStandIn({u"--silent"_s});
     failures("silent", true, true);
-    standIn_.kill();
-    standIn_.waitForFinished();
     startStandIn({u"--hang-up"_s});
     failures("hang-up", true, false);
-}
-
-TEST_F(CommonPortTest, PathsPastThePayloadAreNotSent) {
-    startStandIn();
-    EXPECT_TRUE(SendDoEncryptFile(std::string(1024, 'a')));
-    EXPECT_FALSE(SendDoEncryptFile(std::string(1025, 'a')));
-    EXPECT_FALSE(KVZFltSetCheckIfEncrypted(std::string(1025, 'a')));
-    const auto records = takeRecords();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(GetLE32(records[0].message.data() + 4), 1024u);
 }
 
 TEST_F(CommonPortTest, EncryptionCheckStepsFollowTheFile) {

@@ -12,10 +12,12 @@ using namespace kvzflt;
 
 namespace {
 
-// A block as written by hand: the 8 header bytes, then the payload, zeros to 1032.
-TMessage block(std::initializer_list<std::uint8_t> header, const std::string& payload = {}) {
+// A block as written by hand: code, payload length, then the payload, zeros to 1032.
+TMessage block(std::uint8_t code, unsigned length, const std::string& payload = {}) {
     TMessage expected{};
-    std::copy(header.begin(), header.end(), expected.begin());
+    expected[0] = code;
+    expected[4] = std::uint8_t(length);
+    expected[5] = std::uint8_t(length >> 8);
     std::copy(payload.begin(), payload.end(), expected.begin() + 8);
     return expected;
 }
@@ -23,26 +25,25 @@ TMessage block(std::initializer_list<std::uint8_t> header, const std::string& pa
 TEST(KVZFltMessageTest, BlocksOfEachForm) {
     const File_Auth auth{0x04030201, 0x08070605};
     const std::string auth8 = "\x01\x02\x03\x04\x05\x06\x07\x08";
+    const std::string longPath(300, 'p');
     const struct {
         const char* what;
         std::optional<TMessage> message;
         TMessage expected;
     } cases[] = {
-        {"key plug", CommandMessage(CommandType::KeyPlug), block({0, 0, 0, 0, 0, 0, 0, 0})},
-        {"key status", CommandMessage(CommandType::CheckKeyStatus),
-         block({2, 0, 0, 0, 0, 0, 0, 0})},
-        {"kill", CommandMessage(CommandType::KillProcess), block({20, 0, 0, 0, 0, 0, 0, 0})},
-        {"path", PathMessage(CommandType::SetCheckIfEn, "C:\\a.doc"),
-         block({13, 0, 0, 0, 8, 0, 0, 0}, "C:\\a.doc")},
-        {"empty path", PathMessage(CommandType::DoEnFile, ""), block({16, 0, 0, 0, 0, 0, 0, 0})},
+        {"key plug", CommandMessage(CommandType::KeyPlug), block(0, 0)},
+        {"kill", CommandMessage(CommandType::KillProcess), block(20, 0)},
+        {"disk", CommandMessage(CommandType::GetDiskNo), block(21, 0)},
+        {"path", PathMessage(CommandType::SetCheckIfEn, "C:\\a.doc"), block(13, 8, "C:\\a.doc")},
+        {"empty path", PathMessage(CommandType::DoEnFile, ""), block(16, 0)},
         {"process", ProcessMessage(CommandType::DelProcess, 0x01020304),
-         block({27, 0, 0, 0, 0, 0, 0, 0}, "\x04\x03\x02\x01")},
-        {"auth", AuthMessage(CommandType::SetEnFileAuth, auth),
-         block({32, 0, 0, 0, 8, 0, 0, 0}, auth8)},
+         block(27, 0, "\x04\x03\x02\x01")},
+        {"auth", AuthMessage(CommandType::SetEnFileAuth, auth), block(32, 8, auth8)},
         {"auth and path", AuthPathMessage(CommandType::SetFileAuth, auth, "D:\\x"),
-         block({31, 0, 0, 0, 12, 0, 0, 0}, auth8 + "D:\\x")},
-        {"long path", PathMessage(CommandType::RealProcess, std::string(300, 'p')),
-         block({28, 0, 0, 0, 0x2C, 1, 0, 0}, std::string(300, 'p'))},
+         block(31, 12, auth8 + "D:\\x")},
+        {"long path", PathMessage(CommandType::RealProcess, longPath), block(28, 300, longPath)},
+        {"policy path", PathMessage(CommandType::SetPlyPath, PlyPathPayload("C:\\K\\")),
+         block(29, 20, "\\??\\C:\\K\\ply\\pds.dat")},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(c.message.has_value()) << c.what;
@@ -51,30 +52,21 @@ TEST(KVZFltMessageTest, BlocksOfEachForm) {
 }
 
 TEST(KVZFltMessageTest, PayloadLimitsAtAndPastTheEdge) {
-    const std::string full(1024, 'x');
-    const auto fits = PathMessage(CommandType::DoDeFile, full);
-    ASSERT_TRUE(fits.has_value());
-    EXPECT_EQ((*fits)[1031], 'x');
-    EXPECT_EQ(GetLE32(fits->data() + 4), 1024u);
-    EXPECT_FALSE(PathMessage(CommandType::DoDeFile, full + "y").has_value());
-
+    const auto fits = PathMessage(CommandType::DoDeFile, std::string(1024, 'x'));
     const auto withAuth = AuthPathMessage(CommandType::SetFileAuth, {1, 2}, std::string(1016, 'z'));
-    ASSERT_TRUE(withAuth.has_value());
-    EXPECT_EQ(GetLE32(withAuth->data() + 4), 1024u);
-    EXPECT_EQ((*withAuth)[1031], 'z');
+    for (const auto& full : {fits, withAuth}) {
+        ASSERT_TRUE(full.has_value());
+        EXPECT_EQ(GetLE32(full->data() + 4), 1024u);
+        EXPECT_NE((*full)[1031], 0);
+    }
+    EXPECT_FALSE(PathMessage(CommandType::DoDeFile, std::string(1025, 'x')));
     EXPECT_FALSE(AuthPathMessage(CommandType::SetFileAuth, {1, 2}, std::string(1017, 'z')));
 }
 
-TEST(KVZFltMessageTest, CodesAuthBytesAndPolicyPath) {
-    EXPECT_EQ(static_cast<int>(CommandType::SetCheckIfEn), 13);
-    EXPECT_EQ(static_cast<int>(CommandType::GetDiskNo), 21);
-    EXPECT_EQ(static_cast<int>(CommandType::SetPlyPath), 29);
-    EXPECT_EQ(static_cast<int>(CommandType::SetEnFileAuth), 32);
+TEST(KVZFltMessageTest, AuthBytesAndInstallerCommandLines) {
     const File_Auth auth{0xA1B2C3D4, 0x11223344};
     const std::string bytes = AuthBytes(auth);
     EXPECT_EQ(AuthFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.data())), auth);
-    EXPECT_EQ(PlyPathPayload("C:\\Program Files\\KVZ\\"),
-              "\\??\\C:\\Program Files\\KVZ\\ply\\pds.dat");
     EXPECT_EQ(
         InstallCommandLine("C:\\drv\\"),
         "RUNDLL32.EXE SETUPAPI.DLL,InstallHinfSection DefaultInstall 132 C:\\drv\\KVZFlt6.inf");
@@ -83,11 +75,9 @@ TEST(KVZFltMessageTest, CodesAuthBytesAndPolicyPath) {
 }
 
 TEST(KVZFltMessageTest, DeviceNamesBecomeDrivePaths) {
-    const std::map<std::string, std::string> devices = {
-        {"C:", "\\Device\\HarddiskVolume1"},
-        {"D:", "\\Device\\HarddiskVolume10"},
-        {"E:", "\\Device\\CdRom0"},
-    };
+    const std::map<std::string, std::string> devices = {{"C:", "\\Device\\HarddiskVolume1"},
+                                                        {"D:", "\\Device\\HarddiskVolume10"},
+                                                        {"E:", "\\Device\\CdRom0"}};
     const auto lookup = [&devices](const std::string& drive) {
         const auto found = devices.find(drive);
         return found == devices.end() ? std::string() : found->second;

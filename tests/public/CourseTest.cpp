@@ -154,9 +154,8 @@ TEST_F(CourseTest, HotListRollsUpAndWrapsAround) {
 }
 
 TEST_F(CourseTest, SingleHotLabelStaysAndMouseStopsTheRoll) {
-    QFile::remove(base(u"Lang/Tutor_eng.ini"_s));
     QFile list(base(u"Lang/Tutor_eng.ini"_s));
-    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
     list.write("[hot]\n101=Only one\n");
     list.close();
     writeLangIni("[Default]\nLanguage=ENGLISH\n");

@@ -7,32 +7,14 @@
 namespace {
 
 TEST(OsHelpersTest, DottedAddresses) {
-    const struct {
-        const char* text;
-        bool valid;
-    } cases[] = {
-        {"127.0.0.1", true},
-        {"0.0.0.0", true},
-        {"255.255.255.255", true},
-        {"1.2.3", false},
-        {"1.2.3.256", false},
-        {"1..2.3", false},
-        {"", false},
-        {"1.2.3.4.", true},
-        {"1.2.3.4.5", false},
-        {"$7F.0x0.0XfF.1", true},
-        {"$100.0.0.1", false},
-        {"0x.1.1.1", false},
-        {"+1.-0.2.3", true},
-        {"-1.0.0.1", false},
-        {" 1. 2.3.4", true},
-        {"1 .2.3.4", false},
-        {"a.b.c.d", false},
-        {"1.2.3.4..", false},
-        {"99999999999.1.1.1", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsValidIP(c.text), c.valid) << '"' << c.text << '"';
+    for (const char* valid : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "1.2.3.4.",
+                              "$7F.0x0.0XfF.1", "+1.-0.2.3", " 1. 2.3.4"}) {
+        EXPECT_TRUE(IsValidIP(valid)) << '"' << valid << '"';
+    }
+    for (const char* invalid :
+         {"1.2.3", "1.2.3.256", "1..2.3", "", "1.2.3.4.5", "$100.0.0.1", "0x.1.1.1", "-1.0.0.1",
+          "1 .2.3.4", "a.b.c.d", "1.2.3.4..", "99999999999.1.1.1"}) {
+        EXPECT_FALSE(IsValidIP(invalid)) << '"' << invalid << '"';
     }
 }
 
@@ -57,7 +39,6 @@ TEST(OsHelpersTest, VersionTexts) {
     EXPECT_EQ(WindowsVersionText("Windows XP", "5.1", "Service Pack 3"),
               "Windows XP (version: 5.1) Service Pack 3");
     EXPECT_EQ(WindowsVersionText("Windows 7", "6.1", ""), "Windows 7 (version: 6.1) ");
-    EXPECT_EQ(WindowsVersionText("Windows 3.1", "", ""), "Windows 3.1 (version: ) ");
     EXPECT_EQ(OsReleaseVersionText("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"
                                    "NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\nID=debian\n"),
               "Debian GNU/Linux (version: 12) ");

@@ -10,7 +10,6 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusObjectPath>
-#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -28,25 +27,26 @@ class FakeUnit : public QObject {
     Q_PROPERTY(QString LoadState MEMBER load)
     Q_PROPERTY(QString ActiveState MEMBER active)
 public:
+    using QObject::QObject;
     QString load = u"loaded"_s;
     QString active = u"inactive"_s;
 };
 
+// The units are its children, by name; every other name loads as the "not-found" one.
 class FakeManager : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.systemd1.Manager")
 public:
-    // Units by name; every other name loads as "not-found".
-    QMap<QString, FakeUnit*> units;
-    FakeUnit missing;
-
     static QString pathOf(const QString& name) {
         return u"/org/freedesktop/systemd1/unit/"_s + QString(name).replace(u'.', u'_');
+    }
+    FakeUnit* unit(const QString& name) const {
+        return findChild<FakeUnit*>(name, Qt::FindDirectChildrenOnly);
     }
 
 public Q_SLOTS:
     QDBusObjectPath LoadUnit(const QString& name) {
-        return QDBusObjectPath(units.contains(name) ? pathOf(name) : pathOf(u"missing"_s));
+        return QDBusObjectPath(pathOf(unit(name) ? name : u"missing"_s));
     }
     QDBusObjectPath StartUnit(const QString& name, const QString&) {
         return setState(name, u"active"_s);
@@ -57,11 +57,11 @@ public Q_SLOTS:
 
 private:
     QDBusObjectPath setState(const QString& name, const QString& state) {
-        if (!units.contains(name)) {
+        if (!unit(name) || name == u"missing") {
             sendErrorReply(u"org.freedesktop.systemd1.NoSuchUnit"_s, u"Unit not found."_s);
             return {};
         }
-        units[name]->active = state;
+        unit(name)->active = state;
         return QDBusObjectPath(u"/org/freedesktop/systemd1/job/1"_s);
     }
 };
@@ -78,24 +78,20 @@ protected:
         const QByteArray address = bus_->readLine().trimmed();
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
 
-        thread_ = new QThread;
-        thread_->start();
-        manager_ = new FakeManager;
-        for (const char* name : {"run.service", "stop.service", "KVZFlt.service"}) {
-            manager_->units.insert(QString::fromLatin1(name), new FakeUnit);
-        }
         QDBusConnection connection =
             QDBusConnection::connectToBus(QString::fromLatin1(address), u"fake-systemd"_s);
         ASSERT_TRUE(connection.registerService(u"org.freedesktop.systemd1"_s));
         const auto exports = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties;
+        manager_ = new FakeManager;
         connection.registerObject(u"/org/freedesktop/systemd1"_s, manager_, exports);
-        connection.registerObject(FakeManager::pathOf(u"missing"_s), &manager_->missing, exports);
-        manager_->missing.load = u"not-found"_s;
-        for (auto unit = manager_->units.cbegin(); unit != manager_->units.cend(); ++unit) {
-            connection.registerObject(FakeManager::pathOf(unit.key()), unit.value(), exports);
-            unit.value()->moveToThread(thread_);
+        for (const char* name : {"run.service", "KVZFlt.service", "missing"}) {
+            auto* unit = new FakeUnit(manager_);
+            unit->setObjectName(QString::fromLatin1(name));
+            connection.registerObject(FakeManager::pathOf(unit->objectName()), unit, exports);
         }
-        manager_->missing.moveToThread(thread_);
+        manager_->unit(u"missing"_s)->load = u"not-found"_s;
+        thread_ = new QThread;
+        thread_->start();
         manager_->moveToThread(thread_);
     }
 
@@ -104,9 +100,6 @@ protected:
         QDBusConnection::disconnectFromBus(u"kvz-systemd"_s);
         thread_->quit();
         thread_->wait();
-        for (FakeUnit* unit : std::as_const(manager_->units)) {
-            delete unit;
-        }
         delete manager_;
         delete thread_;
         bus_->kill();
@@ -114,10 +107,9 @@ protected:
         delete bus_;
     }
 
-    void setActive(const QString& unit, const QString& state) {
-        manager_->units[unit + u".service"_s]->active = state;
+    static QString& active(const QString& unit) {
+        return manager_->unit(unit + u".service"_s)->active;
     }
-    QString active(const QString& unit) { return manager_->units[unit + u".service"_s]->active; }
 
     static inline QTemporaryDir dir_;
     static inline QProcess* bus_ = nullptr;
@@ -126,51 +118,44 @@ protected:
 };
 
 TEST_F(ServiceHelpersTest, StartStopAndQueryFollowTheUnits) {
-    const QString notice = GetString(u"SevNam"_s) + u" service has stopped."_s;
-    const struct {
-        const char* what;
-        QString unit;
-        QString before;
-        bool (*call)(const QString&);
-        bool result;
-        QString after;
-        QStringList messages;
-    } cases[] = {
-        {"query running", u"run"_s, u"active"_s, ServiceHasRun, true, u"active"_s, {}},
-        {"query stopped", u"stop"_s, u"inactive"_s, ServiceHasRun, false, u"inactive"_s, {}},
-        {"query missing", u"gone"_s, {}, ServiceHasRun, false, {}, {}},
-        {"start running", u"run"_s, u"active"_s, StartServices, true, u"active"_s, {}},
-        {"start stopped", u"stop"_s, u"inactive"_s, StartServices, true, u"active"_s, {}},
-        {"start missing", u"gone"_s, {}, StartServices, false, {}, {}},
-        {"stop running", u"run"_s, u"active"_s, StopServices, true, u"inactive"_s, {}},
-        {"stop stopped", u"stop"_s, u"inactive"_s, StopServices, true, u"inactive"_s, {notice}},
-        {"stop missing", u"gone"_s, {}, StopServices, false, {}, {}},
-    };
-    for (const auto& c : cases) {
-        if (!c.before.isEmpty()) {
-            setActive(c.unit, c.before);
+    // Each call on a running unit, a stopped one and one that systemd does not know ("gone").
+    for (const QString& before : {u"active"_s, u"inactive"_s, QString()}) {
+        SCOPED_TRACE(before.toStdString());
+        const bool known = !before.isEmpty();
+        const bool stopped = before == u"inactive";
+        const QString unit = known ? u"run"_s : u"gone"_s;
+        const auto afterwards = [&](const QString& state) {
+            if (known) {
+                EXPECT_EQ(active(unit), state);
+                active(unit) = before;
+            }
+        };
+        if (known) {
+            active(unit) = before;
         }
         ModalScript script;
-        if (!c.messages.isEmpty()) {
+        if (stopped) {
             script.answerMessage(QMessageBox::Ok);
         }
-        EXPECT_EQ(c.call(c.unit), c.result) << c.what;
+        EXPECT_EQ(ServiceHasRun(unit), before == u"active");
+        afterwards(before);
+        EXPECT_EQ(StartServices(unit), known);
+        afterwards(u"active"_s);
+        EXPECT_EQ(StopServices(unit), known);
+        afterwards(u"inactive"_s);
         script.expectDone();
-        EXPECT_EQ(script.messages(), c.messages) << c.what;
-        if (!c.messages.isEmpty()) {
-            EXPECT_EQ(script.messageTitles(), QStringList{u"Information"_s}) << c.what;
-        }
-        if (!c.after.isEmpty()) {
-            EXPECT_EQ(active(c.unit), c.after) << c.what;
-        }
+        EXPECT_EQ(script.messages(),
+                  stopped ? QStringList{GetString(u"SevNam"_s) + u" service has stopped."_s}
+                          : QStringList());
+        EXPECT_EQ(script.messageTitles(), stopped ? QStringList{u"Information"_s} : QStringList());
     }
 }
 
 TEST_F(ServiceHelpersTest, DriverServiceChecks) {
-    setActive(u"KVZFlt"_s, u"inactive"_s);
+    active(u"KVZFlt"_s) = u"inactive"_s;
     EXPECT_TRUE(ServiceExists());
     EXPECT_FALSE(ServiceRunning());
-    setActive(u"KVZFlt"_s, u"active"_s);
+    active(u"KVZFlt"_s) = u"active"_s;
     EXPECT_TRUE(ServiceRunning());
     EXPECT_TRUE(InstallDriver("/nowhere/")) << "an existing service counts as installed";
 }

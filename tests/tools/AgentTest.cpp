@@ -74,18 +74,17 @@ protected:
 };
 
 TEST_F(AgentTest, EveryModeAnswersAsToldAndLogsWhatArrived) {
-    struct Case {
+    const struct {
         const char* mode;
         int status;
-        QByteArray body; // empty: checked below
+        QByteArray body; // garbage: checked below
         bool closed;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"ok", 200, "OK", true},    {"lower", 200, "ok", true}, {"crlf", 200, "OK\r\n", true},
         {"garbage", 200, {}, true}, {"stall", 0, {}, false},    {"close", 0, {}, true},
         {"refuse", 0, {}, false},   {"slow", 200, "OK", true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         const QString mode = QString::fromLatin1(c.mode);
         const Reply reply =
@@ -119,17 +118,16 @@ TEST_F(AgentTest, EveryModeAnswersAsToldAndLogsWhatArrived) {
 TEST_F(AgentTest, OnlyKnownCommandsDecipheredUnderTheCommandKeyAreAccepted) {
     const QString pushed = u"aFlag=SetOutFile\r\nOutHardNo=硬盘A1\r\nSetTime=2026-12-6\r\n"
                            u"OutTime=2027-1-31\r\nOutCtrl=16\r\nOutPass=pass\r\n"_s;
-    struct Case {
+    const struct {
         QString query;
         QByteArray key;
         int status;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u"aFlag=UninstCli"_s, "qmtrb", 200}, {pushed, "qmtrb", 200},
         {u"aFlag=uninstcli"_s, "qmtrb", 400}, {u"aFlag=Format"_s, "qmtrb", 400},
         {u"aFlag=UpdatePly"_s, "wrong", 400},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(get(addresses[u"ok"_s], port, c.query, 3000, c.key).status, c.status)
             << c.query.toStdString();
     const QList<QJsonObject> log = readAgentLog(logPath, 5);

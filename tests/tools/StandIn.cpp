@@ -8,13 +8,8 @@
 #include <QThread>
 #include <QUdpSocket>
 
-namespace {
-
-constexpr int startMs = 10000;
-
-} // namespace
-
 StandIn::StandIn(const QString& program, const QStringList& arguments) {
+    constexpr int startMs = 10000;
     m_process.start(program, arguments);
     QElapsedTimer timer;
     timer.start();

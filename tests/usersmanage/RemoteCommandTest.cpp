@@ -36,9 +36,9 @@ protected:
         logon.ClientPort = freeTcpPort();
         QStringList arguments{u"--log"_s, m_folder.filePath(u"agents.log"_s)};
         for (int i = 0; i < int(std::size(Modes)); ++i)
-            arguments << u"--agent"_s << agentAddress(i) + u':' +
-                                            QString::number(logon.ClientPort) + u",mode="_s +
-                                            QString::fromLatin1(Modes[i]);
+            arguments << u"--agent"_s
+                      << agentAddress(i) + u':' + QString::number(logon.ClientPort) + u",mode="_s +
+                             QString::fromLatin1(Modes[i]);
         m_agents.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzagent"_s),
                        arguments);
         ASSERT_TRUE(m_agents.waitForReadyRead(10000)) << "kvzagent did not start";
@@ -109,8 +109,8 @@ TEST_P(RemoteCommandTest, OnlyAnExactOkConfirms) {
         aliceAt(address);
         QElapsedTimer timer;
         timer.start();
-        EXPECT_EQ(send(ui->L1), confirms ? GetString(u"PlyUpdateSended"_s)
-                                         : failure(u"PlyUpdateFailed"));
+        EXPECT_EQ(send(ui->L1),
+                  confirms ? GetString(u"PlyUpdateSended"_s) : failure(u"PlyUpdateFailed"));
         EXPECT_LT(timer.elapsed(), TFrmUsersManage::CommandTimeoutMs + 1500);
         EXPECT_FALSE(window().isWaitingForAgents());
     }

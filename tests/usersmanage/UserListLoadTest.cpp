@@ -309,6 +309,30 @@ TEST_P(UserListLoadTest, CountersAndIndexFollowRandomEditsAndLoads) {
     expectListConsistent();
 }
 
+// F5 reads the tree and the list again (a user added elsewhere appears) and keeps the selected
+// department, the selected users and the scroll position, also when the rows come in slices.
+TEST_P(UserListLoadTest, RereadKeepsSelectionAndScrollPosition) {
+    addUsers(Org::Alpha, 300, false);
+    open();
+    QTreeView* list = window().ui()->LV_Man;
+    list->scrollTo(window().userList()->index(150, 0), QAbstractItemView::PositionAtTop);
+    const qint32 topUid = window().userList()->row(list->indexAt(QPoint(0, 0)).row()).Item.Id;
+    selectUsers({Org::Bob, topUid});
+    db->exec(u"insert into UserSort (id, pid, name) values (20, 5, 'Elsewhere')"_s);
+    db->exec(u"insert into Users (Uid, Pid, UserName) values (999, 20, 'newcomer')"_s);
+    window().userLoader()->setRowsPerSlice(7);
+    window().RereadViews();
+    waitForList();
+    EXPECT_EQ(treeParentOf(20), Org::Alpha);
+    EXPECT_EQ(selectedDepart(), 0);
+    EXPECT_GE(window().userList()->findById(999), 0);
+    EXPECT_EQ(window().userList()->row(list->indexAt(QPoint(0, 0)).row()).Item.Id, topUid);
+    QList<qint32> selected;
+    for (const int row : window().selectedRows())
+        selected.append(window().userList()->row(row).Item.Id);
+    EXPECT_EQ(selected, (QList<qint32>{Org::Bob, topUid}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, UserListLoadTest, ::testing::ValuesIn(testBackends()),
                          backendName);
 

@@ -14,30 +14,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <regex>
 
 namespace {
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
+// Each command's failure value is mapped in code shared with Linux (tested there); here the
+// Windows port's refusal in each reply shape, and the key wrappers built only here.
 TEST(WindowsPortTest, UnreachablePortGivesTheFailureValues) {
     File_Auth auth{9, 9};
-    EXPECT_FALSE(KVZFltSetCheckIfEncrypted("C:\\a.doc"));
     EXPECT_FALSE(KVZFltCheckIfEncrypted("C:\\windows\\win.ini", auth));
     EXPECT_FALSE(KVZFltActCheckIfEncrypted("C:\\a.doc", auth));
     EXPECT_EQ(auth, (File_Auth{9, 9}));
-    EXPECT_EQ(KVZFltFreeCheckIfEncrypted("C:\\a.doc"), 0);
     EXPECT_FALSE(SendDoEncryptFile("C:\\a.doc"));
-    EXPECT_FALSE(KVZFltKillProcess(1));
     EXPECT_EQ(KVZFltGetDiskSerialNumber(), "");
-    EXPECT_EQ(KVZFltCheckKeyStatus(), 0);
-    EXPECT_FALSE(KVZSetEnFileAuth(auth));
-    EXPECT_FALSE(QLMGetFileAuth("C:\\windows\\win.ini", auth));
     EXPECT_FALSE(KVZSetKeyPlugged());
     EXPECT_FALSE(KVZSetKeyUnplugged());
     EXPECT_EQ(KVZCheckKeyStatus(), 0);
@@ -71,10 +60,10 @@ TEST(WindowsServiceTest, MissingDriverServiceAndTheSystemsOwn) {
 TEST(WindowsSystemTest, VersionFoldersProcessesAndDevices) {
     const std::string version = ReadWindowsVersion();
     EXPECT_TRUE(std::regex_match(version, std::regex(R"(.+ \(version: [0-9.]+\) .*)"))) << version;
-    EXPECT_EQ(lower(ShellFolderPath(TSpecialFolder::sfWindows)), "c:\\windows");
-    EXPECT_EQ(lower(ShellFolderPath(TSpecialFolder::sfSystem)), "c:\\windows\\system32");
+    EXPECT_STRCASEEQ(ShellFolderPath(TSpecialFolder::sfWindows).c_str(), "c:\\windows");
+    EXPECT_STRCASEEQ(ShellFolderPath(TSpecialFolder::sfSystem).c_str(), "c:\\windows\\system32");
     EXPECT_EQ(ShellFolderPath(TSpecialFolder::sfComputersNearMe), "");
-    EXPECT_EQ(lower(GetExeNameByPID(GetCurrentProcessId())), "windows_tests.exe");
+    EXPECT_STRCASEEQ(GetExeNameByPID(GetCurrentProcessId()).c_str(), "windows_tests.exe");
     EXPECT_EQ(GetExeNameByPID(0x7FFFFFF0u), "");
 
     char device[MAX_PATH] = {};

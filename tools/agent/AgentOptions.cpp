@@ -1,6 +1,6 @@
 #include "AgentOptions.h"
 
-#include "KeyValueLines.h"
+#include "CommandLine.h"
 
 #include <QCommandLineParser>
 #include <QSet>
@@ -84,21 +84,14 @@ std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QStr
                                     u"ADDR:PORT"_s, u"127.0.0.1:2228"_s};
     const QCommandLineOption log{u"log"_s, u"Append one JSON line per request to FILE."_s,
                                  u"FILE"_s};
-    const QCommandLineOption codePage{u"codepage"_s, u"Narrow code page of the wire (GBK)."_s,
-                                      u"NAME"_s, u"GBK"_s};
     const QCommandLineOption announce{
         u"announce"_s, u"Announce every agent with a uid at start, and its going down at exit."_s};
     QCommandLineParser parser;
     parser.setApplicationDescription(helpText);
-    parser.addHelpOption();
-    parser.addOptions({agent, server, log, codePage, announce});
-    if (!parser.parse(arguments)) {
-        error = parser.errorText();
-        return std::nullopt;
-    }
-    if (parser.isSet(u"help"_s))
-        parser.showHelp(0);
+    parser.addOptions({agent, server, log, announce});
     AgentOptions options;
+    if (!parseStandInCommandLine(parser, arguments, options.codePage, error))
+        return std::nullopt;
     QSet<QString> seen;
     for (const QString& text : parser.values(agent)) {
         const auto setup = parseAgentSetup(text, error);
@@ -112,13 +105,9 @@ std::optional<AgentOptions> parseAgentOptions(const QStringList& arguments, QStr
         options.agents << *setup;
     }
     const auto serverEndpoint = parseLoopbackEndpoint(parser.value(server));
-    options.codePage = parser.value(codePage).toLatin1();
     error = options.agents.isEmpty() ? u"give at least one --agent"_s
             : !serverEndpoint        ? u"--server expects a loopback ADDR:PORT"_s
-            : !isCodePage(options.codePage)
-                ? u"unknown code page \""_s + parser.value(codePage) + u'"'
-            : !parser.positionalArguments().isEmpty() ? u"unexpected argument"_s
-                                                      : QString();
+                                     : QString();
     if (!error.isEmpty())
         return std::nullopt;
     options.server = *serverEndpoint;

@@ -1,6 +1,6 @@
 #include "ServerOptions.h"
 
-#include "KeyValueLines.h"
+#include "CommandLine.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -30,12 +30,9 @@ struct OptionSet {
                             u"R"_s};
     QCommandLineOption firstUid{u"first-uid"_s, u"Storm: user id of the first datagram (1)."_s,
                                 u"U"_s, u"1"_s};
-    QCommandLineOption codepage{u"codepage"_s, u"Narrow code page of the wire (GBK)."_s, u"NAME"_s,
-                                u"GBK"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite, pg,   pgUser, pgPassword, pgSchema, serverPort,
-                storm,  down, rate,   firstUid,   codepage};
+        return {sqlite, pg, pgUser, pgPassword, pgSchema, serverPort, storm, down, rate, firstUid};
     }
 };
 
@@ -91,25 +88,16 @@ std::optional<ServerOptions> parseServerOptions(const QStringList& arguments, QS
     parser.setApplicationDescription(
         u"Server side on loopback: keeps agent state in the management database and sends "
         u"presence datagrams to the console. Prints \"ready\" once it listens."_s);
-    parser.addHelpOption();
     parser.addOptions(o.all());
-    if (!parser.parse(arguments)) {
-        error = parser.errorText();
-        return std::nullopt;
-    }
-    if (parser.isSet(u"help"_s))
-        parser.showHelp(0);
     ServerOptions options;
+    if (!parseStandInCommandLine(parser, arguments, options.codePage, error))
+        return std::nullopt;
     bool portOk = false;
     const uint port = parser.value(o.serverPort).toUInt(&portOk);
-    options.codePage = parser.value(o.codepage).toLatin1();
-    error = !portOk || port == 0 || port > 65534 ? u"--server-port expects a port below 65535"_s
-            : !isCodePage(options.codePage)
-                ? u"unknown code page \""_s + parser.value(o.codepage) + u'"'
-            : !parser.positionalArguments().isEmpty() ? u"unexpected argument"_s
-                                                      : QString();
-    if (!error.isEmpty())
+    if (!portOk || port == 0 || port > 65534) {
+        error = u"--server-port expects a port below 65535"_s;
         return std::nullopt;
+    }
     options.serverPort = quint16(port);
     if (parser.isSet(o.storm)) {
         options.storm = readStorm(parser, o, error);
