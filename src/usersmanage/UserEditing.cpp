@@ -11,6 +11,7 @@
 #include "ModalHook.h"
 #include "Multilanguage.h"
 #include "U_ScanClient.h"
+#include "U_UserOut.h"
 #include "UserListExport.h"
 #include "UserListModel.h"
 #include "uUserAuth.h"
@@ -213,10 +214,13 @@ void TFrmUsersManage::MiUAuthClick() {
     }
 }
 
-// The offline-use dialog is not part of this window yet; the command needs a selected user.
 void TFrmUsersManage::MiOfflineClick() {
-    if (selectedRows().isEmpty())
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
         return;
+    TFrm_UserOut dialog;
+    dialog.Uid = m_users->row(rows.first()).Item.Id;
+    execModal(dialog);
 }
 
 // The scan column of the listed users follows what the dialog wrote, even when a later user

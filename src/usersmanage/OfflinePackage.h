@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+class DbConnection;
+
+// A package that cannot be built: a missing program, a folder or file that cannot be written.
+class EPackageError : public std::runtime_error {
+public:
+    explicit EPackageError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// What an offline authorization grants, as the client checks it.
+struct OutAuthorization {
+    QString hardNo;
+    QString setTime; // date texts
+    QString outTime;
+    qint32 ctrl = 0;
+    QString password; // as typed
+};
+
+// The five authorization lines, in the order the clients read them.
+QStringList authorizationLines(const OutAuthorization& authorization);
+
+// Year-month-day without leading zeros; the year always in four digits.
+QString dateText(const QDate& date);
+
+// The package's file name for a user: characters a Windows file name cannot hold become "_",
+// so the package stays inside its folder.
+QString packageFileName(const QString& userName);
+
+// Writes the lines, each ended by CR LF and the whole trimmed, enciphered under the policy-file
+// key, as the only line of path.
+void writePolicyFile(const QString& path, const QStringList& lines);
+
+// Appends the files (policy file first), their names and the size trailer to a copy of
+// program named after the user in the folder of the first file, then deletes the files.
+// Returns the package's path. Throws EPackageError.
+QString CompressExs(const QStringList& files, const QString& program, const QString& userName);
+
+// One package order: whose policies, where to write, and what is granted.
+struct OfflineOrder {
+    DbConnection* connection = nullptr;
+    qint32 uid = 0;
+    QString userName;
+    QString folder;
+    QString program; // path of the offline client program
+    OutAuthorization authorization;
+};
+
+// Writes the user's client and mail policy files into the folder (created with its parents) and
+// packs them. Returns the package's path. Throws EPackageError or DbError; the policy files are
+// removed in every case.
+QString SetOutLine(const OfflineOrder& order);
+
+// Records an authorization delivered to a user: the user's UserOut row, created when missing,
+// else its first row changed. Throws DbError.
+void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& granted);
