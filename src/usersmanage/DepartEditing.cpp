@@ -62,6 +62,17 @@ bool departNameTaken(DbConnection* connection, const QString& name,
     return true;
 }
 
+// A change refused because the database no longer matches the tree on screen: another console
+// deleted or moved a department meanwhile.
+struct ChangedElsewhere {};
+
+// Whether department id exists; 0, the root, always does.
+bool departExists(DbConnection* connection, qint32 id) {
+    DbCommand count(connection, u"select count(*) from UserSort where id = :i"_s);
+    count.setParam(u"i"_s, id);
+    return id == 0 || count.scalar().toInt() > 0;
+}
+
 // Moves the users uids into department departId; their role becomes the department's default
 // role unless the settings ask first and the administrator says no.
 void moveUsers(DbConnection* connection, const QList<qint32>& uids, qint32 departId) {
@@ -75,6 +86,8 @@ void moveUsers(DbConnection* connection, const QList<qint32>& uids, qint32 depar
     const bool changeRole =
         !ask || MyMessageBox(0, GetString(u"RoleChangeOfDepartToUser"_s), GetString(u"idinf"_s),
                              MB_QUESTION_YESNO) == ID_YES;
+    if (!departExists(connection, departId))
+        throw ChangedElsewhere();
     query.setSql(u"select * from  users"_s);
     query.open();
     for (const qint32 uid : uids) {
@@ -96,11 +109,20 @@ QList<qint32> uidsOf(const UserListModel& users, const QList<int>& rows) {
     return uids;
 }
 
+// Moves the department under parentId in one statement that checks the database as it is: the
+// parent exists, and is neither the department nor one of its descendants (its ancestors are
+// walked up, a bounded number of steps even if the table already holds a loop).
 void moveDepart(DbConnection* connection, qint32 departId, qint32 parentId) {
-    DbCommand update(connection, u"update UserSort set pid=:p where id=:u"_s);
+    DbCommand update(
+        connection,
+        u"update UserSort set pid=:p where id=:u and (:p = 0 or exists (select 1 from UserSort "
+        u"where id = :p)) and not exists (with recursive up(id, pid, n) as (select id, pid, 0 "
+        u"from UserSort where id = :p union all select s.id, s.pid, up.n + 1 from UserSort s "
+        u"join up on s.id = up.pid where up.n < 100000) select 1 from up where up.id = :u)"_s);
     update.setParam(u"p"_s, parentId);
     update.setParam(u"u"_s, departId);
-    update.execute();
+    if (update.execute() == 0)
+        throw ChangedElsewhere();
 }
 } // namespace
 
@@ -116,11 +138,17 @@ void TFrmUsersManage::MiDAddClick() {
     try {
         if (departNameTaken(ADOQuery1.connection(), *name, std::nullopt))
             return;
+        // The parent must still exist as the department is written.
         DbCommand insert(ADOQuery1.connection(),
-                         u"Insert Into usersort (pid,name) values (:p,:n)"_s);
+                         u"Insert Into usersort (pid,name) select cast(:p as integer), :n where "
+                         u":p = 0 or exists (select 1 from UserSort where id = :p)"_s);
         insert.setParam(u"p"_s, parentId);
         insert.setParam(u"n"_s, *name);
-        insert.execute();
+        if (insert.execute() == 0)
+            throw ChangedElsewhere();
+    } catch (const ChangedElsewhere&) {
+        ReportChangedElsewhere();
+        return;
     } catch (const std::exception& e) {
         warn(u"Depart New Error:"_s + errorText(e));
         return;
@@ -248,6 +276,9 @@ void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
             Expand(departId);
         }
         TreeDepartFresh();
+    } catch (const ChangedElsewhere&) {
+        if (self)
+            ReportChangedElsewhere();
     } catch (const std::exception& e) {
         warn(u"TV_ManDragDrop:"_s + errorText(e));
     }
@@ -271,4 +302,17 @@ void TFrmUsersManage::MiDUserClick() {
     dialog.DepartId = depart->Id;
     if (execModal(dialog) == QDialog::Accepted)
         TreeDepartFresh();
+}
+
+// The refusal, then the tree as the database has it now.
+void TFrmUsersManage::ReportChangedElsewhere() {
+    const QPointer<TFrmUsersManage> self(this);
+    warn(GetString(u"DepartChanged"_s));
+    if (!self)
+        return;
+    try {
+        BuildDepartTree();
+    } catch (const std::exception& e) {
+        warn(u"BuildDepartTree failed: "_s + errorText(e));
+    }
 }

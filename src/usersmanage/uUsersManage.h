@@ -67,6 +67,7 @@ public:
     void MiDDeleteClick();
     bool TV_DepartmentDragOver(const QPoint& pos); // true: the drop would be accepted
     void TV_DepartmentDragDrop(const QPoint& pos);
+    void ReportChangedElsewhere(); // a change refused because another console changed the tree
     void MiDRoleClick();
     void MiDUserClick();
 

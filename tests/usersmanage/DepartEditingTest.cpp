@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "DbQuery.h"
 #include "FlagSets.h"
 #include "Multilanguage.h"
 #include "uUsersManage.h"
@@ -290,6 +291,45 @@ TEST_P(DepartEditingTest, DeleteAndDropFailuresShowThePrefixAndLeaveTreeAndList)
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
     EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
     expectCounters(2, 1, 1);
+}
+
+// Another console changed the tree meanwhile: moves and adds are checked against the database
+// as they are written, refused with a message, and the tree is read again.
+TEST_P(DepartEditingTest, ChangesAgainstAStaleTreeAreRefused) {
+    open();
+    const auto elsewhere = [this](const QString& sql) {
+        auto other = db->openConnection();
+        DbCommand(other.get(), sql).execute();
+    };
+    // Zeta went under Alpha: Alpha dropped on Omega would close a loop.
+    elsewhere(u"update UserSort set pid = 5 where id = 3"_s);
+    selectDepart(Org::Alpha);
+    script.answerMessage(QMessageBox::Ok);
+    window().TV_DepartmentDragDrop(pointOf(Org::Omega));
+    EXPECT_EQ(number(u"select pid from UserSort where id = 5"_s), 0);
+    EXPECT_EQ(treeParentOf(Org::Zeta), Org::Alpha) << "the tree as the database has it";
+
+    // Omega was deleted: nothing is added under it, no user lands in it.
+    QTreeWidgetItem* omega = node(Org::Omega);
+    elsewhere(u"delete from UserSort where id = 4"_s);
+    window().ui()->TV_Department->setCurrentItem(omega);
+    script.answerInput(u"Child"_s).answerMessage(QMessageBox::Ok);
+    window().MiDAddClick();
+    EXPECT_EQ(count(u"UserSort where name = 'Child'"_s), 0);
+    EXPECT_EQ(node(Org::Omega), nullptr);
+
+    db->exec(u"insert into UserSort (id, pid, name) values (4, 5, 'Omega')"_s);
+    window().BuildDepartTree();
+    selectDepart(Org::Zeta);
+    selectUsers({Org::Bob});
+    const QPoint target = pointOf(Org::Omega);
+    elsewhere(u"delete from UserSort where id = 4"_s);
+    script.answerMessage(QMessageBox::Ok);
+    window().TV_DepartmentDragDrop(target);
+    EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
+    EXPECT_EQ(script.messages().size(), 3);
+    for (const QString& message : script.messages())
+        EXPECT_EQ(message, GetString(u"DepartChanged"_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DepartEditingTest, ::testing::ValuesIn(testBackends()),
