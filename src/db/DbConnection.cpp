@@ -196,6 +196,34 @@ void DbConnection::close() {
     }
 }
 
+DbError DbConnection::failure(const QSqlError& error) {
+    const DbError reported = sqlError(error);
+    if (m_backend != DbBackend::PostgreSQL || m_lost) {
+        return reported;
+    }
+    QSqlQuery probe(database());
+    if (probe.exec(QStringLiteral("select 1"))) {
+        return reported;
+    }
+    m_lost = true;
+    return DbError(reported.message() +
+                   QStringLiteral(" (the connection to the database was lost; it is opened "
+                                  "again for the next action)"));
+}
+
+void DbConnection::reopenIfLost() {
+    if (!m_lost) {
+        return;
+    }
+    close();
+    QSqlDatabase db = database();
+    if (!db.open()) {
+        throw DbError(QStringLiteral("The database cannot be reached: ") + db.lastError().text());
+    }
+    prepareSession(db, m_settings);
+    m_lost = false;
+}
+
 QSqlDatabase DbConnection::database() const {
     return QSqlDatabase::database(m_connectionName, false);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "DbError.h"
+
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -54,6 +57,11 @@ public:
     bool isReadOnly() const { return m_settings.readOnly; }
     bool isOpen() const;
     void close();
+
+    // A PostgreSQL session the server dropped (a restart, a network cut) fails the statement
+    // that finds out, with a message saying so, and is opened again before the next statement.
+    DbError failure(const QSqlError& error); // the error to throw for a failed statement
+    void reopenIfLost();                     // throws DbError while the server is unreachable
     QSqlDatabase database() const;
 
     // A second session on the same database for long reads stepped between other work
@@ -84,5 +92,6 @@ private:
     DbBackend m_backend;
     QString m_connectionName;
     bool m_readerOpen = false;
-    int m_readers = 0; // cursors open on the reader
+    bool m_lost = false; // the server dropped the session
+    int m_readers = 0;   // cursors open on the reader
 };

@@ -111,6 +111,7 @@ DbConnection& DbQuery::Private::requireConnection() const {
     if (!connection) {
         throw DbError(QStringLiteral("The query has no connection"));
     }
+    connection->reopenIfLost();
     // Qt reports a statement on a closed connection with an empty message.
     if (!connection->isOpen()) {
         throw DbError(QStringLiteral("The database connection is not open"));
@@ -140,7 +141,7 @@ QSqlQuery DbQuery::Private::run(bool forwardOnly) const {
         }
     }
     if (!ok) {
-        throw sqlError(query.lastError());
+        throw conn.failure(query.lastError());
     }
     return query;
 }

@@ -122,6 +122,25 @@ TEST_P(DbSessionTest, LetterCaseIsIgnoredForEveryLetterAndTheFileStaysPlainSqlit
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbSessionTest, ::testing::ValuesIn(testBackends()), backendName);
 
+// The server drops the session (as a restart does): the statement that finds out fails and says
+// so, the next one runs on a session opened again, with the schema of the first.
+TEST(PostgresSession, ALostSessionFailsOneStatementAndComesBack) {
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    db.exec(u"insert into UserRole (Rid, RName) values (1, 'Staff')"_s);
+    const QString pid = db.scalar(u"select pg_backend_pid()"_s).toString();
+    auto other = db.openConnection();
+    DbCommand(other.get(), u"select pg_terminate_backend("_s + pid + u")"_s).scalar();
+    DbCommand count(db.connection(), u"select count(*) from UserRole"_s);
+    try {
+        count.scalar();
+        ADD_FAILURE() << "a dropped session answered";
+    } catch (const DbError& error) {
+        EXPECT_TRUE(error.message().contains(u"lost"_s)) << error.what();
+    }
+    EXPECT_EQ(count.scalar().toInt(), 1);
+    EXPECT_NE(db.scalar(u"select pg_backend_pid()"_s).toString(), pid);
+}
+
 TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
     for (const auto& [name, valid] : {std::pair{u"sales"_s, true},
                                       {u"Ärzte_2$"_s, true},
