@@ -3,9 +3,19 @@
 #include "DbError.h"
 
 #include <QSqlError>
+#include <QSqlQuery>
 
+// On SQLite the write lock is taken at the start, so that a transaction never fails halfway for
+// want of it.
 DbTransaction::DbTransaction(DbConnection& connection) : m_connection(connection) {
     QSqlDatabase db = m_connection.database();
+    if (m_connection.backend() == DbBackend::SQLite) {
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("begin immediate"))) {
+            throw sqlError(begin.lastError());
+        }
+        return;
+    }
     if (!db.transaction()) {
         throw sqlError(db.lastError());
     }

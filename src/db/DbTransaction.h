@@ -2,8 +2,8 @@
 
 #include "DbConnection.h"
 
-// A transaction on a connection that rolls back unless committed: bulk writers and schema
-// changes use it; the module's own statements run without one.
+// A transaction on a connection that rolls back unless committed: bulk writers, schema changes
+// and the module's actions of several statements, which happen whole or not at all.
 class DbTransaction {
 public:
     explicit DbTransaction(DbConnection& connection); // throws DbError

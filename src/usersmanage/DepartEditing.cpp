@@ -4,6 +4,7 @@
 #include "uUsersManage.h"
 
 #include "DbQuery.h"
+#include "DbTransaction.h"
 #include "DialogSupport.h"
 #include "FlagSets.h"
 #include "LogonInfo.h"
@@ -86,6 +87,7 @@ void moveUsers(DbConnection* connection, const QList<qint32>& uids, qint32 depar
     const bool changeRole =
         !ask || MyMessageBox(0, GetString(u"RoleChangeOfDepartToUser"_s), GetString(u"idinf"_s),
                              MB_QUESTION_YESNO) == ID_YES;
+    DbTransaction whole(*connection); // every user moves, or none
     if (!departExists(connection, departId))
         throw ChangedElsewhere();
     query.setSql(u"select * from  users"_s);
@@ -99,6 +101,7 @@ void moveUsers(DbConnection* connection, const QList<qint32>& uids, qint32 depar
         query.setValue(u"pid"_s, departId);
         query.post();
     }
+    whole.commit();
 }
 
 QList<qint32> uidsOf(const UserListModel& users, const QList<int>& rows) {
@@ -212,6 +215,8 @@ void TFrmUsersManage::MiDDeleteClick() {
                          GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES ||
             !self)
             return;
+        // The re-parenting and the delete happen together or not at all.
+        DbTransaction whole(*ADOQuery1.connection());
         DbCommand command(ADOQuery1.connection(), u"select pid from UserSort where id="_s + id);
         const QString parentId = QString::number(command.scalar().toInt());
         command.setSql(u"update UserSort set pid=:p where pid=:i"_s);
@@ -222,6 +227,7 @@ void TFrmUsersManage::MiDDeleteClick() {
         command.execute();
         command.setSql(u"delete * from usersort where id ="_s + id);
         command.execute();
+        whole.commit();
         node = nodeOf(departId);
         if (!node || node->childCount() > 0)
             BuildDepartTree();

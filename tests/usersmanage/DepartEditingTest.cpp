@@ -6,6 +6,7 @@
 #include "uUsersManage.h"
 #include "ui_uUsersManage.h"
 
+#include <QSqlQuery>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -330,6 +331,44 @@ TEST_P(DepartEditingTest, ChangesAgainstAStaleTreeAreRefused) {
     EXPECT_EQ(script.messages().size(), 3);
     for (const QString& message : script.messages())
         EXPECT_EQ(message, GetString(u"DepartChanged"_s));
+}
+
+// A failure on the last statement of an action of several leaves the database as it was: the
+// department delete with its re-parenting, the users' drop one user after another.
+TEST_P(DepartEditingTest, ActionsOfSeveralStatementsHappenWholeOrNotAtAll) {
+    const auto refuse = [this](const QString& table, const QString& when) {
+        if (db->backend() == DbBackend::SQLite) { // one statement, with ';' in its body
+            QSqlQuery(u"create trigger refuse_"_s + when.left(3) + u" before "_s + table +
+                          u" when "_s + when + u" begin select raise(abort, 'refused'); end"_s,
+                      db->connection()->database());
+            return;
+        }
+        db->exec(u"create or replace function refuse() returns trigger language plpgsql as "
+                 u"'begin raise exception ''refused''; end'"_s);
+        db->exec(u"create trigger refuse before "_s + table + u" for each row when ("_s + when +
+                 u") execute function refuse()"_s);
+    };
+    const auto snapshot = [this] {
+        return QStringList{QString::number(count(u"UserSort where pid = 3"_s)),
+                           QString::number(count(u"Users where Pid = 3"_s)),
+                           QString::number(count(u"UserSort"_s))};
+    };
+    refuse(u"delete on UserSort"_s, u"old.id = 3"_s);
+    open();
+    const QStringList before = snapshot();
+    selectDepart(Org::Zeta);
+    script.answerMessage(QMessageBox::Yes).answerMessage(QMessageBox::Ok);
+    window().MiDDeleteClick();
+    expectFailure(u"Depart Delete Error:"_s, 1);
+    EXPECT_EQ(snapshot(), before);
+
+    refuse(u"update on Users"_s, u"new.Uid = 2"_s);
+    selectDepart(Org::Zeta);
+    selectUsers({Org::Alice, Org::Bob});
+    script.answerMessage(QMessageBox::Ok);
+    window().TV_DepartmentDragDrop(pointOf(Org::Alpha));
+    EXPECT_EQ(userField(Org::Alice, u"Pid"_s), Org::Zeta);
+    EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DepartEditingTest, ::testing::ValuesIn(testBackends()),
