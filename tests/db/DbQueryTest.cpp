@@ -11,16 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The message of the DbError a call raises; empty when it raises none.
-template <class Call> QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const DbError& error) {
-        return error.message();
-    }
-    return {};
-}
-
 class DbQueryTest : public ::testing::TestWithParam<DbBackend> {
 protected:
     TestDatabase db{GetParam()};

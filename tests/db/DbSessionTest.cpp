@@ -10,15 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <class Call> QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const DbError& error) {
-        return error.message();
-    }
-    return {};
-}
-
 QVariant valueOn(const QSqlDatabase& session, const QString& sql) {
     QSqlQuery query(session);
     return query.exec(sql) && query.next() ? query.value(0) : QVariant();

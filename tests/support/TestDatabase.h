@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DbConnection.h"
+#include "DbError.h"
 
 #include <QTemporaryDir>
 #include <QVariant>
@@ -58,3 +59,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<DbConnection> m_connection;
 };
+
+// The message of the DbError a call raises; empty when it raises none.
+template <class Call> QString errorOf(Call&& call) {
+    try {
+        call();
+    } catch (const DbError& error) {
+        return error.message();
+    }
+    return {};
+}
