@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
 #include <QVariant>
 #include <atomic>
@@ -35,7 +36,7 @@ QString readOnlyUri(const QString& path, bool immutable) {
 
 void configure(QSqlDatabase& db, const DbSettings& settings, bool immutable) {
     if (settings.backend == DbBackend::SQLite) {
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockTimeoutMs);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(settings.lockTimeoutMs);
         if (settings.readOnly) {
             db.setDatabaseName(readOnlyUri(settings.sqlitePath, immutable));
             options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
@@ -73,14 +74,18 @@ void setSearchPath(QSqlDatabase& db, const QString& schema) {
     }
 }
 
-// Session settings: WAL and a busy time-out let the console and the server side share an
+int waitForLock(void* connection, int attempt) {
+    return static_cast<DbConnection*>(connection)->keepWaitingForLock(attempt) ? 1 : 0;
+}
+
+// Session settings: WAL and a busy handler let the console and the server side share an
 // SQLite file, which is read through a memory map. On PostgreSQL a statement waits for a lock
 // as long as on SQLite and none runs for ever; the optional schema goes first on the search
 // path.
-void prepareSession(QSqlDatabase& db, const DbSettings& settings) {
+void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* owner) {
     if (settings.backend == DbBackend::SQLite) {
         installLetterCaseFolding(sqliteHandle(db));
-        run(db, QStringLiteral("pragma busy_timeout=%1").arg(LockTimeoutMs));
+        sqlite3_busy_handler(sqliteHandle(db), waitForLock, owner);
         if (settings.readOnly) {
             // Reading the catalog proves the file can be read as it was opened.
             run(db, QStringLiteral("select count(*) from sqlite_master"));
@@ -93,7 +98,7 @@ void prepareSession(QSqlDatabase& db, const DbSettings& settings) {
         return;
     }
     run(db, QStringLiteral("set client_min_messages to warning"));
-    run(db, QStringLiteral("set lock_timeout = %1").arg(LockTimeoutMs));
+    run(db, QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs));
     run(db, QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs));
     if (settings.readOnly) {
         run(db, QStringLiteral("set default_transaction_read_only = on"));
@@ -116,26 +121,27 @@ QSqlQuery runCatalogQuery(const QSqlDatabase& db, const QString& statement, cons
     return query;
 }
 
-QSqlDatabase openConfigured(const DbSettings& settings, const QString& name, bool immutable) {
+QSqlDatabase openConfigured(const DbSettings& settings, const QString& name, bool immutable,
+                            DbConnection* owner) {
     QSqlDatabase db = QSqlDatabase::addDatabase(driverName(settings.backend), name);
     configure(db, settings, immutable);
     if (!db.open()) {
         throw sqlError(db.lastError());
     }
-    prepareSession(db, settings);
+    prepareSession(db, settings, owner);
     return db;
 }
 
-// Adds and opens the Qt connection name with settings, its session prepared.
-QSqlDatabase openSession(const DbSettings& settings, const QString& name) {
+// Adds and opens the Qt connection name of owner with settings, its session prepared.
+QSqlDatabase openSession(const DbSettings& settings, const QString& name, DbConnection* owner) {
     if (settings.backend != DbBackend::SQLite || !settings.readOnly) {
-        return openConfigured(settings, name, false);
+        return openConfigured(settings, name, false, owner);
     }
     try {
-        return openConfigured(settings, name, false);
+        return openConfigured(settings, name, false, owner);
     } catch (const DbError&) {
         QSqlDatabase::removeDatabase(name);
-        return openConfigured(settings, name, true);
+        return openConfigured(settings, name, true, owner);
     }
 }
 
@@ -165,7 +171,7 @@ std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
     }
     std::unique_ptr<DbConnection> connection(
         new DbConnection(withAccess(settings), nextConnectionName()));
-    openSession(connection->m_settings, connection->m_connectionName);
+    openSession(connection->m_settings, connection->m_connectionName, connection.get());
     return connection;
 }
 
@@ -220,8 +226,22 @@ void DbConnection::reopenIfLost() {
     if (!db.open()) {
         throw DbError(QStringLiteral("The database cannot be reached: ") + db.lastError().text());
     }
-    prepareSession(db, m_settings);
+    prepareSession(db, m_settings, this);
     m_lost = false;
+    emit reopened();
+}
+
+bool DbConnection::keepWaitingForLock(int attempt) {
+    if (attempt == 0) {
+        m_lockWait.start();
+        emit waitingForLock();
+    }
+    if (m_lockWait.elapsed() >= m_settings.lockTimeoutMs) {
+        return false;
+    }
+    // Short naps first: most locks are held for a moment only.
+    QThread::msleep(attempt < 10 ? 1 : 10);
+    return true;
 }
 
 QSqlDatabase DbConnection::database() const {
@@ -239,7 +259,7 @@ QSqlDatabase DbConnection::readerDatabase() {
     }
     const QString name = m_connectionName + QStringLiteral("-reader");
     if (!m_readerOpen) {
-        openSession(m_settings, name);
+        openSession(m_settings, name, this);
         m_readerOpen = true;
     }
     return QSqlDatabase::database(name, false);

@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -29,6 +30,7 @@ struct DbSettings {
     QString user;
     QString password;
     QString schema; // PostgreSQL: optional schema put first on the search path
+    int lockTimeoutMs = LockTimeoutMs;
 };
 
 // The message of the DbError that refuses a change on a read-only database.
@@ -81,7 +83,16 @@ public:
     bool hasTable(const QString& table) const;
     QStringList primaryKey(const QString& table) const; // key columns in key order
 
+    // SQLite's busy handler: true while the statement should go on waiting for another
+    // session's lock. The first call of a wait signals waitingForLock().
+    bool keepWaitingForLock(int attempt);
+
 signals:
+    // A statement of this connection waits for a lock another program holds; the wait ends
+    // when control returns to the event loop.
+    void waitingForLock();
+    // The session the server dropped was opened again: what was subscribed on it is gone.
+    void reopened();
     // Just before the database closes (close() or destruction): results that still read
     // from the driver copy themselves out.
     void closing();
@@ -94,4 +105,5 @@ private:
     bool m_readerOpen = false;
     bool m_lost = false; // the server dropped the session
     int m_readers = 0;   // cursors open on the reader
+    QElapsedTimer m_lockWait;
 };

@@ -6,12 +6,21 @@ namespace {
 // SQLSTATE of PostgreSQL's lock_not_available and query_canceled (a statement time-out).
 constexpr QLatin1StringView LockNotAvailable("55P03");
 constexpr QLatin1StringView QueryCanceled("57014");
+
+// SQLite's SQLITE_BUSY or SQLITE_LOCKED, extended codes included. SQLite's codes have at most
+// four digits, PostgreSQL's SQLSTATEs always five characters.
+bool isSqliteLockCode(const QString& code) {
+    constexpr int Busy = 5, Locked = 6;
+    bool number = false;
+    const int primary = code.toInt(&number) & 0xff;
+    return number && code.size() < 5 && (primary == Busy || primary == Locked);
+}
 } // namespace
 
 DbError sqlError(const QSqlError& error) {
     const QString code = error.nativeErrorCode();
-    if (code == LockNotAvailable) {
-        return DbError(QStringLiteral("database is locked"));
+    if (code == LockNotAvailable || isSqliteLockCode(code)) {
+        return DbError(DatabaseLocked);
     }
     if (code == QueryCanceled) {
         return DbError(QStringLiteral("database is busy: the statement took too long and was "

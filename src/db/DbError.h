@@ -13,6 +13,11 @@ public:
     QString message() const { return QString::fromStdString(what()); }
 };
 
-// The DbError for a failure Qt's drivers report. Both backends give up waiting for a lock after
-// a while; PostgreSQL's lock time-out then reads as SQLite's "database is locked".
+// The message of a statement that gave up waiting for another session's lock (both backends).
+inline const QString DatabaseLocked =
+    QStringLiteral("database is locked: another program is writing to the database; nothing "
+                   "was changed");
+
+// The DbError for a failure Qt's drivers report; a lock waited for in vain reads as
+// DatabaseLocked on both backends.
 DbError sqlError(const QSqlError& error);

@@ -83,6 +83,10 @@ sqlite3* sqliteHandle(const QSqlDatabase& db) {
 }
 
 [[noreturn]] void failWith(sqlite3* connection) {
+    const int code = sqlite3_errcode(connection);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        throw DbError(DatabaseLocked);
+    }
     throw DbError(QString::fromUtf8(sqlite3_errmsg(connection)));
 }
 

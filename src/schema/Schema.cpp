@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "ChangeTriggers.h"
 #include "DbError.h"
 #include "DbQuery.h"
 #include "DbTransaction.h"
@@ -103,8 +104,8 @@ void dropNameIndexOnSqlite(DbConnection& connection) {
 
 // Upgrade steps; entry i brings a database from version i to version i + 1.
 const std::vector<std::function<void(DbConnection&)>>& upgradeSteps() {
-    static const std::vector<std::function<void(DbConnection&)>> steps = {createVersion1,
-                                                                          dropNameIndexOnSqlite};
+    static const std::vector<std::function<void(DbConnection&)>> steps = {
+        createVersion1, dropNameIndexOnSqlite, createChangeTriggers};
     return steps;
 }
 

@@ -3,7 +3,7 @@
 #include "DbConnection.h"
 
 // The schema version this program writes; SchemaVersion holds the version of a database.
-constexpr int currentSchemaVersion = 2;
+constexpr int currentSchemaVersion = 3;
 
 // Brings the database up to the current version: creates the tables of a new database, applies
 // the pending upgrade steps of an older one (each step in one transaction). A database newer

@@ -1,5 +1,6 @@
 #include "DialogSupport.h"
 
+#include "DbError.h"
 #include "DbQuery.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QPalette>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -46,7 +48,8 @@ void loadChoices(DbQuery& query, const QString& statement, const QString& nameFi
 }
 
 QString errorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
+    const QString text = QString::fromUtf8(e.what());
+    return text == DatabaseLocked ? GetString(u"DatabaseLocked"_s) : text;
 }
 
 void warn(const QString& text) {
@@ -55,6 +58,18 @@ void warn(const QString& text) {
 
 QString quoted(QString text) {
     return u"'"_s + text.replace(u"'"_s, u"''"_s) + u"'"_s;
+}
+
+void showBusyUntilIdle() {
+    static bool shown = false;
+    if (shown)
+        return;
+    shown = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, [] {
+        QApplication::restoreOverrideCursor();
+        shown = false;
+    });
 }
 
 TMultilanguage* addLanguageComponent(QObject* window) {

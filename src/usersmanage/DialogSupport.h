@@ -33,7 +33,8 @@ private:
 void loadChoices(DbQuery& query, const QString& statement, const QString& nameField,
                  const QString& idField, QComboBox& box, NameIdList& list);
 
-// The text of an error caught in a user action.
+// The text of an error caught in a user action; a lock waited for in vain in the user's
+// language.
 QString errorText(const std::exception& e);
 
 // A warning with an OK button under the title of key "idinf".
@@ -56,6 +57,10 @@ public:
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
+
+// The hourglass until control returns to the event loop: for a wait that has begun inside a
+// call, such as a statement waiting for another program's lock.
+void showBusyUntilIdle();
 
 // A dialog of the module: dialog border, the language component, and FormShow on every show
 // the program asks for (a window-system show, such as restoring it, keeps the input).

@@ -6,6 +6,7 @@
 #include "FlagSets.h"
 #include "InputBlocker.h"
 #include "LanguageHooks.h"
+#include "LiveRefresh.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
@@ -311,6 +312,11 @@ void TFrmUsersManage::FormCreate() {
     OpenPresenceListener();
     connect(m_loader.get(), &UserListLoader::failed, this,
             [this](const QString& message) { ReportShowUsersFailure(message); });
+    if (DbConnection* connection = ADOQuery1.connection()) {
+        connect(connection, &DbConnection::waitingForLock, this, [] { showBusyUntilIdle(); });
+        m_live = std::make_unique<LiveRefresh>(
+            *connection, [this] { return isEditing(); }, [this] { RereadViews(false); });
+    }
     SetLanguages();
 }
 
@@ -406,6 +412,8 @@ QList<int> TFrmUsersManage::selectedRows() const {
 }
 
 void TFrmUsersManage::BuildDepartTree() {
+    if (m_live)
+        m_live->catchUp();
     DbQuery query(ADOQuery1.connection());
     query.setSql(u"select * from UserSort order by pid,id"_s);
     query.open();
@@ -495,6 +503,9 @@ bool TFrmUsersManage::ShowUsers(const QString& filter) {
 }
 
 bool TFrmUsersManage::LoadUsers(const QString& where) {
+    if (m_live)
+        m_live->catchUp();
+    m_listWhere = where;
     try {
         m_loader->start(UserListLoader::statement(where));
     } catch (const DbError& error) {
@@ -505,21 +516,27 @@ bool TFrmUsersManage::LoadUsers(const QString& where) {
     return true;
 }
 
-void TFrmUsersManage::RereadViews() {
+void TFrmUsersManage::RereadViews(bool reportFailure) {
     const QPointer<TFrmUsersManage> self(this);
     ListPlace place;
     for (const int row : selectedRows())
         place.selectedUids.append(m_users->row(row).Item.Id);
     place.topRow = std::max(0, m_ui->LV_Man->indexAt(QPoint(0, 0)).row());
     const int treeScroll = m_ui->TV_Department->verticalScrollBar()->value();
+    const qint32 depart = LogonInfo->CurDepartId;
+    const QString where = m_listWhere;
     try {
         BuildDepartTree();
     } catch (const DbError& error) {
-        MyMessageBox(0, u"BuildDepartTree failed: "_s + error.message(), GetString(u"idinf"_s),
-                     MB_WARNING_OK);
+        if (reportFailure)
+            MyMessageBox(0, u"BuildDepartTree failed: "_s + error.message(), GetString(u"idinf"_s),
+                         MB_WARNING_OK);
         return;
     }
     if (!self)
+        return;
+    // A filter or a search on the same department is applied again.
+    if (LogonInfo->CurDepartId == depart && m_listWhere != where && !LoadUsers(where))
         return;
     m_ui->TV_Department->verticalScrollBar()->setValue(treeScroll);
     m_placeToRestore = place;
@@ -547,6 +564,12 @@ void TFrmUsersManage::RestoreListPlace() {
         list->scrollTo(m_users->index(std::min(m_placeToRestore->topRow, shown - 1), 0),
                        QAbstractItemView::PositionAtTop);
     m_placeToRestore.reset();
+}
+
+bool TFrmUsersManage::isEditing() const {
+    // A drag holds a mouse button down; renames and every other edit are dialogs.
+    return !Shown || QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+           QGuiApplication::mouseButtons() != Qt::NoButton || isWaitingForAgents();
 }
 
 bool TFrmUsersManage::isLoadingUsers() const {

@@ -17,6 +17,7 @@ namespace Ui {
 class TFrmUsersManage;
 }
 class InputBlocker;
+class LiveRefresh;
 class PresenceListener;
 class QAction;
 class QNetworkAccessManager;
@@ -51,9 +52,14 @@ public:
     // start is reported ("ShowUsers failed: ") and gives false.
     bool ShowUsers(const QString& filter);
     bool isLoadingUsers() const;
-    // F5: the tree and the list read again, the selected department, the selected users and
-    // the list's scroll position kept (restored once the load has read that far).
-    void RereadViews();
+    // F5: the tree and the list read again, the selected department, the list's filter or
+    // search, the selected users and the list's scroll position kept (restored once the load has
+    // read that far). The live refresh does the same when other programs changed the database,
+    // without a message when the database cannot be read.
+    void RereadViews(bool reportFailure = true);
+    // The administrator is in the middle of something a refresh would disturb: a dialog, a
+    // menu, a drag, a command waiting for agents.
+    bool isEditing() const;
     void RefreshStatus();
     void S_AllClick(QAction* clicked);
     void LV_ManClick();
@@ -147,6 +153,7 @@ private:
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
+    QString m_listWhere; // the condition of the list's latest load
     struct ListPlace {
         QList<qint32> selectedUids;
         int topRow = 0; // the row at the top of the list
@@ -161,6 +168,7 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_http;
     QPointer<QNetworkReply> m_commandReply;
     std::unique_ptr<InputBlocker> m_waiting; // a command or the refresh waits for agents
+    std::unique_ptr<LiveRefresh> m_live;
 };
 
 // The main window while it is open, or nullptr.
