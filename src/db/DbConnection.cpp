@@ -207,6 +207,13 @@ DbError DbConnection::failure(const QSqlError& error) {
     if (m_backend != DbBackend::PostgreSQL || m_lost) {
         return reported;
     }
+    // A statement the server refused with a code of its own left the session alive (a probe
+    // would fail inside the aborted transaction); connection errors and shutdowns are probed.
+    const QString code = error.nativeErrorCode();
+    if (!code.isEmpty() && !code.startsWith(QStringLiteral("08")) &&
+        !code.startsWith(QStringLiteral("57P"))) {
+        return reported;
+    }
     QSqlQuery probe(database());
     if (probe.exec(QStringLiteral("select 1"))) {
         return reported;

@@ -48,31 +48,36 @@ std::optional<QString> inputDepartName(const QString& title, QString value) {
     return value;
 }
 
-// True when another department (any but exceptId) already has the name; shows the refusal.
+// name as a LIKE pattern that matches it anywhere, "\\" escaping the pattern characters.
+QString containing(const QString& name) {
+    QString escaped = name;
+    escaped.replace(u"\\"_s, u"\\\\"_s).replace(u"%"_s, u"\\%"_s).replace(u"_"_s, u"\\_"_s);
+    return u"%"_s + escaped + u"%"_s;
+}
+
+// True when another department (any but exceptId) has the name, letter case and the blanks
+// around it ignored, so that the tree never shows two alike. LIKE, which folds letter case on
+// both backends, finds the candidates; their trimmed names decide.
 bool departNameTaken(DbConnection* connection, const QString& name,
                      std::optional<qint32> exceptId) {
+    const QString trimmed = name.trimmed();
     DbQuery query(connection);
-    QString sql = u"select * from usersort where name = "_s + quoted(name);
-    if (exceptId)
-        sql += u" and id <>"_s + QString::number(*exceptId);
-    query.setSql(sql);
-    query.open();
-    if (query.isEmpty())
-        return false;
-    warn(GetString(u"DepartExist"_s));
-    return true;
+    query.setSql(u"select id, name from usersort where name like :n escape '\\'"_s);
+    query.setParam(u"n"_s, containing(trimmed));
+    for (query.open(); !query.eof(); query.next()) {
+        if (exceptId && query.asInteger(u"id"_s) == *exceptId)
+            continue;
+        if (query.asString(u"name"_s).trimmed().compare(trimmed, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 // A change refused because the database no longer matches the tree on screen: another console
 // deleted or moved a department meanwhile.
 struct ChangedElsewhere {};
-
-// Whether department id exists; 0, the root, always does.
-bool departExists(DbConnection* connection, qint32 id) {
-    DbCommand count(connection, u"select count(*) from UserSort where id = :i"_s);
-    count.setParam(u"i"_s, id);
-    return id == 0 || count.scalar().toInt() > 0;
-}
+// A name refused as a duplicate; thrown so that the transaction ends before the message shows.
+struct NameTaken {};
 
 // Moves the users uids into department departId; their role becomes the department's default
 // role unless the settings ask first and the administrator says no.
@@ -139,9 +144,11 @@ void TFrmUsersManage::MiDAddClick() {
     if (!name || !self)
         return;
     try {
+        // The name is checked and the department written under one lock; the parent must
+        // still exist as it is written.
+        DbTransaction whole(*ADOQuery1.connection());
         if (departNameTaken(ADOQuery1.connection(), *name, std::nullopt))
-            return;
-        // The parent must still exist as the department is written.
+            throw NameTaken();
         DbCommand insert(ADOQuery1.connection(),
                          u"Insert Into usersort (pid,name) select cast(:p as integer), :n where "
                          u":p = 0 or exists (select 1 from UserSort where id = :p)"_s);
@@ -149,6 +156,10 @@ void TFrmUsersManage::MiDAddClick() {
         insert.setParam(u"n"_s, *name);
         if (insert.execute() == 0)
             throw ChangedElsewhere();
+        whole.commit();
+    } catch (const NameTaken&) {
+        warn(GetString(u"DepartExist"_s));
+        return;
     } catch (const ChangedElsewhere&) {
         ReportChangedElsewhere();
         return;
@@ -175,19 +186,22 @@ void TFrmUsersManage::MiDModifyClick() {
     if (!name || !self)
         return;
     try {
+        DbTransaction whole(*ADOQuery1.connection());
         if (departNameTaken(ADOQuery1.connection(), *name, id))
-            return;
-        DbQuery query(ADOQuery1.connection());
-        query.setSql(u"select * from usersort where id = "_s + QString::number(id));
-        query.open();
-        if (query.isEmpty()) {
-            // Deleted meanwhile: editing would create a new row; show the tree as it is.
-            BuildDepartTree();
-            return;
-        }
-        query.edit();
-        query.setValue(u"name"_s, *name);
-        query.post();
+            throw NameTaken();
+        DbCommand update(ADOQuery1.connection(), u"update usersort set name = :n where id = :i"_s);
+        update.setParam(u"n"_s, *name);
+        update.setParam(u"i"_s, id);
+        if (update.execute() == 0)
+            throw ChangedElsewhere(); // deleted meanwhile
+        whole.commit();
+    } catch (const NameTaken&) {
+        warn(GetString(u"DepartExist"_s));
+        return;
+    } catch (const ChangedElsewhere&) {
+        if (self)
+            ReportChangedElsewhere();
+        return;
     } catch (const std::exception& e) {
         warn(u"Depart Modify Error:"_s + errorText(e));
         return;
@@ -297,7 +311,10 @@ void TFrmUsersManage::MiDRoleClick() {
     TFrmDepartRole dialog;
     dialog.DepartId = depart->Id;
     execModal(dialog);
-    TreeDepartFresh();
+    if (dialog.DepartGone)
+        ReportChangedElsewhere();
+    else
+        TreeDepartFresh();
 }
 
 void TFrmUsersManage::MiDUserClick() {
@@ -308,6 +325,8 @@ void TFrmUsersManage::MiDUserClick() {
     dialog.DepartId = depart->Id;
     if (execModal(dialog) == QDialog::Accepted)
         TreeDepartFresh();
+    else if (dialog.DepartGone)
+        ReportChangedElsewhere();
 }
 
 // The refusal, then the tree as the database has it now.

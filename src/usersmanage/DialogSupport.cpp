@@ -15,25 +15,12 @@
 
 using namespace Qt::StringLiterals;
 
-int NameIdList::indexOfName(const QString& name) const {
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].first.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-qint32 NameIdList::valueOf(const QString& name) const {
-    const int index = indexOfName(name);
-    return index < 0 ? 0 : m_entries[index].second;
+qint32 NameIdList::valueAt(int index) const {
+    return index >= 0 && index < m_ids.size() ? m_ids[index] : 0;
 }
 
 int NameIdList::indexOfValue(qint32 id) const {
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].second == id)
-            return i;
-    }
-    return -1;
+    return int(m_ids.indexOf(id));
 }
 
 void loadChoices(DbQuery& query, const QString& statement, const QString& nameField,
@@ -43,8 +30,14 @@ void loadChoices(DbQuery& query, const QString& statement, const QString& nameFi
     for (; !query.eof(); query.next()) {
         const QString name = query.asString(nameField).trimmed();
         box.addItem(name);
-        list.add(name, query.asInteger(idField));
+        list.add(query.asInteger(idField));
     }
+}
+
+bool departExists(DbConnection* connection, qint32 id) {
+    DbCommand count(connection, u"select count(*) from UserSort where id = :i"_s);
+    count.setParam(u"i"_s, id);
+    return id == 0 || count.scalar().toInt() > 0;
 }
 
 QString errorText(const std::exception& e) {

@@ -4,8 +4,8 @@
 #include <QList>
 #include <QString>
 #include <exception>
-#include <utility>
 
+class DbConnection;
 class DbQuery;
 class QAbstractItemView;
 class QComboBox;
@@ -13,25 +13,27 @@ class QObject;
 class QWidget;
 class TMultilanguage;
 
-// Entries name = id kept in the order of a drop-down box. Looked up by name, letter case
-// ignored, first match wins. Names are held apart from ids, so a name containing "=" still
-// finds its own entry.
+// The ids of the entries of a drop-down box, in the box's order. The box's position picks the
+// id: two entries may read the same (names equal once trimmed, or in letter case).
 class NameIdList {
 public:
-    void clear() { m_entries.clear(); }
-    void add(const QString& name, qint32 id) { m_entries.append({name, id}); }
-    int indexOfName(const QString& name) const; // -1 when absent
-    qint32 valueOf(const QString& name) const;  // 0 when absent
-    int indexOfValue(qint32 id) const;          // -1 when absent
+    void clear() { m_ids.clear(); }
+    void add(qint32 id) { m_ids.append(id); }
+    qint32 valueAt(int index) const;   // 0 for no entry (-1, or past the end)
+    int indexOfValue(qint32 id) const; // -1 when absent
 
 private:
-    QList<std::pair<QString, qint32>> m_entries;
+    QList<qint32> m_ids;
 };
 
 // Appends to box, and in the same order to list, the trimmed nameField and the idField of
 // every row of statement, run on query. Throws DbError.
 void loadChoices(DbQuery& query, const QString& statement, const QString& nameField,
                  const QString& idField, QComboBox& box, NameIdList& list);
+
+// Whether department id exists in the database as it is now; 0, the root, always does.
+// Throws DbError.
+bool departExists(DbConnection* connection, qint32 id);
 
 // The text of an error caught in a user action; a lock waited for in vain in the user's
 // language.

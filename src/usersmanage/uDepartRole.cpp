@@ -1,5 +1,6 @@
 #include "uDepartRole.h"
 
+#include "DbTransaction.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
@@ -42,8 +43,7 @@ void TFrmDepartRole::SelectCurrentRole() {
                    QString::number(DepartId));
     m_query.open();
     if (!m_query.isEmpty())
-        m_ui->CBRole->setCurrentIndex(
-            m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+        m_ui->CBRole->setCurrentIndex(m_roleList.indexOfValue(m_query.asInteger(u"DRole"_s)));
 }
 
 void TFrmDepartRole::BtnOKClick() {
@@ -53,24 +53,31 @@ void TFrmDepartRole::BtnOKClick() {
         return;
     }
     try {
-        SaveRole();
+        DepartGone = !SaveRole();
     } catch (const std::exception& e) {
         warn(errorText(e));
         return;
     }
-    accept();
+    if (DepartGone)
+        reject();
+    else
+        accept();
 }
 
 // Only the users placed directly in the department take the role, not those of its
-// sub-departments.
-void TFrmDepartRole::SaveRole() {
-    const QString roleId = QString::number(m_roleList.valueOf(m_ui->CBRole->currentText()));
+// sub-departments. Both updates happen or neither; false when the department is gone.
+bool TFrmDepartRole::SaveRole() {
+    const QString roleId = QString::number(m_roleList.valueAt(m_ui->CBRole->currentIndex()));
     const QString departId = QString::number(DepartId);
+    DbTransaction whole(*m_query.connection());
     DbCommand command(m_query.connection(),
                       u"update UserSort set DRole = "_s + roleId + u" where id = "_s + departId);
-    command.execute();
-    if (!m_ui->CkBURUpNow->isChecked())
-        return;
-    command.setSql(u"update Users set RoleId = "_s + roleId + u" where Pid = "_s + departId);
-    command.execute();
+    if (command.execute() == 0)
+        return false;
+    if (m_ui->CkBURUpNow->isChecked()) {
+        command.setSql(u"update Users set RoleId = "_s + roleId + u" where Pid = "_s + departId);
+        command.execute();
+    }
+    whole.commit();
+    return true;
 }

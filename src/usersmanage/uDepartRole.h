@@ -18,6 +18,7 @@ public:
     ~TFrmDepartRole() override;
 
     qint32 DepartId = 0;
+    bool DepartGone = false; // another console deleted the department; nothing was saved
 
     void FormShow() override;
     void BtnOKClick();
@@ -27,7 +28,7 @@ public:
 private:
     void LoadRoles();
     void SelectCurrentRole();
-    void SaveRole();
+    bool SaveRole();
 
     std::unique_ptr<Ui::TFrmDepartRole> m_ui;
     DbQuery m_query;

@@ -131,7 +131,7 @@ void TFrmUserAuth::LoadLevels() {
     m_ui->CobLevel->clear();
     m_levelList.clear();
     m_ui->CobLevel->addItem(QString());
-    m_levelList.add(QString(), 0);
+    m_levelList.add(0);
     loadChoices(m_query, u"select * from EnLevel"_s, u"LName"_s, u"LId"_s, *m_ui->CobLevel,
                 m_levelList);
     m_ui->CobLevel->setCurrentIndex(-1);
@@ -153,9 +153,9 @@ void TFrmUserAuth::LoadUser() {
     if (m_ui->CBReAurh->isHidden())
         return;
     m_ui->CBReAurh->setChecked(BT(auths, UA_REAURH));
-    const QString levelName = m_query.asInteger(u"ULevel"_s) > 0 ? u"ULName"_s : u"DefLName"_s;
-    m_ui->CobLevel->setCurrentIndex(m_levelList.indexOfName(m_query.asString(levelName).trimmed()));
     DefaultLevel = m_query.asInteger(u"DefL"_s);
+    const qint32 level = m_query.asInteger(u"ULevel"_s);
+    m_ui->CobLevel->setCurrentIndex(m_levelList.indexOfValue(level > 0 ? level : DefaultLevel));
     const QString userGroups = m_query.asString(u"UGroups"_s).trimmed();
     DefaultGroup = m_query.asInteger(u"DefGroups"_s);
     LoadGroups(
@@ -183,8 +183,8 @@ void TFrmUserAuth::LoadGroups(const QList<qint32>& ids) {
 
 // A level below the role's default (or none) is refused and the default is selected again.
 void TFrmUserAuth::CobLevelSelect() {
-    const QString text = m_ui->CobLevel->currentText();
-    if (!text.trimmed().isEmpty() && m_levelList.valueOf(text) >= DefaultLevel)
+    const int index = m_ui->CobLevel->currentIndex();
+    if (index > 0 && m_levelList.valueAt(index) >= DefaultLevel)
         return;
     warn(GetString(u"LevelLowerDefault"_s));
     const QSignalBlocker blocker(m_ui->CobLevel);
@@ -247,8 +247,7 @@ void TFrmUserAuth::SaveUser() {
         AT(auths, UA_REAURH);
     if (m_ui->CBDeCryp->isChecked())
         AT(auths, UA_DECRYP);
-    const QString levelText = m_ui->CobLevel->currentText();
-    const qint32 level = levelText.trimmed().isEmpty() ? 0 : m_levelList.valueOf(levelText);
+    const qint32 level = m_levelList.valueAt(m_ui->CobLevel->currentIndex());
     QString groups;
     for (int row = 0; row < m_done->rowCount(); ++row)
         groups += u'|' + m_done->item(row).Caption;

@@ -1,5 +1,6 @@
 #include "uUserChose.h"
 
+#include "DbTransaction.h"
 #include "DialogSupport.h"
 #include "ItemListModel.h"
 #include "LogonInfo.h"
@@ -98,18 +99,25 @@ void TFrm_UserChose::BtUAOKClick() {
     if (m_done->rowCount() == 0)
         return;
     try {
-        MoveUsers();
+        DepartGone = !MoveUsers();
     } catch (const std::exception& e) {
         warn(u"BtUAOKClick:"_s + errorText(e));
         return;
     }
-    accept();
+    if (DepartGone)
+        reject();
+    else
+        accept();
 }
 
 // Users already in the department are listed too; their Pid does not change. The ids go in
-// slices, so that no statement outgrows what a database accepts however many users there are.
-void TFrm_UserChose::MoveUsers() {
+// slices, so that no statement outgrows what a database accepts however many users there are;
+// every slice is written or none. False when the department is gone.
+bool TFrm_UserChose::MoveUsers() {
     constexpr int Slice = 1000;
+    DbTransaction whole(*m_query.connection());
+    if (!departExists(m_query.connection(), DepartId))
+        return false;
     DbCommand update(m_query.connection());
     for (int first = 0; first < m_done->rowCount(); first += Slice) {
         QStringList ids;
@@ -119,4 +127,6 @@ void TFrm_UserChose::MoveUsers() {
                       u" where Uid in ("_s + ids.join(u',') + u')');
         update.execute();
     }
+    whole.commit();
+    return true;
 }

@@ -20,6 +20,7 @@ public:
     ~TFrm_UserChose() override;
 
     qint32 DepartId = 0;
+    bool DepartGone = false; // another console deleted the department; nothing was saved
 
     void FormShow() override;
     void BtLClick();
@@ -34,7 +35,7 @@ public:
 
 private:
     void LoadUsers();
-    void MoveUsers();
+    bool MoveUsers();
 
     std::unique_ptr<Ui::TFrm_UserChose> m_ui;
     DbQuery m_query;

@@ -51,11 +51,10 @@ void TFrmUserInfo::FormShow() {
     }
 }
 
-// Selects the department and role named by the current record (none when not listed).
-void TFrmUserInfo::SelectDepartAndRole() {
-    m_ui->CBDepart->setCurrentIndex(
-        m_departList.indexOfName(m_query.asString(u"Name"_s).trimmed()));
-    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfName(m_query.asString(u"RName"_s).trimmed()));
+// Selects the department and the role by id (none when not listed): names may repeat.
+void TFrmUserInfo::SelectDepartAndRole(qint32 departId, qint32 roleId) {
+    m_ui->CBDepart->setCurrentIndex(m_departList.indexOfValue(departId));
+    m_ui->CBRole->setCurrentIndex(m_roleList.indexOfValue(roleId));
 }
 
 void TFrmUserInfo::LoadUser() {
@@ -66,7 +65,7 @@ void TFrmUserInfo::LoadUser() {
     if (m_query.isEmpty())
         return;
     m_ui->EdUserName->setText(m_query.asString(u"UserName"_s).trimmed());
-    SelectDepartAndRole();
+    SelectDepartAndRole(m_query.asInteger(u"Pid"_s), m_query.asInteger(u"RoleId"_s));
     m_ui->EdPW->setText(m_query.asString(u"password"_s).trimmed());
     m_ui->EdUKey->setText(m_query.asString(u"uKeyNo"_s).trimmed());
 }
@@ -78,7 +77,7 @@ void TFrmUserInfo::PresetDepart() {
     m_query.open();
     if (m_query.isEmpty())
         return;
-    SelectDepartAndRole();
+    SelectDepartAndRole(DepartId, m_query.asInteger(u"DRole"_s));
 }
 
 void TFrmUserInfo::BtOkClick() {
@@ -112,8 +111,8 @@ bool TFrmUserInfo::CheckInput() {
 }
 
 void TFrmUserInfo::UpdateOfUsers() {
-    const qint32 departId = m_departList.valueOf(m_ui->CBDepart->currentText());
-    const qint32 roleId = m_roleList.valueOf(m_ui->CBRole->currentText());
+    const qint32 departId = m_departList.valueAt(m_ui->CBDepart->currentIndex());
+    const qint32 roleId = m_roleList.valueAt(m_ui->CBRole->currentIndex());
     m_query.setSql(u"select * from Users where Uid = "_s + QString::number(Uid));
     m_query.open();
     if (m_query.isEmpty())

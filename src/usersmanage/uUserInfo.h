@@ -28,7 +28,7 @@ public:
     Ui::TFrmUserInfo* ui() const { return m_ui.get(); }
 
 private:
-    void SelectDepartAndRole();
+    void SelectDepartAndRole(qint32 departId, qint32 roleId);
     void LoadUser();
     void PresetDepart();
     bool CheckInput();

@@ -66,6 +66,43 @@ TEST_P(DepartDialogsTest, RoleDialogFailuresAreShownAndKeepItOpen) {
     expectFailure(u"FormShow:"_s, 1);
 }
 
+// Both dialogs write whole or not at all, and refuse a department another console deleted
+// while they were open: the message, then the tree as the database has it.
+TEST_P(DepartDialogsTest, DialogsWriteWholeOrNothingAndRefuseADeletedDepartment) {
+    auto role = shown<TFrmDepartRole>([](TFrmDepartRole& d) { d.DepartId = Org::Zeta; });
+    role->ui()->CBRole->setCurrentIndex(0);
+    role->ui()->CkBURUpNow->setChecked(true);
+    db->exec(u"alter table Users rename to UsersGone"_s); // the second update fails
+    script.answerMessage(QMessageBox::Ok);
+    role->ui()->BtnOK->click();
+    db->exec(u"alter table UsersGone rename to Users"_s);
+    EXPECT_EQ(number(u"select DRole from UserSort where id = 3"_s), Org::Staff);
+
+    const auto deleteZetaAndPressOk = [this](QPushButton* ok) {
+        db->exec(u"delete from UserSort where id = 3"_s);
+        ok->click();
+    };
+    selectDepart(Org::Zeta);
+    answerWith<TFrmDepartRole>([&](TFrmDepartRole& d) {
+        d.ui()->CBRole->setCurrentIndex(0);
+        deleteZetaAndPressOk(d.ui()->BtnOK);
+    });
+    script.answerMessage(QMessageBox::Ok);
+    window().MiDRoleClick();
+    db->exec(u"insert into UserSort (id, pid, name, DRole) values (3, 0, 'Zeta', 1)"_s);
+    window().BuildDepartTree();
+    selectDepart(Org::Zeta);
+    answerWith<TFrm_UserChose>([&](TFrm_UserChose& d) {
+        d.ui()->BtLAll->click();
+        deleteZetaAndPressOk(d.ui()->BtUAOK);
+    });
+    script.answerMessage(QMessageBox::Ok);
+    window().MiDUserClick();
+    EXPECT_EQ(script.messages().mid(1), QStringList(2, GetString(u"DepartChanged"_s)));
+    EXPECT_EQ(node(Org::Zeta), nullptr);
+    EXPECT_EQ(count(u"Users where Pid = 3"_s), 2) << "only Zeta's own users, as before";
+}
+
 // Users at the root (frank) or in a missing department (dave) are in neither list; a user
 // moved back keeps his department.
 TEST_P(DepartDialogsTest, ChooserOnlyAddsUsersToTheDepartment) {

@@ -57,8 +57,9 @@ TEST_P(DepartEditingTest, DuplicateBlankAndInvalidNamesChangeNothing) {
     const QString blank = GetString(u"Depart"_s) + GetString(u"NameNullError"_s);
     const QString invalid = GetString(u"InvalidExt"_s) + u" \\ / : * ? \" < > |"_s;
     const std::pair<QString, QString> cases[] = {
-        {u"Omega"_s, duplicate}, // under another parent
-        {u"oMEGA"_s, duplicate}, // letter case ignored
+        {u"Omega"_s, duplicate},    // under another parent
+        {u"oMEGA"_s, duplicate},    // letter case ignored
+        {u" Omega  "_s, duplicate}, // blanks around ignored
         {u"Alpha"_s, duplicate},
         {u"   "_s, blank},
         {u"What?"_s, invalid},
@@ -104,6 +105,9 @@ TEST_P(DepartEditingTest, RenameToItsOwnNameIsAllowedToAnotherNameRefusedCancelS
     window().MiDModifyClick();
     EXPECT_EQ(db->scalar(omegaName).toString(), u" East "_s);
     EXPECT_EQ(node(Org::Omega)->text(0), u" East "_s) << "as entered";
+    script.answerInput(u"EAST"_s).answerMessage(QMessageBox::Ok);
+    window().MiDAddClick();
+    EXPECT_EQ(script.messages().last(), GetString(u"DepartExist"_s)) << "stored with blanks";
     EXPECT_EQ(count(u"UserSort"_s), Org::DepartCount);
 }
 

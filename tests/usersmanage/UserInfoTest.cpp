@@ -10,18 +10,15 @@
 
 using namespace Qt::StringLiterals;
 
-TEST(NameIdListTest, LooksUpByNameIgnoringCaseFirstMatchWins) {
+TEST(NameIdListTest, PositionsPickIdsWhateverTheNames) {
     NameIdList list;
-    list.add(u"Sales"_s, 7);
-    list.add(u"a=b"_s, 8);
-    list.add(u"SALES"_s, 9);
-    EXPECT_EQ(list.indexOfName(u"sales"_s), 0);
-    EXPECT_EQ(list.valueOf(u"sAlEs"_s), 7);
-    EXPECT_EQ(list.valueOf(u"a=b"_s), 8); // a name holding "=" still finds its own entry
-    EXPECT_EQ(list.indexOfName(u"Sale"_s), -1);
-    EXPECT_EQ(list.valueOf(u"Nobody"_s), 0);
-    list.clear();
-    EXPECT_EQ(list.valueOf(u"Sales"_s), 0);
+    for (const qint32 id : {7, 8, 9})
+        list.add(id);
+    const std::pair<int, qint32> byPosition[] = {{0, 7}, {2, 9}, {-1, 0}, {3, 0}};
+    for (const auto& [index, id] : byPosition)
+        EXPECT_EQ(list.valueAt(index), id) << index;
+    EXPECT_EQ(list.indexOfValue(9), 2);
+    EXPECT_EQ(list.indexOfValue(5), -1);
 }
 
 // The dialog alone, on the organisation's database, as the main window would show it.
@@ -73,6 +70,21 @@ TEST_P(UserInfoTest, NewUserStartsInTheDepartmentWithItsDefaultRoleAndStoresTrim
     EXPECT_EQ(text(u"select Password from"_s + gina), u"secret"_s);
     EXPECT_EQ(text(u"select uKeyNo from"_s + gina), u"key7"_s);
     EXPECT_GT(number(u"select Uid from"_s + gina), Org::Frank);
+}
+
+// Departments and roles whose names read alike (written by another program, blanks around):
+// the dialog keeps what the user has and saves what is picked, by position.
+TEST_P(UserInfoTest, NamesThatReadAlikeKeepTheirOwnIds) {
+    db->exec(u"insert into UserSort (id, pid, name) values (20, 0, ' Alpha ')"_s);
+    db->exec(u"insert into UserRole (Rid, RName) values (3, 'staff ')"_s);
+    db->exec(u"update Users set Pid = 20, RoleId = 3 where Uid = 2"_s);
+    auto dialog = show(Org::Bob);
+    EXPECT_EQ(dialog->ui()->CBDepart->currentText(), u"Alpha"_s);
+    dialog->ui()->EdPW->setText(u"changed"_s);
+    dialog->ui()->BtOk->click();
+    ASSERT_TRUE(accepted(*dialog));
+    EXPECT_EQ(number(u"select Pid from Users where Uid = 2"_s), 20);
+    EXPECT_EQ(number(u"select RoleId from Users where Uid = 2"_s), 3);
 }
 
 // A blank name and a missing role are refused with the dialog left open and nothing written.
