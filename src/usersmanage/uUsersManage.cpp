@@ -222,6 +222,9 @@ void TFrmUsersManage::SetupViews() {
     m_users = new UserListModel(ImageUserPly, this);
     QTreeView* list = m_ui->LV_Man;
     list->setModel(m_users);
+    // A click on a column header sorts by it; until then the rows keep the database's order.
+    list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list->setSortingEnabled(true);
     for (int column = 0; column <= UserListModel::SubItemCount; ++column)
         list->header()->resizeSection(column, UserListModel::Columns[column].width);
     list->viewport()->installEventFilter(this);
@@ -534,8 +537,10 @@ void TFrmUsersManage::RestoreListPlace() {
     QTreeView* list = m_ui->LV_Man;
     const int shown = m_users->rowCount();
     const int page = list->viewport()->height() / std::max(1, list->sizeHintForRow(0));
-    if (isLoadingUsers() && shown <= m_placeToRestore->topRow + page)
-        return; // a screenful below the top row is needed to scroll it to the top
+    // A screenful below the top row is needed to scroll it to the top; a sorted list has its
+    // rows in their places only when all are read.
+    if (isLoadingUsers() && (m_users->isSorted() || shown <= m_placeToRestore->topRow + page))
+        return;
     QItemSelection selection;
     for (const qint32 uid : m_placeToRestore->selectedUids) {
         if (const int row = m_users->findById(uid); row >= 0)

@@ -1,0 +1,210 @@
+// The user list sorted by a click on a column header: the orders, rows found by their Uid once
+// sorted, and the order kept while rows arrive, change and leave.
+#include "MainWindowFixture.h"
+
+#include "Multilanguage.h"
+#include "UserListLoader.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QHeaderView>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Texts whose orders differ from the Uid order and from a plain character compare: letter
+// case, numbers inside texts, addresses and versions of different lengths, Han characters.
+const char16_t* const SortedTexts[] = {
+    u"update Users set UserName = 'alice', Ip = '127.0.0.10', CliVer = '3.5.10' where Uid = 1",
+    u"update Users set UserName = 'Bob', Ip = '127.0.0.9', CliVer = '3.5.9' where Uid = 2",
+    u"update Users set UserName = '张三', Ip = '127.0.1.1', CliVer = '10.0' where Uid = 3",
+    u"update Users set UserName = '李四', Ip = '', CliVer = '3.5' where Uid = 4",
+    u"update Users set UserName = 'user10', Ip = '127.0.0.100', CliVer = '' where Uid = 5",
+    u"update Users set UserName = 'user9', Ip = '127.0.0.2', CliVer = '3.10' where Uid = 6",
+};
+
+constexpr int NameColumn = 0, IpColumn = 2, VersionColumn = 6;
+
+class UserListSortTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        for (const char16_t* sql : SortedTexts)
+            db->exec(QString::fromUtf16(sql));
+    }
+
+    UserListModel& users() const { return *window().userList(); }
+    QHeaderView* header() const { return window().ui()->LV_Man->header(); }
+
+    void clickHeader(int column) {
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
+                          QPoint(header()->sectionViewportPosition(column) + 5, 5));
+    }
+
+    QList<qint32> uidsInListOrder() const {
+        QList<qint32> uids;
+        for (int row = 0; row < users().rowCount(); ++row)
+            uids.append(users().row(row).Item.Id);
+        return uids;
+    }
+
+    int rowOfName(const QString& name) const {
+        for (int row = 0; row < users().rowCount(); ++row)
+            if (users().row(row).Caption == name)
+                return row;
+        return -1;
+    }
+
+    // The list as kept row by row is the list sorted afresh.
+    void expectInOrder() {
+        const QList<qint32> kept = uidsInListOrder();
+        users().sort(header()->sortIndicatorSection(), header()->sortIndicatorOrder());
+        EXPECT_EQ(kept, uidsInListOrder());
+    }
+};
+
+TEST_P(UserListSortTest, HeaderClicksSortAscendingThenDescending) {
+    open();
+    const QList<qint32> databaseOrder = uidsInListOrder();
+    const struct {
+        int column;
+        QList<qint32> ascending;
+    } cases[] = {
+        {NameColumn, {4, 3, 1, 2, 6, 5}},    // pinyin (li, zhang), then letters, case folded
+        {IpColumn, {4, 6, 2, 1, 5, 3}},      // empty first, then the address order
+        {VersionColumn, {5, 4, 2, 1, 6, 3}}, // 3.5 < 3.5.9 < 3.5.10 < 3.10 < 10.0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "column " << c.column);
+        clickHeader(c.column);
+        EXPECT_EQ(header()->sortIndicatorSection(), c.column);
+        EXPECT_EQ(header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        EXPECT_EQ(uidsInListOrder(), c.ascending);
+        clickHeader(c.column);
+        EXPECT_EQ(header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QList<qint32> descending = c.ascending;
+        std::reverse(descending.begin(), descending.end());
+        EXPECT_EQ(uidsInListOrder(), descending);
+    }
+    EXPECT_TRUE(header()->isSortIndicatorShown());
+    window().ui()->LV_Man->sortByColumn(-1, Qt::AscendingOrder);
+    EXPECT_EQ(uidsInListOrder(), databaseOrder);
+}
+
+// Commands take the selected rows' Uids, the drag their Uids, presence finds its row by Uid.
+TEST_P(UserListSortTest, SortedRowsLeadToTheirUsers) {
+    open();
+    window().ui()->LV_Man->sortByColumn(NameColumn, Qt::DescendingOrder);
+    ASSERT_EQ(uidsInListOrder(), (QList<qint32>{5, 6, 2, 1, 3, 4}));
+    QItemSelectionModel* selection = window().ui()->LV_Man->selectionModel();
+    for (const int row : {0, 3})
+        selection->select(users().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::unique_ptr<QMimeData> drag(
+        users().mimeData({users().index(0, 0), users().index(3, 0)}));
+    EXPECT_EQ(drag->data(UserListModel::mimeType()), "5\n1");
+
+    const bool onlineBefore[] = {users().row(0).online(), users().row(1).online(),
+                                 users().row(3).online(), users().row(4).online()};
+    window().UpdateOnline(Org::Bob, true);
+    EXPECT_TRUE(users().row(rowOfName(u"Bob"_s)).online());
+    const int others[] = {0, 1, 3, 4};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(users().row(others[i]).online(), onlineBefore[i]) << "row " << others[i];
+
+    script.answerMessage(QMessageBox::Yes);
+    window().MiUDeleteClick();
+    EXPECT_EQ(count(u"Users where Uid in (1, 5)"_s), 0);
+    EXPECT_EQ(count(u"Users"_s), Org::UserCount - 2);
+    EXPECT_EQ(uidsInListOrder(), (QList<qint32>{6, 2, 3, 4}));
+    EXPECT_EQ(users().findById(Org::Carol), 2);
+    EXPECT_EQ(cell(Org::Carol, NameColumn), u"张三"_s);
+}
+
+// Reloads (another department, F5) and rows shown slice by slice keep the order; F5 keeps the
+// selected users too.
+TEST_P(UserListSortTest, OrderSurvivesReloadsInSlices) {
+    addUsers(Org::Zeta, 20, false);
+    open();
+    window().ui()->LV_Man->sortByColumn(IpColumn, Qt::DescendingOrder);
+    const QList<qint32> sorted = uidsInListOrder();
+    window().userLoader()->setRowsPerSlice(3);
+    QObject::connect(window().userLoader(), &UserListLoader::progressed, [this] {
+        if (!HasFailure())
+            expectInOrder();
+    });
+    selectDepart(Org::Zeta);
+    waitForList();
+    selectDepart(0);
+    waitForList();
+    EXPECT_EQ(uidsInListOrder(), sorted);
+
+    selectUsers({Org::Carol, Org::Frank});
+    window().RereadViews();
+    waitForList();
+    EXPECT_EQ(uidsInListOrder(), sorted);
+    QList<qint32> selected;
+    for (const int row : window().selectedRows())
+        selected.append(users().row(row).Item.Id);
+    EXPECT_EQ(selected, (QList<qint32>{Org::Carol, Org::Frank}));
+    EXPECT_EQ(header()->sortIndicatorSection(), IpColumn);
+    EXPECT_EQ(header()->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+// Sorts, appended rows, renamed rows, removals and loads cut short in a random order: the kept
+// order is the fresh sort's, and each Uid leads to its row.
+TEST_P(UserListSortTest, OrderFollowsRandomEditsAndLoads) {
+    QRandomGenerator random(20261207);
+    addUsers(Org::Alpha, 30, true);
+    open();
+    for (int step = 0; step < 80; ++step) {
+        SCOPED_TRACE(testing::Message() << "step " << step);
+        window().userLoader()->setRowsPerSlice(1 + int(random.bounded(5)));
+        const int rows = users().rowCount();
+        const QString name = u"n"_s + QString::number(random.bounded(40));
+        switch (random.bounded(6)) {
+        case 0:
+            window().ui()->LV_Man->sortByColumn(
+                int(random.bounded(UserListModel::SubItemCount + 1)),
+                random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+            break;
+        case 1:
+            selectDepart(random.bounded(2) ? 0 : Org::Alpha);
+            break;
+        case 2:
+            users().appendRow({UserRow::OfflineImage,
+                               name,
+                               {{}, name, {}, {}, u"-"_s, name, {}, {}},
+                               {qint32(1000 + step), false, {}}});
+            break;
+        case 3:
+            if (rows > 0)
+                users().removeRowsAt({int(random.bounded(rows)), int(random.bounded(rows))});
+            break;
+        default:
+            if (rows > 0) {
+                const int row = int(random.bounded(rows));
+                UserRow changed = users().row(row);
+                changed.Caption = name;
+                changed.SubItems[1] = name;
+                users().setRow(row, changed);
+            }
+            break;
+        }
+        QCoreApplication::processEvents();
+        if (header()->sortIndicatorSection() >= 0)
+            expectInOrder();
+        for (int row = 0; row < users().rowCount(); ++row)
+            ASSERT_EQ(users().row(users().findById(users().row(row).Item.Id)).Item.Id,
+                      users().row(row).Item.Id);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UserListSortTest, ::testing::ValuesIn(testBackends()),
+                         backendName);
+
+} // namespace
