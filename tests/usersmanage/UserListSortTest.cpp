@@ -3,10 +3,12 @@
 #include "MainWindowFixture.h"
 
 #include "Multilanguage.h"
+#include "UserListExport.h"
 #include "UserListLoader.h"
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
+#include <QBuffer>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QRandomGenerator>
@@ -95,7 +97,8 @@ TEST_P(UserListSortTest, HeaderClicksSortAscendingThenDescending) {
     EXPECT_EQ(uidsInListOrder(), databaseOrder);
 }
 
-// Commands take the selected rows' Uids, the drag their Uids, presence finds its row by Uid.
+// Commands take the selected rows' Uids, the drag their Uids, presence finds its row by Uid;
+// the export writes the rows as shown.
 TEST_P(UserListSortTest, SortedRowsLeadToTheirUsers) {
     open();
     window().ui()->LV_Man->sortByColumn(NameColumn, Qt::DescendingOrder);
@@ -115,6 +118,15 @@ TEST_P(UserListSortTest, SortedRowsLeadToTheirUsers) {
     const int others[] = {0, 1, 3, 4};
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(users().row(others[i]).online(), onlineBefore[i]) << "row " << others[i];
+
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(writeUserListCsv(users(), csv));
+    QStringList names;
+    for (const QString& line : QString::fromUtf8(csv.data()).split(u"\r\n"_s).mid(1, 6))
+        names.append(line.section(u',', 0, 0));
+    EXPECT_EQ(names,
+              (QStringList{u"user10"_s, u"user9"_s, u"Bob"_s, u"alice"_s, u"张三"_s, u"李四"_s}));
 
     script.answerMessage(QMessageBox::Yes);
     window().MiUDeleteClick();
