@@ -1,5 +1,7 @@
 #include "UserListModel.h"
 
+#include "UserListOrder.h"
+
 #include <QMimeData>
 #include <algorithm>
 #include <iterator>

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "UserListOrder.h"
 #include "UserListStore.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
 #include <vector>
+
+class UserListOrder;
 
 // The rows of LV_Man over a compact store. Rows a load appends to the store become visible
 // when the load publishes them, one insert notification per slice. The list shows the store's
@@ -55,7 +56,7 @@ public:
     void setRow(int index, const UserRow& row);  // a sorted list moves the row to its place
     void setOnlineAt(int storeRow, bool online); // rows not shown yet change silently
     void setAllOffline();
-    int findById(qint32 id) const; // first row whose Item.Id is id, or -1
+    int findById(qint32 id) const; // the row of the user (his first as loaded), or -1
 
 private:
     int storeRow(int row) const { return m_order[size_t(row)]; }
