@@ -537,10 +537,8 @@ void TFrmUsersManage::RestoreListPlace() {
     QTreeView* list = m_ui->LV_Man;
     const int shown = m_users->rowCount();
     const int page = list->viewport()->height() / std::max(1, list->sizeHintForRow(0));
-    // A screenful below the top row is needed to scroll it to the top; a sorted list has its
-    // rows in their places only when all are read.
-    if (isLoadingUsers() && (m_users->isSorted() || shown <= m_placeToRestore->topRow + page))
-        return;
+    if (isLoadingUsers() && shown <= m_placeToRestore->topRow + page)
+        return; // a screenful below the top row is needed to scroll it to the top
     QItemSelection selection;
     for (const qint32 uid : m_placeToRestore->selectedUids) {
         if (const int row = m_users->findById(uid); row >= 0)
