@@ -1,7 +1,11 @@
 #include "UserListModel.h"
 
+#include "UserListOrder.h"
+
 #include <QMimeData>
 #include <algorithm>
+#include <iterator>
+#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -19,7 +23,7 @@ UserListModel::UserListModel(QList<QIcon> images, QObject* parent)
     : QAbstractTableModel(parent), m_images(std::move(images)) {}
 
 int UserListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_published;
+    return parent.isValid() ? 0 : int(m_order.size());
 }
 
 int UserListModel::columnCount(const QModelIndex& parent) const {
@@ -30,12 +34,12 @@ QVariant UserListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const int column = index.column();
+    const int row = storeRow(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return m_store.text(index.row(), column);
+        return m_store.text(row, column);
     case Qt::DecorationRole: {
-        const int image =
-            m_store.online(index.row()) ? UserRow::OnlineImage : UserRow::OfflineImage;
+        const int image = m_store.online(row) ? UserRow::OnlineImage : UserRow::OfflineImage;
         if (column == 0 && image < m_images.size())
             return m_images.at(image);
         return {};
@@ -56,6 +60,8 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
         return QString::fromUtf16(Columns[section].caption);
     if (role == Qt::TextAlignmentRole && Columns[section].centred)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role == Qt::InitialSortOrderRole)
+        return int(Qt::AscendingOrder); // a first click on a column sorts it ascending
     return {};
 }
 
@@ -77,40 +83,73 @@ QMimeData* UserListModel::mimeData(const QModelIndexList& indexes) const {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QStringList ids;
     for (int r : rows)
-        ids.append(QString::number(m_store.uid(r)));
+        ids.append(QString::number(m_store.uid(storeRow(r))));
     auto* mime = new QMimeData; // handed to the drag, which owns it
     mime->setData(mimeType(), ids.join(u'\n').toUtf8());
     return mime;
 }
 
+void UserListModel::sort(int column, Qt::SortOrder order) {
+    m_sortColumn = column >= 0 && column <= SubItemCount ? column : -1;
+    m_sortOrder = order;
+    std::vector<int> rows(m_order.size());
+    std::iota(rows.begin(), rows.end(), 0);
+    if (isSorted())
+        currentOrder().sort(rows);
+    reorder(std::move(rows));
+}
+
 void UserListModel::clear() {
     beginResetModel();
     m_store.clear();
-    m_published = 0;
+    m_order.clear();
+    m_listRow.clear();
     endResetModel();
 }
 
+// New rows are appended to the views first, then a sorted list merges them into its order.
 void UserListModel::publish() {
-    if (m_store.size() == m_published)
+    const int shown = rowCount();
+    if (m_store.size() == shown)
         return;
-    beginInsertRows({}, m_published, m_store.size() - 1);
-    m_published = m_store.size();
+    beginInsertRows({}, shown, m_store.size() - 1);
+    for (int row = shown; row < m_store.size(); ++row) {
+        m_order.push_back(row);
+        m_listRow.push_back(row);
+    }
     endInsertRows();
+    if (!isSorted())
+        return;
+    std::vector<int> rows(m_order.begin(), m_order.begin() + shown);
+    currentOrder().merge(rows, std::vector<int>(m_order.begin() + shown, m_order.end()));
+    reorder(std::move(rows));
 }
 
 int UserListModel::appendRow(const UserRow& row) {
     publish();
-    beginInsertRows({}, m_published, m_published);
     m_store.append(row);
-    m_published = m_store.size();
+    const int added = m_store.size() - 1;
+    int at = rowCount();
+    if (isSorted()) {
+        const UserListOrder order = currentOrder();
+        at = int(std::lower_bound(m_order.begin(), m_order.end(), added,
+                                  [&](int a, int b) { return order.before(a, b); }) -
+                 m_order.begin());
+    }
+    beginInsertRows({}, at, at);
+    m_order.insert(m_order.begin() + at, added);
+    m_listRow.push_back(at);
+    renumber(at, rowCount() - 1);
     endInsertRows();
-    return m_published - 1;
+    return at;
 }
 
+// The list rows go from the bottom up, one notification per run of adjacent rows; the store
+// rows behind them go at the end.
 void UserListModel::removeRowsAt(QList<int> rows) {
-    // Remove from the bottom up, one notification per run of adjacent rows.
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<int> storeRows;
     qsizetype i = 0;
     while (i < rows.size()) {
         const int last = rows.at(i);
@@ -121,40 +160,110 @@ void UserListModel::removeRowsAt(QList<int> rows) {
         if (first < 0 || last >= rowCount())
             continue;
         beginRemoveRows({}, first, last);
-        m_store.remove(first, last);
-        m_published -= last - first + 1;
+        storeRows.insert(storeRows.end(), m_order.begin() + first, m_order.begin() + last + 1);
+        m_order.erase(m_order.begin() + first, m_order.begin() + last + 1);
         endRemoveRows();
     }
+    removeFromStore(std::move(storeRows));
 }
 
 UserRow UserListModel::row(int index) const {
-    Q_ASSERT(index >= 0 && index < m_store.size());
-    return m_store.row(index);
+    Q_ASSERT(index >= 0 && index < rowCount());
+    return m_store.row(storeRow(index));
 }
 
 void UserListModel::setRow(int index, const UserRow& row) {
     if (index < 0 || index >= rowCount())
         return;
-    m_store.replace(index, row);
+    m_store.replace(storeRow(index), row);
     emit dataChanged(this->index(index, 0), this->index(index, SubItemCount));
+    moveToItsPlace(index);
 }
 
 void UserListModel::setOnlineAt(int storeRow, bool online) {
     if (storeRow < 0 || storeRow >= m_store.size() || m_store.online(storeRow) == online)
         return;
     m_store.setOnline(storeRow, online);
-    if (storeRow < m_published)
-        emit dataChanged(index(storeRow, 0), index(storeRow, 0), {Qt::DecorationRole});
+    if (storeRow < rowCount()) {
+        const int row = m_listRow[size_t(storeRow)];
+        emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
+    }
 }
 
 void UserListModel::setAllOffline() {
     for (int row = 0; row < m_store.size(); ++row)
         m_store.setOnline(row, false);
-    if (m_published > 0)
-        emit dataChanged(index(0, 0), index(m_published - 1, 0), {Qt::DecorationRole});
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
 }
 
 int UserListModel::findById(qint32 id) const {
     const int row = m_store.find(id);
-    return row < m_published ? row : -1;
+    return row >= 0 && row < rowCount() ? m_listRow[size_t(row)] : -1;
+}
+
+UserListOrder UserListModel::currentOrder() const {
+    return UserListOrder(m_store, m_sortColumn, m_sortOrder);
+}
+
+// Views, selections and current rows follow their rows into the new order.
+void UserListModel::reorder(std::vector<int> order) {
+    emit layoutAboutToBeChanged({}, VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<int> storeRows;
+    for (const QModelIndex& index : before)
+        storeRows.append(storeRow(index.row()));
+    m_order = std::move(order);
+    renumber(0, rowCount() - 1);
+    QModelIndexList after;
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after.append(index(m_listRow[size_t(storeRows.at(i))], before.at(i).column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, VerticalSortHint);
+}
+
+// A changed row of a sorted list moves up or down to where its new texts belong.
+void UserListModel::moveToItsPlace(int row) {
+    if (!isSorted())
+        return;
+    const UserListOrder order = currentOrder();
+    const auto before = [&](int a, int b) { return order.before(a, b); };
+    const auto at = m_order.begin() + row;
+    const int moved = *at;
+    int to = row; // the row it goes before, counted before the move
+    if (row > 0 && before(moved, at[-1]))
+        to = int(std::lower_bound(m_order.begin(), at, moved, before) - m_order.begin());
+    else if (row + 1 < rowCount() && before(at[1], moved))
+        to = int(std::lower_bound(at + 1, m_order.end(), moved, before) - m_order.begin());
+    if (to == row || !beginMoveRows({}, row, row, {}, to))
+        return;
+    if (to < row) {
+        std::rotate(m_order.begin() + to, at, at + 1);
+        renumber(to, row);
+    } else {
+        std::rotate(at, at + 1, m_order.begin() + to);
+        renumber(row, to - 1);
+    }
+    endMoveRows();
+}
+
+// Removes the store rows of rows no longer listed and renumbers the others.
+void UserListModel::removeFromStore(std::vector<int> storeRows) {
+    std::sort(storeRows.begin(), storeRows.end());
+    for (auto last = storeRows.rbegin(); last != storeRows.rend();) {
+        auto first = last;
+        while (std::next(first) != storeRows.rend() && *std::next(first) == *first - 1)
+            ++first;
+        m_store.remove(*first, *last);
+        last = std::next(first);
+    }
+    for (int& row : m_order)
+        row -= int(std::lower_bound(storeRows.begin(), storeRows.end(), row) - storeRows.begin());
+    m_listRow.resize(m_order.size());
+    renumber(0, rowCount() - 1);
+}
+
+void UserListModel::renumber(int first, int last) {
+    for (int row = first; row <= last; ++row)
+        m_listRow[size_t(m_order[size_t(row)])] = row;
 }

@@ -5,9 +5,14 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
+#include <vector>
+
+class UserListOrder;
 
 // The rows of LV_Man over a compact store. Rows a load appends to the store become visible
-// when the load publishes them, one insert notification per slice.
+// when the load publishes them, one insert notification per slice. The list shows the store's
+// rows in its own order (the store's, or sorted by a column), kept as a permutation both ways:
+// every row number this model takes or gives is a list row, except where it says store row.
 class UserListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -33,6 +38,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // Sorts by column (-1: the store's order). The order holds for rows published, appended
+    // or changed later, until the next sort.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    bool isSorted() const { return m_sortColumn >= 0; }
 
     // Loading: clear, append to the store, publish what was appended.
     void clear();
@@ -44,13 +53,25 @@ public:
     int appendRow(const UserRow& row);  // returns the new row's index
     void removeRowsAt(QList<int> rows); // any order, duplicates ignored
     UserRow row(int index) const;
-    void setRow(int index, const UserRow& row);
+    void setRow(int index, const UserRow& row);  // a sorted list moves the row to its place
     void setOnlineAt(int storeRow, bool online); // rows not shown yet change silently
     void setAllOffline();
-    int findById(qint32 id) const; // first row whose Item.Id is id, or -1
+    int findById(qint32 id) const; // the row of the user (his first as loaded), or -1
 
 private:
+    int storeRow(int row) const { return m_order[size_t(row)]; }
+    UserListOrder currentOrder() const;
+    void reorder(std::vector<int> order);
+    void moveToItsPlace(int row);
+    void removeFromStore(std::vector<int> storeRows);
+    void renumber(int first, int last); // m_listRow for the list rows first..last
+
     QList<QIcon> m_images;
     UserListStore m_store;
-    int m_published = 0; // rows the views know of
+    // The rows the views know of (a prefix of the store): the store row of each list row, and
+    // the list row of each of those store rows.
+    std::vector<int> m_order;
+    std::vector<int> m_listRow;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

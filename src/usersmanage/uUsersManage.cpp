@@ -223,6 +223,9 @@ void TFrmUsersManage::SetupViews() {
     m_users = new UserListModel(ImageUserPly, this);
     QTreeView* list = m_ui->LV_Man;
     list->setModel(m_users);
+    // A click on a column header sorts by it; until then the rows keep the database's order.
+    list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list->setSortingEnabled(true);
     for (int column = 0; column <= UserListModel::SubItemCount; ++column)
         list->header()->resizeSection(column, UserListModel::Columns[column].width);
     list->viewport()->installEventFilter(this);

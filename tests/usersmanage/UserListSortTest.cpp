@@ -1,0 +1,194 @@
+// The user list sorted by a click on a column header: the orders, rows found by their Uid once
+// sorted, and the order kept while rows arrive, change and leave.
+#include "MainWindowFixture.h"
+
+#include "Multilanguage.h"
+#include "UserListExport.h"
+#include "UserListLoader.h"
+#include "UserListModel.h"
+#include "ui_uUsersManage.h"
+
+#include <QBuffer>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Texts whose orders differ from the Uid order and from a plain character compare: letter
+// case, numbers inside texts, addresses and versions of different lengths, Han characters.
+const char16_t* const SortedTexts[] = {
+    u"update Users set UserName = 'alice', Ip = '127.0.0.10', CliVer = '3.5.10' where Uid = 1",
+    u"update Users set UserName = 'Bob', Ip = '127.0.0.9', CliVer = '3.5.9' where Uid = 2",
+    u"update Users set UserName = '张三', Ip = '127.0.1.1', CliVer = '10.0' where Uid = 3",
+    u"update Users set UserName = '李四', Ip = '', CliVer = '3.5' where Uid = 4",
+    u"update Users set UserName = 'user10', Ip = '127.0.0.100', CliVer = '' where Uid = 5",
+    u"update Users set UserName = 'user9', Ip = '127.0.0.2', CliVer = '3.10' where Uid = 6",
+};
+
+constexpr int NameColumn = 0, IpColumn = 2, VersionColumn = 6;
+
+class UserListSortTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        for (const char16_t* sql : SortedTexts)
+            db->exec(QString::fromUtf16(sql));
+    }
+
+    UserListModel& users() const { return *window().userList(); }
+    QHeaderView* header() const { return window().ui()->LV_Man->header(); }
+
+    void clickHeader(int column) {
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
+                          QPoint(header()->sectionViewportPosition(column) + 5, 5));
+    }
+
+    QList<qint32> uidsInListOrder() const {
+        QList<qint32> uids;
+        for (int row = 0; row < users().rowCount(); ++row)
+            uids.append(users().row(row).Item.Id);
+        return uids;
+    }
+
+    // The list as kept row by row is the list sorted afresh.
+    void expectInOrder() {
+        const QList<qint32> kept = uidsInListOrder();
+        users().sort(header()->sortIndicatorSection(), header()->sortIndicatorOrder());
+        EXPECT_EQ(kept, uidsInListOrder());
+    }
+};
+
+TEST_P(UserListSortTest, HeaderClicksSortAscendingThenDescending) {
+    open();
+    const QList<qint32> databaseOrder = uidsInListOrder();
+    const struct {
+        int column;
+        QList<qint32> ascending;
+    } cases[] = {
+        {NameColumn, {4, 3, 1, 2, 6, 5}},    // pinyin (li, zhang), then letters, case folded
+        {IpColumn, {4, 6, 2, 1, 5, 3}},      // empty first, then the address order
+        {VersionColumn, {5, 4, 2, 1, 6, 3}}, // 3.5 < 3.5.9 < 3.5.10 < 3.10 < 10.0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "column " << c.column);
+        clickHeader(c.column);
+        EXPECT_EQ(uidsInListOrder(), c.ascending);
+        clickHeader(c.column);
+        QList<qint32> descending = c.ascending;
+        std::reverse(descending.begin(), descending.end());
+        EXPECT_EQ(uidsInListOrder(), descending);
+    }
+    window().ui()->LV_Man->sortByColumn(-1, Qt::AscendingOrder);
+    EXPECT_EQ(uidsInListOrder(), databaseOrder);
+}
+
+// Commands take the selected rows' Uids, the drag their Uids, presence finds its row by Uid,
+// and the export writes the rows as shown.
+TEST_P(UserListSortTest, SortedRowsLeadToTheirUsers) {
+    open();
+    window().ui()->LV_Man->sortByColumn(NameColumn, Qt::DescendingOrder);
+    ASSERT_EQ(uidsInListOrder(), (QList<qint32>{5, 6, 2, 1, 3, 4}));
+    for (const int row : {0, 3})
+        window().ui()->LV_Man->selectionModel()->select(
+            users().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::unique_ptr<QMimeData> drag(
+        users().mimeData({users().index(0, 0), users().index(3, 0)}));
+    EXPECT_EQ(drag->data(UserListModel::mimeType()), "5\n1");
+
+    EXPECT_FALSE(users().row(2).online());
+    window().UpdateOnline(Org::Bob, true);
+    EXPECT_TRUE(users().row(2).online());
+
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(writeUserListCsv(users(), csv));
+    QStringList names;
+    for (const QString& line : QString::fromUtf8(csv.data()).split(u"\r\n"_s).mid(1, 6))
+        names.append(line.section(u',', 0, 0));
+    EXPECT_EQ(names,
+              (QStringList{u"user10"_s, u"user9"_s, u"Bob"_s, u"alice"_s, u"张三"_s, u"李四"_s}));
+
+    script.answerMessage(QMessageBox::Yes);
+    window().MiUDeleteClick();
+    EXPECT_EQ(count(u"Users where Uid in (1, 5)"_s), 0);
+    EXPECT_EQ(count(u"Users"_s), Org::UserCount - 2);
+    EXPECT_EQ(uidsInListOrder(), (QList<qint32>{6, 2, 3, 4}));
+    EXPECT_EQ(cell(Org::Carol, NameColumn), u"张三"_s);
+}
+
+// F5 on a sorted list loaded slice by slice: the same rows at the top, the same users selected.
+TEST_P(UserListSortTest, RereadKeepsThePlaceInASortedList) {
+    addUsers(Org::Alpha, 300, false);
+    open();
+    QTreeView* list = window().ui()->LV_Man;
+    list->sortByColumn(NameColumn, Qt::DescendingOrder);
+    list->scrollTo(users().index(150, 0), QAbstractItemView::PositionAtTop);
+    const qint32 topUid = users().row(list->indexAt(QPoint(0, 0)).row()).Item.Id;
+    selectUsers({Org::Bob, topUid});
+    window().userLoader()->setRowsPerSlice(7);
+    window().RereadViews();
+    waitForList();
+    EXPECT_EQ(users().row(list->indexAt(QPoint(0, 0)).row()).Item.Id, topUid);
+    QList<qint32> selected;
+    for (const int row : window().selectedRows())
+        selected.append(users().row(row).Item.Id);
+    EXPECT_EQ(selected, (QList<qint32>{topUid, Org::Bob}));
+}
+
+// Sorts, appended rows, renamed rows, removals and reloads shown slice by slice, in a random
+// order: the kept order is the fresh sort's, and each Uid leads to its row.
+TEST_P(UserListSortTest, OrderFollowsRandomEditsAndLoads) {
+    QRandomGenerator random(20261207);
+    addUsers(Org::Alpha, 30, true);
+    open();
+    for (int step = 0; step < 80; ++step) {
+        SCOPED_TRACE(testing::Message() << "step " << step);
+        window().userLoader()->setRowsPerSlice(1 + int(random.bounded(5)));
+        const int rows = users().rowCount();
+        const QString name = u"n"_s + QString::number(random.bounded(40));
+        switch (random.bounded(6)) {
+        case 0:
+            window().ui()->LV_Man->sortByColumn(
+                int(random.bounded(UserListModel::SubItemCount + 1)),
+                random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+            break;
+        case 1:
+            selectDepart(random.bounded(2) ? 0 : Org::Alpha);
+            break;
+        case 2:
+            users().appendRow({UserRow::OfflineImage,
+                               name,
+                               {{}, name, {}, {}, u"-"_s, name, {}, {}},
+                               {qint32(1000 + step), false, {}}});
+            break;
+        case 3:
+            if (rows > 0)
+                users().removeRowsAt({int(random.bounded(rows)), int(random.bounded(rows))});
+            break;
+        default:
+            if (rows > 0) {
+                const int row = int(random.bounded(rows));
+                UserRow changed = users().row(row);
+                changed.Caption = name;
+                changed.SubItems[1] = name;
+                users().setRow(row, changed);
+            }
+            break;
+        }
+        QCoreApplication::processEvents();
+        if (header()->sortIndicatorSection() >= 0)
+            expectInOrder();
+        for (int row = 0; row < users().rowCount(); ++row)
+            ASSERT_EQ(users().row(users().findById(users().row(row).Item.Id)).Item.Id,
+                      users().row(row).Item.Id);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UserListSortTest, ::testing::ValuesIn(testBackends()),
+                         backendName);
+
+} // namespace
