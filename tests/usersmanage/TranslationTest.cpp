@@ -60,10 +60,30 @@ QStringList captionsOf(const QWidget& form) {
     return texts;
 }
 
-using FormCaptions = std::function<QStringList()>;
+// Labels and buttons placed at fixed positions whose caption needs more room than they have.
+QStringList clippedCaptions(const QWidget& form) {
+    QStringList clipped;
+    for (const QWidget* widget : form.findChildren<QWidget*>()) {
+        const bool placed = widget->parentWidget() && !widget->parentWidget()->layout();
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        if (placed && (label || button) && widget->sizeHint().width() > widget->width())
+            clipped.append(label ? label->text() : button->text());
+    }
+    return clipped;
+}
 
-template <typename Dialog> FormCaptions dialogCaptions() {
-    return [] { return captionsOf(Dialog()); };
+struct FormTexts {
+    QStringList captions;
+    QStringList clipped;
+};
+
+FormTexts textsOf(const QWidget& form) {
+    return {captionsOf(form), clippedCaptions(form)};
+}
+
+template <typename Dialog> std::function<FormTexts()> dialogTexts() {
+    return [] { return textsOf(Dialog()); };
 }
 
 class TranslationTest : public MainWindowTest {
@@ -75,15 +95,14 @@ protected:
 
     // Each form's captions in language: the main window as the host opens it, then every
     // dialog as its command creates it.
-    QList<QStringList> captionsIn(const QString& language) {
+    QList<FormTexts> textsIn(const QString& language) {
         SetLanguage(language);
         open();
-        QList<QStringList> forms{captionsOf(window())};
-        for (const FormCaptions& dialog :
-             {dialogCaptions<TFrmUserInfo>(), dialogCaptions<TFrmDepartRole>(),
-              dialogCaptions<TFrm_UserChose>(), dialogCaptions<TFrmUsersSearchDlg>(),
-              dialogCaptions<TFrmUserAuth>(), dialogCaptions<TFrm_ScanClient>(),
-              dialogCaptions<TFrm_UserOut>()})
+        QList<FormTexts> forms{textsOf(window())};
+        for (const auto& dialog : {dialogTexts<TFrmUserInfo>(), dialogTexts<TFrmDepartRole>(),
+                                   dialogTexts<TFrm_UserChose>(), dialogTexts<TFrmUsersSearchDlg>(),
+                                   dialogTexts<TFrmUserAuth>(), dialogTexts<TFrm_ScanClient>(),
+                                   dialogTexts<TFrm_UserOut>()})
             forms.append(dialog());
         CloseBplForm();
         return forms;
@@ -91,23 +110,27 @@ protected:
 };
 
 // In English no caption of any form is left in Chinese and none goes blank; in Chinese every
-// form keeps its Chinese captions.
+// form keeps its Chinese captions. In both, every caption fits its place.
 TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
-    const QList<QStringList> chinese = captionsIn(u"chs"_s);
-    const QList<QStringList> english = captionsIn(u"eng"_s);
+    const QList<FormTexts> chinese = textsIn(u"chs"_s);
+    const QList<FormTexts> english = textsIn(u"eng"_s);
     ASSERT_EQ(chinese.size(), english.size());
     for (qsizetype form = 0; form < chinese.size(); ++form) {
-        const std::string name = chinese[form].join(u'|').left(40).toStdString();
-        EXPECT_TRUE(std::any_of(chinese[form].begin(), chinese[form].end(), hasChinese)) << name;
-        ASSERT_EQ(chinese[form].size(), english[form].size()) << name;
-        for (qsizetype i = 0; i < english[form].size(); ++i) {
-            const QString& text = english[form][i];
-            EXPECT_FALSE(hasChinese(text)) << name << ": " << text.toStdString();
-            EXPECT_EQ(text.isEmpty(), chinese[form][i].isEmpty())
-                << name << ": " << chinese[form][i].toStdString();
+        const QStringList& source = chinese[form].captions;
+        const QStringList& translated = english[form].captions;
+        const std::string name = source.join(u'|').left(40).toStdString();
+        EXPECT_TRUE(std::any_of(source.begin(), source.end(), hasChinese)) << name;
+        ASSERT_EQ(source.size(), translated.size()) << name;
+        for (qsizetype i = 0; i < translated.size(); ++i) {
+            EXPECT_FALSE(hasChinese(translated[i])) << name << ": " << translated[i].toStdString();
+            EXPECT_EQ(translated[i].isEmpty(), source[i].isEmpty())
+                << name << ": " << source[i].toStdString();
         }
+        for (const FormTexts& texts : {chinese[form], english[form]})
+            EXPECT_TRUE(texts.clipped.isEmpty())
+                << name << ": " << texts.clipped.join(u'|').toStdString();
     }
-    EXPECT_EQ(english.first().first(), u"Users Management"_s);
+    EXPECT_EQ(english.first().captions.first(), u"Users Management"_s);
 }
 
 // A language switch while the window is open retranslates it, column headers and status line

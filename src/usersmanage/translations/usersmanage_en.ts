@@ -36,15 +36,15 @@
     </message>
     <message>
         <source>密文解密操作</source>
-        <translation>Decrypt encrypted files</translation>
+        <translation>Decrypt</translation>
     </message>
     <message>
         <source>密文重新授权</source>
-        <translation>Re-authorize encrypted files</translation>
+        <translation>Re-authorize</translation>
     </message>
     <message>
         <source>密级：</source>
-        <translation>Security level:</translation>
+        <translation>Level:</translation>
     </message>
     <message>
         <source>群组</source>
