@@ -37,8 +37,9 @@ struct OptionSet {
                                   u"2230"_s};
     QCommandLineOption outDir{u"out-dir"_s, u"Default folder for offline packages."_s, u"DIR"_s};
     QCommandLineOption ini{u"ini"_s, u"The console's settings file."_s, u"FILE"_s};
-    QCommandLineOption rootName{u"root-name"_s, u"Name of the whole organisation."_s, u"NAME"_s,
-                                u"组织机构"_s};
+    QCommandLineOption rootName{
+        u"root-name"_s, u"Name of the whole organisation (with --lang eng: Organization)."_s,
+        u"NAME"_s, u"组织机构"_s};
     QCommandLineOption ukey{u"ukey"_s, u"Key text written as uKey= into client policies."_s,
                             u"TEXT"_s};
     QCommandLineOption hkey{u"hkey"_s, u"Key text for hKey= when key option 4 is set."_s,
@@ -146,7 +147,10 @@ bool readTexts(const QCommandLineParser& parser, const OptionSet& o, HostOptions
     }
     const QString appDir = QCoreApplication::applicationDirPath();
     options.adminName = parser.value(o.admin);
-    options.rootName = parser.value(o.rootName);
+    // Without --root-name the organisation is named in the console's language.
+    options.rootName = parser.isSet(o.rootName) || options.language != u"eng"
+                           ? parser.value(o.rootName)
+                           : u"Organization"_s;
     options.outDir = parser.isSet(o.outDir) ? parser.value(o.outDir) : QDir::homePath();
     options.iniFile =
         parser.isSet(o.ini) ? parser.value(o.ini) : QDir(appDir).filePath(u"kvzconsole.ini"_s);

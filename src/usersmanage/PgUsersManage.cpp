@@ -1,9 +1,12 @@
 #include "PgUsersManage.h"
 
 #include "LogonInfo.h"
+#include "ModuleLanguage.h"
+#include "Multilanguage.h"
 #include "uUsersManage.h"
 
 #include <QCoreApplication>
+#include <cstdio>
 
 namespace {
 
@@ -26,6 +29,9 @@ QWidget* OpenFormWithLogonInfo(TLogonInfo* logonInfo) {
         return nullptr;
     CloseBplForm(); // a second open replaces the window instead of leaving two in the panel
     LogonInfo = logonInfo;
+    // The captions follow the language of the messages.
+    if (!UseModuleLanguage(ActiveLanguage()))
+        std::fprintf(stderr, "PgUsersManage: the English captions cannot be loaded\n");
     // Owned by the host panel as its child; CloseBplForm frees it.
     FrmUsersManage = new TFrmUsersManage(QCoreApplication::instance(), logonInfo->ParentPanel);
     return FrmUsersManage;
@@ -34,4 +40,5 @@ QWidget* OpenFormWithLogonInfo(TLogonInfo* logonInfo) {
 void CloseBplForm() {
     delete FrmUsersManage; // the destructor clears FrmUsersManage
     FrmUsersManage = nullptr;
+    DropModuleLanguage();
 }

@@ -53,7 +53,7 @@ TFrm_ScanClient::TFrm_ScanClient(QWidget* parent)
 TFrm_ScanClient::~TFrm_ScanClient() = default;
 
 ItemListModel* TFrm_ScanClient::SetupList(QTreeView* view) {
-    auto* model = new ItemListModel({u"用户名"_s, u"IP"_s, u"所在部门"_s, u"Uid"_s},
+    auto* model = new ItemListModel({tr("用户名"), u"IP"_s, tr("所在部门"), u"Uid"_s},
                                     {userIcon(true), userIcon(false)}, this);
     view->setModel(model);
     keepSelectionVisible(view);

@@ -10,9 +10,14 @@
 using namespace Qt::Literals::StringLiterals;
 
 const UserListModel::Column UserListModel::Columns[SubItemCount + 1] = {
-    {u"用户名", 70, false},    {u"所在部门", 80, false},  {u"机器IP", 100, false},
-    {u"机器名", 90, false},    {u"角色", 70, false},      {u"解密", 38, true},
-    {u"客户端版本", 70, true}, {u"扫描任务", 115, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "用户名"), 70, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "所在部门"), 80, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "机器IP"), 100, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "机器名"), 90, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "角色"), 70, false},
+    {QT_TRANSLATE_NOOP("UserListModel", "解密"), 38, true},
+    {QT_TRANSLATE_NOOP("UserListModel", "客户端版本"), 70, true},
+    {QT_TRANSLATE_NOOP("UserListModel", "扫描任务"), 115, false},
 };
 
 QString UserListModel::mimeType() {
@@ -57,7 +62,7 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || section < 0 || section > SubItemCount)
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromUtf16(Columns[section].caption);
+        return tr(Columns[section].caption);
     if (role == Qt::TextAlignmentRole && Columns[section].centred)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     if (role == Qt::InitialSortOrderRole)

@@ -21,7 +21,7 @@ public:
 
     // Header caption, initial width and alignment of each column, caption column first.
     struct Column {
-        const char16_t* caption;
+        const char* caption; // translated when shown
         int width;
         bool centred;
     };

@@ -28,7 +28,8 @@ bool isWholeNumber(const QString& text) {
 }
 
 ItemListModel* groupList(QTreeView* view, QObject* owner) {
-    auto* model = new ItemListModel({u"群组ID"_s, u"群组名"_s}, {}, owner); // owned by owner
+    auto* model = new ItemListModel({TFrmUserAuth::tr("群组ID"), TFrmUserAuth::tr("群组名")}, {},
+                                    owner); // owned by owner
     view->setModel(model);
     view->header()->resizeSection(0, 60); // room for the names beside the ids
     keepSelectionVisible(view);

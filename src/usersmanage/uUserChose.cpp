@@ -18,7 +18,8 @@ constexpr int UserImage = 2;
 ItemListModel* userList(QTreeView* view, QObject* owner) {
     const QList<QIcon> images{QIcon(), QIcon(), userIcon(true)};
     auto* model =
-        new ItemListModel({u"名字"_s, u"IP"_s, u"部门"_s}, images, owner); // owned by owner
+        new ItemListModel({TFrm_UserChose::tr("名字"), u"IP"_s, TFrm_UserChose::tr("部门")}, images,
+                          owner); // owned by owner
     model->setAutoSort(true);
     view->setModel(model);
     keepSelectionVisible(view);

@@ -226,8 +226,7 @@ void TFrmUsersManage::SetupViews() {
     // A click on a column header sorts by it; until then the rows keep the database's order.
     list->header()->setSortIndicator(-1, Qt::AscendingOrder);
     list->setSortingEnabled(true);
-    for (int column = 0; column <= UserListModel::SubItemCount; ++column)
-        list->header()->resizeSection(column, UserListModel::Columns[column].width);
+    FitColumnWidths();
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this);
     auto* reread = new QShortcut(QKeySequence::Refresh, this); // owned by the window
@@ -355,6 +354,32 @@ void TFrmUsersManage::showEvent(QShowEvent* event) {
         Qt::QueuedConnection);
 }
 
+// A translator installed or removed while the window is open: the form's captions, the column
+// headers and the status line follow.
+void TFrmUsersManage::changeEvent(QEvent* event) {
+    TChildForm::changeEvent(event);
+    if (event->type() != QEvent::LanguageChange)
+        return;
+    m_ui->retranslateUi(this);
+    emit m_users->headerDataChanged(Qt::Horizontal, 0, UserListModel::SubItemCount);
+    FitColumnWidths();
+    ShowDepartCaption();
+    RefreshStatus();
+}
+
+void TFrmUsersManage::ShowDepartCaption() {
+    if (const QTreeWidgetItem* node = selectedNode())
+        m_ui->LbDepart->setText(GetString(u"Depart"_s) + u" >> "_s + node->text(0));
+}
+
+// The columns' own widths, widened where a caption needs more (English ones are longer).
+void TFrmUsersManage::FitColumnWidths() {
+    QHeaderView* header = m_ui->LV_Man->header();
+    for (int column = 0; column <= UserListModel::SubItemCount; ++column)
+        header->resizeSection(column, std::max(UserListModel::Columns[column].width,
+                                               header->sectionSizeHint(column)));
+}
+
 // Rights are applied before the tree is filled, so a failing load can never leave an
 // administrator with controls his rights withhold.
 void TFrmUsersManage::FormShow() {
@@ -449,7 +474,7 @@ bool TFrmUsersManage::TreeDepartFresh() {
     if (!ShowUsers(QString()))
         return false;
     QTreeWidgetItem* node = selectedNode();
-    m_ui->LbDepart->setText(GetString(u"Depart"_s) + u" >> "_s + node->text(0));
+    ShowDepartCaption();
     LogonInfo->CurDepartId = itemOf(node)->Id;
     return true;
 }
@@ -602,7 +627,7 @@ void TFrmUsersManage::RefreshStatus() {
     m_ui->LblTotal->setText(GetString(u"idAuser"_s) + QString::number(TotalCount()));
     m_ui->LblLde->setText(GetString(u"idLDe"_s) + QString::number(DecryptCount()));
     const auto chosen = m_ui->LV_Man->selectionModel()->selectedRows().size();
-    m_ui->LblChose->setText(GetString(u"Chosen"_s) + u"："_s + QString::number(chosen));
+    m_ui->LblChose->setText(GetString(u"Chosen"_s) + tr("：") + QString::number(chosen));
 }
 
 void TFrmUsersManage::S_AllClick(QAction* clicked) {

@@ -117,12 +117,15 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
     void SetLanguages();
     void SetupViews();
+    void FitColumnWidths();
+    void ShowDepartCaption(); // the selected department above the list
     void ConnectHandlers();
     void ConnectDepartmentHandlers();
     void ConnectUserHandlers();
