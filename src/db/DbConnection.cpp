@@ -190,6 +190,7 @@ bool DbConnection::isOpen() const {
 }
 
 void DbConnection::close() {
+    m_closed = true;
     QSqlDatabase db = database();
     if (db.isValid()) {
         emit closing();
@@ -225,6 +226,11 @@ DbError DbConnection::failure(const QSqlError& error) {
 }
 
 void DbConnection::reopenIfLost() {
+    // libpq may learn of a dropped session first, while it reads notifications: the session
+    // then reads as closed although nobody closed it.
+    if (m_backend == DbBackend::PostgreSQL && !m_closed && !database().isOpen()) {
+        m_lost = true;
+    }
     if (!m_lost) {
         return;
     }
@@ -235,6 +241,7 @@ void DbConnection::reopenIfLost() {
     }
     prepareSession(db, m_settings, this);
     m_lost = false;
+    m_closed = false;
     emit reopened();
 }
 

@@ -103,7 +103,8 @@ private:
     DbBackend m_backend;
     QString m_connectionName;
     bool m_readerOpen = false;
-    bool m_lost = false; // the server dropped the session
-    int m_readers = 0;   // cursors open on the reader
+    bool m_lost = false;   // the server dropped the session
+    bool m_closed = false; // closed on purpose: stays closed
+    int m_readers = 0;     // cursors open on the reader
     QElapsedTimer m_lockWait;
 };

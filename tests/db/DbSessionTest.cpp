@@ -1,9 +1,11 @@
+#include "DbChangeWatcher.h"
 #include "DbError.h"
 #include "DbQuery.h"
 #include "TestDatabase.h"
 
 #include <QElapsedTimer>
 #include <QSqlQuery>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -132,7 +134,23 @@ TEST(PostgresSession, ALostSessionFailsOneStatementAndComesBack) {
         EXPECT_TRUE(error.message().contains(u"lost"_s)) << error.what();
     }
     EXPECT_EQ(count.scalar().toInt(), 1);
-    EXPECT_NE(db.scalar(u"select pg_backend_pid()"_s).toString(), pid);
+    const QString secondPid = db.scalar(u"select pg_backend_pid()"_s).toString();
+    EXPECT_NE(secondPid, pid);
+
+    // A listening session may hear of the drop first, between statements: the next statement
+    // then opens it again at once, and the listener, listening again, reports a change.
+    DbChangeWatcher watcher(*db.connection());
+    int changes = 0;
+    QObject::connect(&watcher, &DbChangeWatcher::changed, [&] { ++changes; });
+    DbCommand(other.get(), u"select pg_terminate_backend("_s + secondPid + u")"_s).scalar();
+    QTest::qWait(300);
+    EXPECT_EQ(count.scalar().toInt(), 1);
+    EXPECT_EQ(changes, 1);
+    db.exec(u"insert into UserRole (Rid, RName) values (2, 'Manager')"_s);
+    QTest::qWait(300);
+    EXPECT_EQ(changes, 1) << "its own writes are no change from elsewhere";
+    DbCommand(other.get(), u"insert into UserRole (Rid, RName) values (3, 'Guest')"_s).execute();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2; }, 2000));
 }
 
 TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
