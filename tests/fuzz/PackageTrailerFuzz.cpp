@@ -65,11 +65,11 @@ void checkBuilt(FuzzedDataProvider& input) {
         file.name = QString::fromLatin1(input.ConsumeRandomLengthString(16));
         file.content = QByteArray::fromStdString(input.ConsumeRandomLengthString(256));
     }
-    const std::optional<QList<PackedFile>> read_ =
+    const std::optional<QList<PackedFile>> unpacked =
         read(program + packageTail(program.size(), files));
-    require(read_.has_value() && read_->size() == files.size(), "a built package reads back");
+    require(unpacked.has_value() && unpacked->size() == files.size(), "a built package reads back");
     for (qsizetype i = 0; i < files.size(); ++i)
-        require((*read_)[i].name == files[i].name && (*read_)[i].content == files[i].content,
+        require((*unpacked)[i].name == files[i].name && (*unpacked)[i].content == files[i].content,
                 "every file reads back as packed");
 }
 
