@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build ccache pkg-config clang-format
+  build-essential cmake ninja-build ccache pkg-config clang-format clang libclang-rt-dev
   libsqlite3-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6network6 qt6-translations-l10n libgl-dev
   qt6-tools-dev qt6-l10n-tools

@@ -1,17 +1,11 @@
 #pragma once
 
+#include "HttpRequest.h"
+
 #include <QByteArray>
 #include <QObject>
 
 class QTcpSocket;
-
-// One HTTP/1.x request line read from an accepted connection; valid is false for a request
-// that is not "METHOD TARGET HTTP/x" or whose head grows beyond a limit.
-struct HttpRequest {
-    QByteArray method;
-    QByteArray target;
-    bool valid = false;
-};
 
 // One accepted connection: reads the request head, hands it on once, then answers (and
 // closes), closes without an answer, or does nothing until the peer goes away. Deletes itself

@@ -5,16 +5,15 @@
 // finds its files through that trailer, deciphers them and checks the authorization.
 
 #include "NarrowText.h"
+#include "PackageReader.h"
 #include "StringCipher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
-#include <QtEndian>
 
 #include <cstdio>
-#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -23,66 +22,12 @@ namespace {
 enum Exit { Ok = 0, Usage = 1, Damaged = 2, WrongComputer = 3, Expired = 4 };
 
 const QByteArray PolicyKey = QByteArrayLiteral("qv");
-const QByteArray Marker = QByteArrayLiteral("Client");
 
-struct Damage : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-struct PackedFile {
-    QString name;
-    QByteArray content;
-};
-
-QByteArray readAt(QFile& file, qint64 offset, qint64 size) {
-    if (!file.seek(offset))
-        throw Damage("cannot seek");
-    QByteArray bytes = file.read(size);
-    if (bytes.size() != size)
-        throw Damage("the package is shorter than its trailer says");
-    return bytes;
-}
-
-QList<qint64> trailerOf(QFile& file) {
-    const qint64 size = file.size();
-    if (size < 4)
-        throw Damage("no trailer");
-    const qint64 count = qFromLittleEndian<quint32>(readAt(file, size - 4, 4).constData());
-    if (count < 5 || count % 2 == 0 || 4 * count > size)
-        throw Damage("the trailer's count is not 2k+3 or exceeds the file");
-    const QByteArray bytes = readAt(file, size - 4 * count, 4 * count);
-    QList<qint64> values;
-    for (qint64 i = 0; i < count; ++i)
-        values.append(qFromLittleEndian<quint32>(bytes.constData() + 4 * i));
-    return values;
-}
-
-// The packed files, after checking that the trailer's sizes add up to the file.
 QList<PackedFile> unpack(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Damage("cannot open " + path.toStdString());
-    const QList<qint64> trailer = trailerOf(file);
-    const qint64 files = (trailer.size() - 3) / 2;
-    qint64 total = 4 * trailer.size();
-    for (qint64 i = 0; i < trailer.size() - 1; ++i)
-        total += trailer[i];
-    if (total != file.size())
-        throw Damage("the trailer's sizes do not add up to the file's size");
-    qint64 offset = trailer[0];
-    if (readAt(file, offset, trailer[1]) != Marker)
-        throw Damage("no \"Client\" marker after the program");
-    offset += trailer[1];
-    QList<PackedFile> packed;
-    for (qint64 i = 0; i < files; ++i) {
-        packed.append({{}, readAt(file, offset, trailer[2 + i])});
-        offset += trailer[2 + i];
-    }
-    for (qint64 i = 0; i < files; ++i) {
-        packed[i].name = QString::fromLatin1(readAt(file, offset, trailer[2 + files + i]));
-        offset += trailer[2 + files + i];
-    }
-    return packed;
+        throw PackageDamage("cannot open " + path.toStdString());
+    return unpackPackage(file);
 }
 
 QStringList decipher(const QByteArray& content, const QByteArray& codePage) {
@@ -115,7 +60,7 @@ int show(const QCommandLineParser& options) {
     QList<PackedFile> files;
     try {
         files = unpack(path);
-    } catch (const Damage& e) {
+    } catch (const PackageDamage& e) {
         std::fprintf(stderr, "OutMain: %s: %s\n", path.toLocal8Bit().constData(), e.what());
         return Damaged;
     }
