@@ -36,6 +36,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSet>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
@@ -551,6 +552,7 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
         place.selectedUids.append(m_users->row(row).Item.Id);
     place.topRow = std::max(0, m_ui->LV_Man->indexAt(QPoint(0, 0)).row());
     const int treeScroll = m_ui->TV_Department->verticalScrollBar()->value();
+    const QSet<qint32> expanded = ExpandedDeparts();
     const qint32 depart = LogonInfo->CurDepartId;
     const QString where = m_listWhere;
     try {
@@ -566,9 +568,22 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
     // A filter or a search on the same department is applied again.
     if (LogonInfo->CurDepartId == depart && m_listWhere != where && !LoadUsers(where))
         return;
+    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
+        if (expanded.contains(itemOf(*it)->Id))
+            (*it)->setExpanded(true);
+    }
     m_ui->TV_Department->verticalScrollBar()->setValue(treeScroll);
     m_placeToRestore = place;
     RestoreListPlace();
+}
+
+QSet<qint32> TFrmUsersManage::ExpandedDeparts() const {
+    QSet<qint32> ids;
+    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
+        if ((*it)->isExpanded())
+            ids.insert(itemOf(*it)->Id);
+    }
+    return ids;
 }
 
 // Once the rows from the kept top row on are shown (or the load has ended), scrolls there and

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,10 +53,10 @@ public:
     // start is reported ("ShowUsers failed: ") and gives false.
     bool ShowUsers(const QString& filter);
     bool isLoadingUsers() const;
-    // F5: the tree and the list read again, the selected department, the list's filter or
-    // search, the selected users and the list's scroll position kept (restored once the load has
-    // read that far). The live refresh does the same when other programs changed the database,
-    // without a message when the database cannot be read.
+    // F5: the tree and the list read again, keeping the selected department, the open
+    // departments, the list's filter or search, the selected users and the scroll positions
+    // (the list's once the load has read that far). The live refresh does the same when other
+    // programs changed the database, without a message when the database cannot be read.
     void RereadViews(bool reportFailure = true);
     // The administrator is in the middle of something a refresh would disturb: a dialog, a
     // menu, a drag, a command waiting for agents.
@@ -163,6 +164,7 @@ private:
     };
     std::optional<ListPlace> m_placeToRestore; // after RereadViews, until the load gets there
     void RestoreListPlace();
+    QSet<qint32> ExpandedDeparts() const; // the departments whose nodes are open
     std::unique_ptr<PresenceListener> UDPSev;
     QHash<qint32, bool> m_pendingPresence; // datagrams for users a running load has not read
     bool m_statusRefreshDue = false;

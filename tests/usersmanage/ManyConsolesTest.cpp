@@ -39,8 +39,10 @@ protected:
 };
 
 TEST_P(ManyConsolesTest, ChangesOfOthersShowWithinTheBoundAndAgentStatesCauseNoReload) {
+    db->exec(u"insert into UserSort (id, pid, name) values (21, 5, 'Lab')"_s);
     open();
     other = db->openConnection();
+    node(Org::Alpha)->setExpanded(true);
     selectDepart(Org::Zeta);
     window().ui()->S_NotOn->trigger();
     waitForList();
@@ -60,6 +62,7 @@ TEST_P(ManyConsolesTest, ChangesOfOthersShowWithinTheBoundAndAgentStatesCauseNoR
                                 FollowMs + 1000));
     EXPECT_LT(shown.elapsed(), FollowMs);
     EXPECT_EQ(selectedDepart(), Org::Zeta);
+    EXPECT_TRUE(node(Org::Alpha)->isExpanded()) << "an open department stays open";
     waitForList();
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Bob}) << "the filter is kept";
     EXPECT_EQ(reloads, 2) << "both changes in one refresh: the tree's load, then the filter's";
