@@ -73,9 +73,8 @@ QByteArray reference(const QByteArray& plain, const ExpandedKey& key, const TAES
     for (qsizetype offset = 0; offset < padded.size(); offset += 16) {
         TAESBuffer block;
         std::memcpy(block.data(), padded.constData() + offset, 16);
-        for (int i = 0; chain && i < 16; ++i) {
+        for (int i = 0; chain && i < 16; ++i)
             block[i] ^= previous[i];
-        }
         EncryptAES(block, key, block);
         previous = block;
         cipher.append(toByteArray(block));

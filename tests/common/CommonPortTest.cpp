@@ -56,9 +56,8 @@ protected:
     std::vector<Request> takeRecords() {
         QFile file(recordPath());
         std::vector<Request> records;
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!file.open(QIODevice::ReadOnly))
             return records;
-        }
         const QByteArray bytes = file.readAll();
         qsizetype at = consumed_;
         for (; at + qsizetype(RequestSize) <= bytes.size(); at += RequestSize) {
@@ -94,63 +93,53 @@ TEST_F(CommonPortTest, EveryCommandArrivesAsBuiltWithItsReplySize) {
     const File_Auth auth{0x04030201, 0x08070605};
     const std::string file = existingFile();
     const std::string full(1024, 'a');
+    const auto cmd = [](C code) { return CommandMessage(code); };
     File_Auth got;
     const struct {
-        const char* what;
         std::function<long long()> call;
         long long result;
         TMessage expected;
         std::uint32_t replySize;
     } cases[] = {
-        {"set check", [] { return KVZFltSetCheckIfEncrypted("C:\\a"); }, 1,
-         path(C::SetCheckIfEn, "C:\\a"), 1},
-        {"act check", [&] { return KVZFltActCheckIfEncrypted("C:\\a", got) && got == auth; }, 1,
+        {[] { return KVZFltSetCheckIfEncrypted("C:\\a"); }, 1, path(C::SetCheckIfEn, "C:\\a"), 1},
+        {[&] { return KVZFltActCheckIfEncrypted("C:\\a", got) && got == auth; }, 1,
          path(C::ActCheckIfEn, "C:\\a"), 8},
-        {"free check", [] { return KVZFltFreeCheckIfEncrypted("C:\\a"); }, 1,
-         path(C::FreCheckIfEn, "C:\\a"), 1},
-        {"do encrypt", [&] { return SendDoEncryptFile(full); }, 1, path(C::DoEnFile, full), 0},
-        {"do decrypt", [] { return SendDoDecryptFile("C:\\d"); }, 1, path(C::DoDeFile, "C:\\d"), 0},
-        {"clear encrypt", [] { return ClearDoEncryptFile("C:\\e"), 0; }, 0,
-         path(C::ClrDoEnFile, "C:\\e"), 0},
-        {"clear decrypt", [] { return ClearDoDecryptFile("C:\\d"), 0; }, 0,
-         path(C::ClrDoDeFile, "C:\\d"), 0},
-        {"kill", [] { return KVZFltKillProcess(1234); }, 1, CommandMessage(C::KillProcess), 0},
-        {"disk serial", [] { return KVZFltGetDiskSerialNumber() == "SN-42"; }, 1,
-         CommandMessage(C::GetDiskNo), 40},
-        {"set dbg", [] { return KVZFltSetDbgProcess(), 0; }, 0, CommandMessage(C::SetDbgExe), 0},
-        {"clr dbg", [] { return KVZFltClrDbgProcess(), 0; }, 0, CommandMessage(C::ClrDbgExe), 0},
-        {"close en", [] { return SendWordCloseEnWindow(), 0; }, 0, CommandMessage(C::DocCloseEnWnd),
-         0},
-        {"close de", [] { return SendWordCloseDeWindow(), 0; }, 0, CommandMessage(C::DocCloseDeWnd),
-         0},
-        {"del process", [] { return SendDelEncryptProcess(0x0A0B0C0D), 0; }, 0,
+        {[] { return KVZFltFreeCheckIfEncrypted("C:\\a"); }, 1, path(C::FreCheckIfEn, "C:\\a"), 1},
+        {[&] { return SendDoEncryptFile(full); }, 1, path(C::DoEnFile, full), 0},
+        {[] { return SendDoDecryptFile("C:\\d"); }, 1, path(C::DoDeFile, "C:\\d"), 0},
+        {[] { return ClearDoEncryptFile("C:\\e"), 0; }, 0, path(C::ClrDoEnFile, "C:\\e"), 0},
+        {[] { return ClearDoDecryptFile("C:\\d"), 0; }, 0, path(C::ClrDoDeFile, "C:\\d"), 0},
+        {[] { return KVZFltKillProcess(1234); }, 1, cmd(C::KillProcess), 0},
+        {[] { return KVZFltGetDiskSerialNumber() == "SN-42"; }, 1, cmd(C::GetDiskNo), 40},
+        {[] { return KVZFltSetDbgProcess(), 0; }, 0, cmd(C::SetDbgExe), 0},
+        {[] { return KVZFltClrDbgProcess(), 0; }, 0, cmd(C::ClrDbgExe), 0},
+        {[] { return SendWordCloseEnWindow(), 0; }, 0, cmd(C::DocCloseEnWnd), 0},
+        {[] { return SendWordCloseDeWindow(), 0; }, 0, cmd(C::DocCloseDeWnd), 0},
+        {[] { return SendDelEncryptProcess(0x0A0B0C0D), 0; }, 0,
          ProcessMessage(C::DelProcess, 0x0A0B0C0D), 0},
-        {"real process", [] { return SendRealEncryptProcess("C:\\w.exe"), 0; }, 0,
+        {[] { return SendRealEncryptProcess("C:\\w.exe"), 0; }, 0,
          path(C::RealProcess, "C:\\w.exe"), 0},
-        {"get auth",
-         [&] {
+        {[&] {
              return QLMGetFileAuth(file, got) && got == File_Auth{0x14131211, 0x18171615};
          },
          1, path(C::GetFileAuth, file), 8},
-        {"set auth", [&] { return QLMSetFileAuth(file, auth), 0; }, 0,
+        {[&] { return QLMSetFileAuth(file, auth), 0; }, 0,
          AuthPathMessage(C::SetFileAuth, auth, file).value(), 0},
-        {"en auth", [&] { return KVZSetEnFileAuth(auth); }, 1, AuthMessage(C::SetEnFileAuth, auth),
-         0},
-        {"key status", [] { return KVZFltCheckKeyStatus(); }, 7, CommandMessage(C::CheckKeyStatus),
-         1},
-        {"key plug", [] { return KVZFltSendKeyCommand(C::KeyPlug); }, 1, CommandMessage(C::KeyPlug),
-         0},
-        {"ply path", [] { return KVZFltSetPlyPath(), 0; }, 0,
+        {[&] { return KVZSetEnFileAuth(auth); }, 1, AuthMessage(C::SetEnFileAuth, auth), 0},
+        {[] { return KVZFltCheckKeyStatus(); }, 7, cmd(C::CheckKeyStatus), 1},
+        {[] { return KVZFltSendKeyCommand(C::KeyPlug); }, 1, cmd(C::KeyPlug), 0},
+        {[] { return KVZFltSetPlyPath(), 0; }, 0,
          path(C::SetPlyPath,
               PlyPathPayload(QCoreApplication::applicationDirPath().toStdString() + '/')),
          0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.call(), c.result) << c.what;
+        SCOPED_TRACE(int(c.expected[0]));
+        EXPECT_EQ(c.call(), c.result);
         const auto records = takeRecords();
-        ASSERT_EQ(records.size(), 1u) << c.what;
-        EXPECT_EQ(records[0].message, c.expected) << c.what;
-        EXPECT_EQ(records[0].replySize, c.replySize) << c.what;
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].message, c.expected);
+        EXPECT_EQ(records[0].replySize, c.replySize);
     }
     EXPECT_FALSE(SendDoEncryptFile(full + 'a'));
     EXPECT_FALSE(KVZFltSetCheckIfEncrypted(full + 'a'));
@@ -184,9 +173,8 @@ TEST_F(CommonPortTest, EncryptionCheckStepsFollowTheFile) {
     const std::string missing = file + ".gone";
     const auto codes = [&] {
         std::vector<int> sent;
-        for (const auto& r : takeRecords()) {
+        for (const auto& r : takeRecords())
             sent.push_back(r.message[0]);
-        }
         return sent;
     };
     File_Auth auth;
@@ -213,9 +201,8 @@ TEST_F(CommonPortTest, CallsFromManyThreadsEachGetTheirReply) {
     for (auto& status : statuses) {
         threads.emplace_back([&status] { status = KVZFltCheckKeyStatus(); });
     }
-    for (auto& thread : threads) {
+    for (auto& thread : threads)
         thread.join();
-    }
     EXPECT_EQ(statuses, std::vector<int>(8, 7));
     EXPECT_EQ(takeRecords().size(), 8u);
 }

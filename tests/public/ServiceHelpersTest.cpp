@@ -130,13 +130,11 @@ TEST_F(ServiceHelpersTest, StartStopAndQueryFollowTheUnits) {
                 active(unit) = before;
             }
         };
-        if (known) {
+        if (known)
             active(unit) = before;
-        }
         ModalScript script;
-        if (stopped) {
+        if (stopped)
             script.answerMessage(QMessageBox::Ok);
-        }
         EXPECT_EQ(ServiceHasRun(unit), before == u"active");
         afterwards(before);
         EXPECT_EQ(StartServices(unit), known);

@@ -137,26 +137,15 @@ TEST_P(DepartTreeTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
 // tree takes it. A drop always copies, so the dragging view never removes what it dragged.
 class TreeDropTest : public MainWindowTest {
 protected:
-    bool send(QEvent::Type type, qint32 departId, const QMimeData& mime) {
-        QWidget* viewport = window().ui()->TV_Department->viewport();
-        const QPoint at = pointOf(departId);
-        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-        std::unique_ptr<QDropEvent> event;
-        if (type == QEvent::DragEnter)
-            event = std::make_unique<QDragEnterEvent>(at, actions, &mime, Qt::LeftButton,
-                                                      Qt::NoModifier);
-        else if (type == QEvent::DragMove)
-            event = std::make_unique<QDragMoveEvent>(at, actions, &mime, Qt::LeftButton,
-                                                     Qt::NoModifier);
-        else
-            event =
-                std::make_unique<QDropEvent>(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(viewport, event.get());
+    template <class Event> bool send(qint32 departId, const QMimeData& mime) {
+        Event event(pointOf(departId), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                    Qt::NoModifier);
+        QCoreApplication::sendEvent(window().ui()->TV_Department->viewport(), &event);
         QCoreApplication::processEvents(); // a move runs once the drag has ended
-        if (event->isAccepted()) {
-            EXPECT_EQ(event->dropAction(), Qt::CopyAction);
+        if (event.isAccepted()) {
+            EXPECT_EQ(event.dropAction(), Qt::CopyAction);
         }
-        return event->isAccepted();
+        return event.isAccepted();
     }
 };
 
@@ -166,10 +155,10 @@ TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
     selectUsers({Org::Bob});
     QMimeData mime;
     mime.setData(UserListModel::mimeType(), "2");
-    EXPECT_TRUE(send(QEvent::DragEnter, 0, mime));
-    EXPECT_FALSE(send(QEvent::DragMove, 0, mime)) << "users cannot go to the root";
-    EXPECT_TRUE(send(QEvent::DragMove, Org::Alpha, mime));
-    EXPECT_TRUE(send(QEvent::Drop, Org::Alpha, mime));
+    EXPECT_TRUE(send<QDragEnterEvent>(0, mime));
+    EXPECT_FALSE(send<QDragMoveEvent>(0, mime)) << "users cannot go to the root";
+    EXPECT_TRUE(send<QDragMoveEvent>(Org::Alpha, mime));
+    EXPECT_TRUE(send<QDropEvent>(Org::Alpha, mime));
     EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Alpha);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Erin}));
@@ -181,8 +170,8 @@ TEST_P(TreeDropTest, ForeignDragsAreRefused) {
     selectDepart(Org::Zeta);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(u"/tmp/report.doc"_s)});
-    EXPECT_FALSE(send(QEvent::DragEnter, Org::Alpha, mime));
-    EXPECT_FALSE(send(QEvent::Drop, Org::Alpha, mime));
+    EXPECT_FALSE(send<QDragEnterEvent>(Org::Alpha, mime));
+    EXPECT_FALSE(send<QDropEvent>(Org::Alpha, mime));
     EXPECT_EQ(number(u"select pid from UserSort where id = 3"_s), 0);
 }
 
@@ -194,7 +183,7 @@ TEST_P(TreeDropTest, DepartmentDragClearsTheUserSelection) {
     ASSERT_FALSE(window().selectedRows().isEmpty());
     QMimeData mime;
     mime.setData(window().ui()->TV_Department->model()->mimeTypes().first(), QByteArray());
-    EXPECT_TRUE(send(QEvent::DragEnter, 0, mime));
+    EXPECT_TRUE(send<QDragEnterEvent>(0, mime));
     EXPECT_TRUE(window().selectedRows().isEmpty());
 }
 

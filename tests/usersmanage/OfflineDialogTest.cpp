@@ -79,7 +79,6 @@ TEST_P(OfflineDialogTest, ShowsTheStoredAuthorization) {
         EXPECT_EQ(ui.EdPass->text(), c.pass) << c.uid;
         EXPECT_EQ(!ui.RGCtrlR->isHidden(), c.methods) << c.uid;
         EXPECT_EQ(!ui.EdPass->isHidden(), c.password) << c.uid;
-        EXPECT_EQ(ui.PageCtrl->tabText(2), GetString(u"OutPageCtrl3"_s));
         EXPECT_TRUE(ui.EdPath->isHidden());
         qint32 ctrl = -1;
         dialog->MakeCtrl(ctrl);
@@ -92,51 +91,43 @@ TEST_P(OfflineDialogTest, ShowsTheStoredAuthorization) {
 }
 
 TEST_P(OfflineDialogTest, CheckInputStepsInOrder) {
+    using B = QMessageBox;
     const struct {
         int days;
-        QList<QMessageBox::StandardButton> answers;
-        bool log, usbKey, file;
+        const char* on; // l: log, k: USB key, f: file
         QString pass, path;
-        QStringList keys;
+        QList<std::pair<QString, B::StandardButton>> asked; // message key, answer
         bool passes;
         int page;
     } cases[] = {
-        {-1, {QMessageBox::Ok}, true, false, true, {}, {}, {u"seldate"_s}, false, 0},
-        {0, {}, false, false, false, {}, u"x"_s, {}, true, 0},
-        {90, {}, false, false, false, {}, u"x"_s, {}, true, 0},
-        {91, {QMessageBox::No}, false, false, false, {}, u"x"_s, {u"maxdate"_s}, false, 0},
-        {365, {QMessageBox::Yes}, false, false, false, {}, u"x"_s, {u"maxdate"_s}, true, 0},
-        {366,
-         {QMessageBox::Yes, QMessageBox::Ok},
-         false,
-         false,
-         false,
-         {},
-         u"x"_s,
-         {u"maxdate"_s, u"maxdate1"_s},
-         false,
-         0},
-        {5, {QMessageBox::Ok}, true, false, false, u"  "_s, u"x"_s, {u"noCtrlKey"_s}, false, 1},
-        {5, {}, true, true, false, {}, u"x"_s, {}, true, 0},
-        {5, {QMessageBox::Ok}, false, false, true, {}, u" "_s, {u"nopath"_s}, false, 2},
+        {-1, "lf", {}, {}, {{u"seldate"_s, B::Ok}}, false, 0},
+        {0, "", {}, u"x"_s, {}, true, 0},
+        {90, "", {}, u"x"_s, {}, true, 0},
+        {91, "", {}, u"x"_s, {{u"maxdate"_s, B::No}}, false, 0},
+        {365, "", {}, u"x"_s, {{u"maxdate"_s, B::Yes}}, true, 0},
+        {366, "", {}, u"x"_s, {{u"maxdate"_s, B::Yes}, {u"maxdate1"_s, B::Ok}}, false, 0},
+        {5, "l", u"  "_s, u"x"_s, {{u"noCtrlKey"_s, B::Ok}}, false, 1},
+        {5, "lk", {}, u"x"_s, {}, true, 0},
+        {5, "f", {}, u" "_s, {{u"nopath"_s, B::Ok}}, false, 2},
     };
     for (const auto& c : cases) {
         const auto dialog = dialogOf(Org::Alice);
         Ui::TFrm_UserOut& ui = *dialog->ui();
+        const QByteArray on(c.on);
         ui.DTP->setDate(QDate::currentDate().addDays(c.days));
-        (c.log ? ui.RGLog1 : ui.RGLog0)->setChecked(true);
-        (c.usbKey ? ui.RGCtrlT1 : ui.RGCtrlT0)->setChecked(true);
-        ui.CBFile->setChecked(c.file);
+        (on.contains('l') ? ui.RGLog1 : ui.RGLog0)->setChecked(true);
+        (on.contains('k') ? ui.RGCtrlT1 : ui.RGCtrlT0)->setChecked(true);
+        ui.CBFile->setChecked(on.contains('f'));
         ui.EdPass->setText(c.pass);
         ui.EdPath->setText(c.path);
         ui.PageCtrl->setCurrentIndex(0);
         const qsizetype before = script.messages().size();
-        for (const auto answer : c.answers)
-            script.answerMessage(answer);
-        EXPECT_EQ(dialog->CheckInput(), c.passes) << c.days;
         QStringList expected;
-        for (const QString& key : c.keys)
+        for (const auto& [key, answer] : c.asked) {
+            script.answerMessage(answer);
             expected.append(GetString(key));
+        }
+        EXPECT_EQ(dialog->CheckInput(), c.passes) << c.days;
         EXPECT_EQ(script.messages().mid(before), expected) << c.days;
         EXPECT_EQ(ui.PageCtrl->currentIndex(), c.page) << c.days;
     }

@@ -150,15 +150,11 @@ TEST_P(OfflinePackageTest, PackagesInBulkFromTheCommandLine) {
     const DbSettings& settings = db->settings();
     QStringList database{u"--sqlite"_s, settings.sqlitePath};
     if (settings.backend == DbBackend::PostgreSQL)
-        database = {
-            u"--pg"_s,
-            settings.host + u':' + QString::number(settings.port) + u'/' + settings.database,
-            u"--user"_s,
-            settings.user,
-            u"--password"_s,
-            settings.password,
-            u"--schema"_s,
-            settings.schema};
+        database =
+            QStringList{u"--pg"_s,
+                        u"%1:%2/%3"_s.arg(settings.host).arg(settings.port).arg(settings.database)}
+            << u"--user"_s << settings.user << u"--password"_s << settings.password << u"--schema"_s
+            << settings.schema;
     database << u"--out"_s << folder.filePath(u"bulk"_s);
     const QString expiry = QDate::currentDate().addDays(30).toString(Qt::ISODate);
     const struct {

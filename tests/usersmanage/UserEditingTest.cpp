@@ -34,8 +34,11 @@ protected:
         });
     }
 
-    UserRow rowOfUser(qint32 uid) {
-        return window().userList()->row(window().userList()->findById(uid));
+    // The user's row as listed: caption, department, role, decrypt right and image.
+    QStringList shownOf(qint32 uid) {
+        const UserRow row = window().userList()->row(window().userList()->findById(uid));
+        return {row.Caption, row.SubItems.value(0), row.SubItems.value(3), row.SubItems.value(4),
+                QString::number(row.ImageIndex)};
     }
 };
 
@@ -52,12 +55,7 @@ TEST_P(UserEditingTest, AddAppendsTheNewUserSelectedAndCountedOrAsksForADepartme
 
     const qint32 gina = number(u"select Uid from Users where UserName = 'gina'"_s);
     ASSERT_GE(window().userList()->findById(gina), 0);
-    const UserRow& row = rowOfUser(gina);
-    EXPECT_EQ(row.Caption, u"gina"_s);
-    EXPECT_EQ(row.SubItems.value(0), u"Zeta"_s);
-    EXPECT_EQ(row.SubItems.value(3), u"Staff"_s);
-    EXPECT_EQ(row.SubItems.value(4), u"-"_s);
-    EXPECT_EQ(row.ImageIndex, 3);
+    EXPECT_EQ(shownOf(gina), (QStringList{u"gina"_s, u"Zeta"_s, u"Staff"_s, u"-"_s, u"3"_s}));
     EXPECT_EQ(window().selectedRows(), QList<int>{window().userList()->findById(gina)});
     expectCounters(3, 1, 1);
 
@@ -83,7 +81,7 @@ TEST_P(UserEditingTest, ModifyRewritesTheRowInPlaceOrReloadsWhenTheUserLeaves) {
     selectUsers({Org::Bob});
     script.reject();
     window().MiUModifyClick();
-    EXPECT_EQ(rowOfUser(Org::Bob).Caption, u"bob"_s) << "cancelled";
+    EXPECT_EQ(shownOf(Org::Bob)[0], u"bob"_s) << "cancelled";
 
     answerUserDialog([](TFrmUserInfo& dialog) {
         EXPECT_EQ(dialog.Uid, Org::Bob);
@@ -91,10 +89,7 @@ TEST_P(UserEditingTest, ModifyRewritesTheRowInPlaceOrReloadsWhenTheUserLeaves) {
         dialog.ui()->CBRole->setCurrentText(u"Staff"_s);
     });
     window().MiUModifyClick();
-    const UserRow& row = rowOfUser(Org::Bob);
-    EXPECT_EQ(row.Caption, u"robert"_s);
-    EXPECT_EQ(row.SubItems.value(0), u"Zeta"_s);
-    EXPECT_EQ(row.SubItems.value(3), u"Staff"_s);
+    EXPECT_EQ(shownOf(Org::Bob).first(3), (QStringList{u"robert"_s, u"Zeta"_s, u"Staff"_s}));
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
     expectCounters(2, 1, 1);
 
@@ -178,7 +173,7 @@ TEST_P(UserEditingTest, ModifyFailureAfterTheDialogShowsThePrefixAndKeepsTheRow)
     script.answerMessage(QMessageBox::Ok);
     window().MiUModifyClick();
     expectFailure(u"User Modify Error:"_s);
-    EXPECT_EQ(rowOfUser(Org::Bob).Caption, u"bob"_s);
+    EXPECT_EQ(shownOf(Org::Bob)[0], u"bob"_s);
 }
 
 // The list as shown, as CSV a spreadsheet opens: a byte-order mark, the captions, one line

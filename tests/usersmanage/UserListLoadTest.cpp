@@ -30,23 +30,16 @@ protected:
         addUsers(Org::Alpha, ExtraUsers, true);
     }
 
+    // The Uids of the users matching condition, read on a connection of its own.
     QList<qint32> uidsWhere(const QString& condition) const {
-        QList<qint32> uids;
-        for (const qint64 uid : column(u"select Uid from Users where "_s + condition))
-            uids.append(qint32(uid));
-        std::sort(uids.begin(), uids.end());
-        return uids;
-    }
-
-    QList<qint64> column(const QString& sql) const {
         auto connection = db->openConnection();
         DbQuery query(connection.get());
-        query.setSql(sql);
+        query.setSql(u"select Uid from Users where "_s + condition + u" order by Uid"_s);
         query.open();
-        QList<qint64> values;
+        QList<qint32> uids;
         for (; !query.eof(); query.next())
-            values.append(query.value(0).toLongLong());
-        return values;
+            uids.append(query.value(0).toInt());
+        return uids;
     }
 
     // Opens the window with a load of one row per slice and lets the show step run; the first
