@@ -245,6 +245,13 @@ void DbConnection::reopenIfLost() {
     emit reopened();
 }
 
+void DbConnection::requireOpen() {
+    reopenIfLost();
+    if (!isOpen()) {
+        throw DbError(ConnectionNotOpen);
+    }
+}
+
 bool DbConnection::keepWaitingForLock(int attempt) {
     if (attempt == 0) {
         m_lockWait.start();
@@ -264,7 +271,7 @@ QSqlDatabase DbConnection::database() const {
 
 QSqlDatabase DbConnection::readerDatabase() {
     if (!isOpen()) {
-        throw DbError(QStringLiteral("The database connection is not open"));
+        throw DbError(ConnectionNotOpen);
     }
     const QString path = m_settings.sqlitePath;
     if (m_backend == DbBackend::SQLite &&

@@ -64,6 +64,9 @@ public:
     // that finds out, with a message saying so, and is opened again before the next statement.
     DbError failure(const QSqlError& error); // the error to throw for a failed statement
     void reopenIfLost();                     // throws DbError while the server is unreachable
+    // reopenIfLost(), then ConnectionNotOpen unless the session is open (Qt reports a
+    // statement on a closed connection with an empty message). Throws DbError.
+    void requireOpen();
     QSqlDatabase database() const;
 
     // A second session on the same database for long reads stepped between other work

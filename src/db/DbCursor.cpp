@@ -24,8 +24,6 @@ public:
 
 namespace {
 
-const QString NotOpen = QStringLiteral("The database connection is not open");
-
 // The statement stepped on the reader's SQLite handle: fields are read where SQLite keeps them.
 class SqliteSource final : public DbCursor::Source {
 public:
@@ -181,7 +179,7 @@ DbCursor::~DbCursor() {
 void DbCursor::open(const QString& statement) {
     close();
     if (!m_connection || !m_connection->isOpen()) {
-        throw DbError(NotOpen);
+        throw DbError(ConnectionNotOpen);
     }
     const QString text = m_connection->translate(statement);
     if (m_connection->backend() == DbBackend::SQLite) {
@@ -200,7 +198,7 @@ void DbCursor::open(const QString& statement) {
 
 bool DbCursor::next() {
     if (m_lost) {
-        throw DbError(NotOpen);
+        throw DbError(ConnectionNotOpen);
     }
     if (!m_source) {
         return false;

@@ -13,6 +13,9 @@ public:
     QString message() const { return QString::fromStdString(what()); }
 };
 
+// The message of a statement on a connection that is closed.
+inline const QString ConnectionNotOpen = QStringLiteral("The database connection is not open");
+
 // The message of a statement that gave up waiting for another session's lock (both backends).
 inline const QString DatabaseLocked =
     QStringLiteral("database is locked: another program is writing to the database; nothing "

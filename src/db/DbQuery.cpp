@@ -111,11 +111,7 @@ DbConnection& DbQuery::Private::requireConnection() const {
     if (!connection) {
         throw DbError(QStringLiteral("The query has no connection"));
     }
-    connection->reopenIfLost();
-    // Qt reports a statement on a closed connection with an empty message.
-    if (!connection->isOpen()) {
-        throw DbError(QStringLiteral("The database connection is not open"));
-    }
+    connection->requireOpen();
     return *connection;
 }
 

@@ -8,11 +8,8 @@
 // On SQLite the write lock is taken at the start, so that a transaction never fails halfway for
 // want of it.
 DbTransaction::DbTransaction(DbConnection& connection) : m_connection(connection) {
-    m_connection.reopenIfLost();
+    m_connection.requireOpen();
     QSqlDatabase db = m_connection.database();
-    if (!db.isOpen()) {
-        throw DbError(QStringLiteral("The database connection is not open"));
-    }
     if (m_connection.backend() == DbBackend::SQLite) {
         QSqlQuery begin(db);
         if (!begin.exec(QStringLiteral("begin immediate"))) {

@@ -73,11 +73,11 @@ const QVariant* findParam(const StatementParams& params, const char* placeholder
 sqlite3* sqliteHandle(const QSqlDatabase& db) {
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        throw DbError(QStringLiteral("The database connection is not open"));
+        throw DbError(ConnectionNotOpen);
     }
     sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
     if (!connection) {
-        throw DbError(QStringLiteral("The database connection is not open"));
+        throw DbError(ConnectionNotOpen);
     }
     return connection;
 }
