@@ -29,8 +29,8 @@ TEST(SystemHelpersTest, VersionAndFoldersOfThisSystem) {
     EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfProfile), QDir::homePath());
     EXPECT_TRUE(GetSpecialFolder(TSpecialFolder::sfMyDocuments).startsWith(QDir::homePath()));
     EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfBitBucket), QString());
-    EXPECT_TRUE(IsValidIP(u"10.0.0.1"_s));
-    EXPECT_FALSE(IsValidIP(u"10.0.0"_s));
+    EXPECT_TRUE(IsValidIP(u"127.10.0.1"_s));
+    EXPECT_FALSE(IsValidIP(u"127.10.0"_s));
 }
 
 } // namespace
