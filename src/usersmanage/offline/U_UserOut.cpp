@@ -1,5 +1,6 @@
 #include "U_UserOut.h"
 
+#include "ClientCommand.h"
 #include "IniFile.h"
 #include "InputBlocker.h"
 #include "LogonInfo.h"
@@ -7,8 +8,6 @@
 #include "ModalHook.h"
 #include "Multilanguage.h"
 #include "OperationLog.h"
-#include "StringCipher.h"
-#include "uUsersManage.h"
 #include "ui_U_UserOut.h"
 
 #include <QCoreApplication>
@@ -232,7 +231,7 @@ void TFrm_UserOut::SetOutLine(const OutAuthorization& granted) {
 void TFrm_UserOut::Push(const OutAuthorization& granted) {
     m_waiting = std::make_unique<InputBlocker>();
     m_probe = new QTcpSocket(this); // owned by the dialog, freed when the probe ends
-    QTimer::singleShot(TFrmUsersManage::CommandTimeoutMs, m_probe, [this] {
+    QTimer::singleShot(CommandTimeoutMs, m_probe, [this] {
         m_probe->abort();
         PushEnded(false, {}, {});
     });
@@ -250,8 +249,8 @@ void TFrm_UserOut::PushConnected(const OutAuthorization& granted) {
     for (const QString& line : authorizationLines(granted))
         query += line + u"\r\n"_s;
     QNetworkRequest request(
-        QUrl(TFrmUsersManage::ClientCommandUrl(Ip, LogonInfo->ClientPort, query)));
-    request.setTransferTimeout(TFrmUsersManage::CommandTimeoutMs);
+        QUrl(ClientCommandUrl(Ip, LogonInfo->ClientPort, query)));
+    request.setTransferTimeout(CommandTimeoutMs);
     if (!m_http) {
         m_http = std::make_unique<QNetworkAccessManager>();
         m_http->setProxy(QNetworkProxy::NoProxy);

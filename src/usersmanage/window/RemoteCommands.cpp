@@ -3,11 +3,10 @@
 // confirms them. The window waits for the reply without taking input, for a bounded time.
 #include "uUsersManage.h"
 
+#include "ClientCommand.h"
 #include "InputBlocker.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
-#include "NarrowText.h"
-#include "StringCipher.h"
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
@@ -41,20 +40,11 @@ const ClientCommand ClientCommands[] = {
     {&Form::MenuItem3, u"UninstCli", u"ClientUnInstallSended", u"ClientUnInstallFailed", true},
 };
 
-const QByteArray CommandKey = QByteArrayLiteral("qmtrb");
-
 void inform(const QString& text) {
     MyMessageBox(0, text, GetString(u"idinf"_s), MB_INFORMATION_OK);
 }
 
 } // namespace
-
-QString TFrmUsersManage::ClientCommandUrl(const QString& address, qint32 port,
-                                          const QString& query) {
-    const QByteArray cipher = En(toNarrow(query, LogonInfo->CodePage), CommandKey, true);
-    return u"http://"_s + address + u':' + QString::number(port) + u'/' +
-           QString::fromLatin1(cipher);
-}
 
 void TFrmUsersManage::ConnectCommandHandlers() {
     m_http = std::make_unique<QNetworkAccessManager>();

@@ -95,9 +95,6 @@ public:
     void UpdateOnline(qint32 userId, bool online);
     void BtnRefreshClick();
     bool isWaitingForAgents() const;
-    // "http://" address ":" port "/" and the query enciphered under the command key.
-    static QString ClientCommandUrl(const QString& address, qint32 port, const QString& query);
-    static constexpr int CommandTimeoutMs = 3000; // connecting and answering together
     int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
     std::function<QString()> IPWatch;             // the computer's local address
     // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.

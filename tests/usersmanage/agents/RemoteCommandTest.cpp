@@ -1,6 +1,7 @@
 // Remote commands sent to the client agents' stand-in over real HTTP on loopback.
 #include "MainWindowFixture.h"
 
+#include "ClientCommand.h"
 #include "Multilanguage.h"
 #include "StringCipher.h"
 #include "UserListModel.h"
@@ -69,7 +70,7 @@ protected:
         QElapsedTimer timer;
         timer.start();
         while ((window().isWaitingForAgents() || script.messages().size() == before) &&
-               timer.elapsed() < TFrmUsersManage::CommandTimeoutMs + 3000)
+               timer.elapsed() < CommandTimeoutMs + 3000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return script.messages().size() > before ? script.messages().last() : QString();
     }
@@ -112,7 +113,7 @@ TEST_P(RemoteCommandTest, OnlyAnExactOkConfirms) {
         timer.start();
         EXPECT_EQ(send(ui->L1),
                   confirms ? GetString(u"PlyUpdateSended"_s) : failure(u"PlyUpdateFailed"));
-        EXPECT_LT(timer.elapsed(), TFrmUsersManage::CommandTimeoutMs + 1500);
+        EXPECT_LT(timer.elapsed(), CommandTimeoutMs + 1500);
         EXPECT_FALSE(window().isWaitingForAgents());
     }
 }
@@ -159,12 +160,12 @@ TEST_P(RemoteCommandTest, EachItemSendsItsWordToTheFirstSelectedAgent) {
     EXPECT_EQ(logged(), expected);
 
     // A new cipher text every time, deciphering to the same query.
-    const QString first = TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
-    const QString second = TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+    const QString first = ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+    const QString second = ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
     ASSERT_TRUE(first.startsWith(u"http://127.0.1.1:2230/"_s));
     int differ = first != second;
     for (int i = 0; i < 20 && !differ; ++i)
-        differ = first != TFrmUsersManage::ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+        differ = first != ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
     EXPECT_TRUE(differ);
     for (const QString& url : {first, second})
         EXPECT_EQ(En(url.section(u'/', 3).toLatin1(), "qmtrb", false), "aFlag=X");

@@ -1,5 +1,6 @@
 #include "OfflineFixture.h"
 
+#include "ClientCommand.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "StandIn.h"
@@ -226,7 +227,7 @@ TEST_P(OfflineDialogTest, PushToTheAgents) {
         timer.start();
         dialog->ui()->BtnAuth->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isPushing(); }, 10000));
-        EXPECT_LT(timer.elapsed(), TFrmUsersManage::CommandTimeoutMs + 1500);
+        EXPECT_LT(timer.elapsed(), CommandTimeoutMs + 1500);
         EXPECT_EQ(script.messages().last(), GetString(QString::fromUtf16(c.key)));
         EXPECT_EQ(userOut(Org::Alice), c.row);
         EXPECT_EQ(count(u"LogAct"_s), c.logRows);
