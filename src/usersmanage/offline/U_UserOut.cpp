@@ -8,6 +8,7 @@
 #include "ModalHook.h"
 #include "Multilanguage.h"
 #include "OperationLog.h"
+#include "StringCipher.h"
 #include "ui_U_UserOut.h"
 
 #include <QCoreApplication>
