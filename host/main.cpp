@@ -6,6 +6,7 @@
 #include "HostWindow.h"
 #include "LogonInfo.h"
 #include "Multilanguage.h"
+#include "NewDatabaseFile.h"
 #include "Schema.h"
 
 #include <QApplication>
@@ -48,21 +49,17 @@ void useQtTranslation(const QString& language, QTranslator& translator) {
         QApplication::installTranslator(&translator);
 }
 
-// Opens the management database; a new SQLite file is created with the demo site (and removed
-// again when that fails). Throws DbError with the reason.
+// Opens the management database; a new SQLite file is created with the demo site, or opened as
+// it is when another console created it meanwhile. Throws DbError with the reason.
 std::unique_ptr<DbConnection> openDatabase(const HostOptions& options) {
     if (options.createIfMissing) {
-        const QString path = options.database.sqlitePath;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        try {
-            auto connection = DbConnection::open(options.database);
-            createSchema(*connection);
-            seedDemo(*connection);
-            return connection;
-        } catch (const DbError&) {
-            QFile::remove(path);
-            throw;
-        }
+        QDir().mkpath(QFileInfo(options.database.sqlitePath).absolutePath());
+        auto created = createDatabaseFile(options.database, [](DbConnection& connection) {
+            createSchema(connection);
+            seedDemo(connection);
+        });
+        if (created)
+            return created;
     }
     auto connection = DbConnection::open(options.database);
     if (schemaVersion(*connection) == 0)

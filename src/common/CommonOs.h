@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kvzflt::os {
 
@@ -26,8 +27,9 @@ private:
 // The running program's folder, ending in the separator.
 std::string ProgramDir();
 
-// Starts the command line shown normally; true when it could be started.
-bool LaunchCommand(const std::string& commandLine);
+// Starts a program with its arguments (the program first), shown normally; true when it could
+// be started. It runs on by itself; nothing is left of it once it ends.
+bool LaunchCommand(const std::vector<std::string>& arguments);
 
 // The device name behind a drive name such as "C:"; empty when there is none.
 std::string DosDeviceOf(const std::string& drive);

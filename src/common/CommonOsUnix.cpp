@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
-#include <sstream>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -38,22 +40,25 @@ std::string ProgramDir() {
     return exe.substr(0, exe.find_last_of('/') + 1);
 }
 
-bool LaunchCommand(const std::string& commandLine) {
-    std::istringstream words(commandLine);
-    std::vector<std::string> arguments;
-    for (std::string word; words >> word;) {
-        arguments.push_back(word);
-    }
+bool LaunchCommand(const std::vector<std::string>& arguments) {
     if (arguments.empty()) {
         return false;
     }
     std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
     pid_t child = 0;
-    return ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    // Reaped when it ends, without holding up the caller.
+    std::thread([child] {
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
 }
 
 std::string DosDeviceOf(const std::string& /*drive: Linux has no drive letters*/) {

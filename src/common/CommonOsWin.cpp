@@ -29,13 +29,16 @@ std::string ProgramDir() {
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 
-bool LaunchCommand(const std::string& commandLine) {
+bool LaunchCommand(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        line += (line.empty() ? "" : " ") + argument;
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    std::string line = commandLine;
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return false;

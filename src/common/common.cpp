@@ -173,20 +173,21 @@ bool KVZFltCheckIfEncryptedW(const std::wstring& path, File_Auth& auth) {
     return KVZFltCheckIfEncrypted(os::NarrowPath(path), auth);
 }
 
-std::string InstallCommandLine(const std::string& dir) {
-    return "RUNDLL32.EXE SETUPAPI.DLL,InstallHinfSection DefaultInstall 132 " + dir + KVZFltInfName;
+std::vector<std::string> InstallArguments(const std::string& dir) {
+    return {"RUNDLL32.EXE", "SETUPAPI.DLL,InstallHinfSection", "DefaultInstall", "132",
+            dir + KVZFltInfName};
 }
 
-std::string UninstallCommandLine(const std::string& dir) {
-    return "RUNDLL32.EXE SETUPAPI.DLL,InstallHinfSection DefaultUninstall 132 " + dir +
-           KVZFltInfName;
+std::vector<std::string> UninstallArguments(const std::string& dir) {
+    return {"RUNDLL32.EXE", "SETUPAPI.DLL,InstallHinfSection", "DefaultUninstall", "132",
+            dir + KVZFltInfName};
 }
 
 bool InstallDriver(const std::string& dir) {
     if (ServiceExists()) {
         return true;
     }
-    if (!os::LaunchCommand(InstallCommandLine(dir))) {
+    if (!os::LaunchCommand(InstallArguments(dir))) {
         return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -194,7 +195,7 @@ bool InstallDriver(const std::string& dir) {
 }
 
 bool UninstallDriver() {
-    return os::LaunchCommand(UninstallCommandLine(os::ProgramDir()));
+    return os::LaunchCommand(UninstallArguments(os::ProgramDir()));
 }
 
 bool ServiceExists() {

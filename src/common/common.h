@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr char KVZFltServiceName[] = "KVZFlt";
 inline constexpr char KVZFltInfName[] = "KVZFlt6.inf";
@@ -54,9 +55,11 @@ bool KVZFltSendKeyCommand(CommandType code);
 bool KVZFltCheckIfEncrypted(const std::string& path, File_Auth& auth);
 bool KVZFltCheckIfEncryptedW(const std::wstring& path, File_Auth& auth);
 
-// The installer command lines for the INF file in `dir` (ending in a separator).
-std::string InstallCommandLine(const std::string& dir);
-std::string UninstallCommandLine(const std::string& dir);
+// The installer's command for the INF file in `dir` (ending in a separator), one argument
+// each: RUNDLL32.EXE, SETUPAPI.DLL,InstallHinfSection, the section, 132 and the INF path (which
+// may hold blanks). Windows starts them joined by blanks into one command line.
+std::vector<std::string> InstallArguments(const std::string& dir);
+std::vector<std::string> UninstallArguments(const std::string& dir);
 // True when the service exists already or the installer could be started (then waits 1500 ms).
 bool InstallDriver(const std::string& dir);
 // True when the uninstaller (INF in the program's folder) could be started.

@@ -81,7 +81,9 @@ int waitForLock(void* connection, int attempt) {
 // Session settings: WAL and a busy handler let the console and the server side share an
 // SQLite file, which is read through a memory map. On PostgreSQL a statement waits for a lock
 // as long as on SQLite and none runs for ever; the optional schema goes first on the search
-// path.
+// path. Texts are quoted by doubling single quotes, which only holds while backslashes in
+// literals are plain characters: whatever the server or the role defaults to, every session
+// says so.
 void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* owner) {
     if (settings.backend == DbBackend::SQLite) {
         installLetterCaseFolding(sqliteHandle(db));
@@ -98,6 +100,7 @@ void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* 
         return;
     }
     run(db, QStringLiteral("set client_min_messages to warning"));
+    run(db, QStringLiteral("set standard_conforming_strings = on"));
     run(db, QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs));
     run(db, QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs));
     if (settings.readOnly) {
@@ -194,12 +197,16 @@ void DbConnection::close() {
     QSqlDatabase db = database();
     if (db.isValid()) {
         emit closing();
-        if (m_readerOpen) {
-            QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false).close();
-            m_readerOpen = false;
-            m_readers = 0;
-        }
+        closeReader();
         db.close();
+    }
+}
+
+void DbConnection::closeReader() {
+    if (m_readerOpen) {
+        QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false).close();
+        m_readerOpen = false;
+        m_readers = 0;
     }
 }
 
@@ -270,9 +277,7 @@ QSqlDatabase DbConnection::database() const {
 }
 
 QSqlDatabase DbConnection::readerDatabase() {
-    if (!isOpen()) {
-        throw DbError(ConnectionNotOpen);
-    }
+    requireOpen();
     const QString path = m_settings.sqlitePath;
     if (m_backend == DbBackend::SQLite &&
         (path.isEmpty() || path == u":memory:" || path.startsWith(u"file::memory:"))) {
@@ -286,18 +291,37 @@ QSqlDatabase DbConnection::readerDatabase() {
     return QSqlDatabase::database(name, false);
 }
 
-void DbConnection::beginReading() {
+// A reader the server dropped (a restart) shows when its transaction cannot begin: nothing was
+// read on it yet, so it is opened again and the transaction begun on the new session.
+QSqlDatabase DbConnection::beginReading() {
+    QSqlDatabase reader = readerDatabase();
     if (m_readers == 0) {
-        QSqlDatabase reader = readerDatabase();
-        run(reader, QStringLiteral("begin"));
+        try {
+            run(reader, QStringLiteral("begin"));
+        } catch (const DbError&) {
+            if (!m_readerOpen) {
+                throw;
+            }
+            closeReader();
+            reader = readerDatabase();
+            run(reader, QStringLiteral("begin"));
+        }
     }
     ++m_readers;
+    return reader;
 }
 
+// A reader whose transaction cannot end is given up; the next read opens a new one.
 void DbConnection::endReading() {
     if (m_readers > 0 && --m_readers == 0 && m_readerOpen) {
-        QSqlDatabase reader = readerDatabase();
-        run(reader, QStringLiteral("commit"));
+        QSqlDatabase reader =
+            QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false);
+        try {
+            run(reader, QStringLiteral("commit"));
+        } catch (const DbError&) {
+            closeReader();
+            throw;
+        }
     }
 }
 

@@ -71,11 +71,13 @@ public:
 
     // A second session on the same database for long reads stepped between other work
     // (DbCursor): its reads keep one state of the tables and leave this session free for
-    // writes meanwhile. Opened on first use, closed with the connection. An SQLite database
-    // in memory has no second session: the main one serves.
+    // writes meanwhile. Opened on first use (the main session reopened first when lost),
+    // closed with the connection, and opened again when the server dropped it. An SQLite
+    // database in memory has no second session: the main one serves. Throws DbError.
     QSqlDatabase readerDatabase();
-    // PostgreSQL cursors live in a transaction of the reader, open while any cursor is.
-    void beginReading();
+    // PostgreSQL cursors live in a transaction of the reader, open while any cursor is;
+    // beginReading() gives the reader session to read on.
+    QSqlDatabase beginReading();
     void endReading();
 
     // Rewrites a statement of the console's SQL dialect into what this backend accepts
@@ -102,6 +104,7 @@ signals:
 
 private:
     DbConnection(DbSettings settings, QString connectionName);
+    void closeReader();
     DbSettings m_settings;
     DbBackend m_backend;
     QString m_connectionName;

@@ -72,7 +72,7 @@ public:
         if (holdsSecondStatement(statement)) {
             throw DbError(MultipleStatementsRefused);
         }
-        connection.beginReading();
+        m_reader = connection.beginReading();
         try {
             exec(QStringLiteral("declare ") + m_name + QStringLiteral(" no scroll cursor for ") +
                  statement);
@@ -131,7 +131,7 @@ private:
     }
 
     void exec(const QString& statement) {
-        m_batch = QSqlQuery(m_connection.readerDatabase());
+        m_batch = QSqlQuery(m_reader);
         m_batch.setForwardOnly(true);
         if (!m_batch.exec(statement)) {
             throw sqlError(m_batch.lastError());
@@ -157,6 +157,7 @@ private:
     }
 
     DbConnection& m_connection;
+    QSqlDatabase m_reader; // stays the session the cursor was declared on
     QString m_name;
     QStringList m_names;
     mutable QSqlQuery m_batch;
@@ -178,9 +179,10 @@ DbCursor::~DbCursor() {
 
 void DbCursor::open(const QString& statement) {
     close();
-    if (!m_connection || !m_connection->isOpen()) {
+    if (!m_connection) {
         throw DbError(ConnectionNotOpen);
     }
+    m_connection->requireOpen();
     const QString text = m_connection->translate(statement);
     if (m_connection->backend() == DbBackend::SQLite) {
         m_source =

@@ -5,12 +5,21 @@
 #include "common.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 #include <functional>
 #include <thread>
@@ -205,6 +214,85 @@ TEST_F(CommonPortTest, CallsFromManyThreadsEachGetTheirReply) {
         thread.join();
     EXPECT_EQ(statuses, std::vector<int>(8, 7));
     EXPECT_EQ(takeRecords().size(), 8u);
+}
+
+sockaddr_un addressOf(const QString& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, qPrintable(path), sizeof address.sun_path - 1);
+    return address;
+}
+
+// The exit code of a kvzfltd that should refuse to start; -1 when it listened instead.
+int refusedStart(const QStringList& arguments) {
+    QProcess second;
+    second.start(QString::fromUtf8(KVZFLTD_PATH), arguments);
+    if (second.waitForFinished(3000))
+        return second.exitCode();
+    second.kill();
+    second.waitForFinished();
+    return -1;
+}
+
+// A client that sends part of a request holds up nobody and is cut off after the time-out;
+// the socket path is taken over only from a socket nobody listens on.
+TEST_F(CommonPortTest, AStuckClientHoldsUpNobodyAndOnlyAStaleSocketIsReplaced) {
+    const QString port = dir_.filePath(u"KVZ6InPort"_s);
+    const sockaddr_un address = addressOf(port);
+    const auto* at = reinterpret_cast<const sockaddr*>(&address);
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::bind(stale, at, sizeof address), 0);
+    ::close(stale); // the socket file stays, nobody listens
+    startStandIn(Replies);
+
+    const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(stuck, at, sizeof address), 0);
+    ASSERT_EQ(::send(stuck, "partial", 7, MSG_NOSIGNAL), 7);
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(KVZFltCheckKeyStatus(), 7);
+    EXPECT_LT(waited.elapsed(), 1000);
+    const timeval bound{5, 0};
+    ::setsockopt(stuck, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+    char byte = 0;
+    EXPECT_EQ(::recv(stuck, &byte, 1, 0), 0) << "cut off without an answer";
+    ::close(stuck);
+
+    EXPECT_EQ(refusedStart({u"--socket"_s, port}), 1) << "a live server keeps its socket";
+    EXPECT_EQ(KVZFltCheckKeyStatus(), 7);
+    const QString notes = dir_.filePath(u"notes.txt"_s);
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+    file.close();
+    EXPECT_EQ(refusedStart({u"--socket"_s, notes}), 1);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "keep");
+}
+
+// The installer gets its folder as one argument, blanks and all, and leaves no zombie behind.
+TEST(CommonProcessTest, TheInstallerGetsItsArgumentsAsAListAndIsReaped) {
+    QTemporaryDir bin;
+    const QString fake = bin.filePath(u"RUNDLL32.EXE"_s);
+    QFile script(fake);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\necho $$ > \"$0.pid\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (bin.path().toStdString() + ':' + path).c_str(), 1);
+    const std::string dir = bin.filePath(u"driver files"_s).toStdString() + '/';
+    EXPECT_TRUE(InstallDriver(dir));
+    ::setenv("PATH", path.c_str(), 1);
+    QFile arguments(fake + u".args"_s);
+    QFile pid(fake + u".pid"_s);
+    ASSERT_TRUE(arguments.open(QIODevice::ReadOnly) && pid.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arguments.readAll(), QByteArray("SETUPAPI.DLL,InstallHinfSection\nDefaultInstall\n"
+                                              "132\n") +
+                                       QByteArray::fromStdString(dir) + "KVZFlt6.inf\n");
+    const pid_t child = pid.readAll().trimmed().toInt();
+    EXPECT_TRUE(QTest::qWaitFor([child] { return ::kill(child, 0) != 0 && errno == ESRCH; }, 5000))
+        << "still a zombie";
 }
 
 TEST(CommonProcessTest, ExecutableNamesAndDevicePaths) {

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 using namespace kvzflt;
 
@@ -63,15 +64,17 @@ TEST(KVZFltMessageTest, PayloadLimitsAtAndPastTheEdge) {
     EXPECT_FALSE(AuthPathMessage(CommandType::SetFileAuth, {1, 2}, std::string(1017, 'z')));
 }
 
-TEST(KVZFltMessageTest, AuthBytesAndInstallerCommandLines) {
+TEST(KVZFltMessageTest, AuthBytesAndInstallerArguments) {
     const File_Auth auth{0xA1B2C3D4, 0x11223344};
     const std::string bytes = AuthBytes(auth);
     EXPECT_EQ(AuthFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.data())), auth);
-    EXPECT_EQ(
-        InstallCommandLine("C:\\drv\\"),
-        "RUNDLL32.EXE SETUPAPI.DLL,InstallHinfSection DefaultInstall 132 C:\\drv\\KVZFlt6.inf");
-    EXPECT_EQ(UninstallCommandLine("D:\\"),
-              "RUNDLL32.EXE SETUPAPI.DLL,InstallHinfSection DefaultUninstall 132 D:\\KVZFlt6.inf");
+    using Arguments = std::vector<std::string>;
+    EXPECT_EQ(InstallArguments("C:\\Program Files\\drv\\"),
+              (Arguments{"RUNDLL32.EXE", "SETUPAPI.DLL,InstallHinfSection", "DefaultInstall", "132",
+                         "C:\\Program Files\\drv\\KVZFlt6.inf"}));
+    EXPECT_EQ(UninstallArguments("D:\\"),
+              (Arguments{"RUNDLL32.EXE", "SETUPAPI.DLL,InstallHinfSection", "DefaultUninstall",
+                         "132", "D:\\KVZFlt6.inf"}));
 }
 
 TEST(KVZFltMessageTest, DeviceNamesBecomeDrivePaths) {

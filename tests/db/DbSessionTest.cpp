@@ -1,4 +1,5 @@
 #include "DbChangeWatcher.h"
+#include "DbCursor.h"
 #include "DbError.h"
 #include "DbQuery.h"
 #include "TestDatabase.h"
@@ -151,6 +152,22 @@ TEST(PostgresSession, ALostSessionFailsOneStatementAndComesBack) {
     EXPECT_EQ(changes, 1) << "its own writes are no change from elsewhere";
     DbCommand(other.get(), u"insert into UserRole (Rid, RName) values (3, 'Guest')"_s).execute();
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2; }, 2000));
+}
+
+// Sessions that start with backslash escapes in literals (a server or role set so): the text
+// \' or 1=1 --, quoted by doubling its quote, stays one text on both sessions.
+TEST(PostgresSession, BackslashesInLiteralsArePlainCharactersOnEverySession) {
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    db.exec(u"insert into UserRole (Rid, RName) values (1, 'Staff')"_s);
+    qputenv("PGOPTIONS", "-c standard_conforming_strings=off");
+    const auto connection = db.openConnection();
+    const QString injected = u"select count(*) from UserRole where RName = '\\'' or 1=1 --'"_s;
+    DbCursor cursor(connection.get());
+    cursor.open(injected);
+    qunsetenv("PGOPTIONS");
+    ASSERT_TRUE(cursor.next());
+    EXPECT_EQ(cursor.integer(0), 0);
+    EXPECT_EQ(DbCommand(connection.get(), injected).scalar().toInt(), 0);
 }
 
 TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {

@@ -78,10 +78,28 @@ TEST_F(CourseTest, CheckingFilesHidesMissingPrograms) {
               u"101="_s + QDir::toNativeSeparators(base(u"Tutor/101.exe"_s)));
     int top = 0;
     checked.SetAll(0, top, &panel_, 0, 1, 20, 130);
+    checked.SetCorList(base(u"elsewhere"_s), &panel_); // changes nothing
+    EXPECT_EQ(checked.HotEntries().size(), 4);
     QStringList captions;
     for (const QLabel* label : panel_.findChildren<QLabel*>())
         captions << label->text();
     EXPECT_EQ(captions, (QStringList{u"文件加密入门"_s, u"部门与用户管理"_s, u"用户权限设置"_s}));
+}
+
+// Entries whose program would lie outside "Tutor" are never listed, even when that file exists.
+TEST_F(CourseTest, EntriesLeadingOutOfTheTutorFolderAreRefused) {
+    QFile outside(base(u"evil.exe"_s));
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    QFile list(base(u"Lang/Tutor_chi.ini"_s));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    list.write("[hot]\r\n../evil=a\r\n101=b\r\n/tmp/x=c\r\n[all]\r\n1\\..\\..\\evil=d\r\n"
+               "102=e\r\nC:evil=f\r\n");
+    list.close();
+    for (const bool checkFiles : {false, true}) {
+        const TCourse course(baseFolder(), checkFiles);
+        EXPECT_EQ(course.HotEntries(), QStringList{u"101=b"_s});
+        EXPECT_EQ(course.AllEntries(), QStringList{u"102=e"_s});
+    }
 }
 
 TEST_F(CourseTest, GridOfFourColumnsAndTheRunningTop) {

@@ -9,11 +9,13 @@
 #include "DbError.h"
 #include "DemoSeed.h"
 #include "LargeSite.h"
+#include "NewDatabaseFile.h"
 #include "Schema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTextStream>
 #include <optional>
 
@@ -56,12 +58,15 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {QStringLiteral("pg"), QStringLiteral("PostgreSQL server and database."),
          QStringLiteral("host:port/db")},
         // Spelled as the console spells them; the short names stay for older scripts.
-        {{QStringLiteral("pg-user"), QStringLiteral("user")}, QStringLiteral("PostgreSQL user."),
+        {{QStringLiteral("pg-user"), QStringLiteral("user")},
+         QStringLiteral("PostgreSQL user."),
          QStringLiteral("name")},
         {{QStringLiteral("pg-password"), QStringLiteral("password")},
-         QStringLiteral("PostgreSQL password."), QStringLiteral("pw")},
+         QStringLiteral("PostgreSQL password."),
+         QStringLiteral("pw")},
         {{QStringLiteral("pg-schema"), QStringLiteral("schema")},
-         QStringLiteral("PostgreSQL schema to work in."), QStringLiteral("name")},
+         QStringLiteral("PostgreSQL schema to work in."),
+         QStringLiteral("name")},
         {QStringLiteral("users"), QStringLiteral("Users to generate (100000)."),
          QStringLiteral("n")},
         {QStringLiteral("departments"), QStringLiteral("Departments to generate (20000)."),
@@ -110,22 +115,30 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     return options;
 }
 
-void run(const Options& options) {
-    const auto connection = DbConnection::open(options.settings);
+void build(DbConnection& connection, const Options& options) {
     QElapsedTimer timer;
     timer.start();
-    createSchema(*connection);
-    out() << "schema version " << schemaVersion(*connection) << " ready in " << timer.elapsed()
+    createSchema(connection);
+    out() << "schema version " << schemaVersion(connection) << " ready in " << timer.elapsed()
           << " ms\n";
     timer.restart();
     if (options.command == QStringLiteral("seed")) {
-        seedDemo(*connection);
+        seedDemo(connection);
         out() << "demo site seeded in " << timer.elapsed() << " ms\n";
     } else if (options.command == QStringLiteral("generate")) {
-        generateLargeSite(*connection, options.users, options.departments, options.seed);
+        generateLargeSite(connection, options.users, options.departments, options.seed);
         out() << options.users << " users and " << options.departments
               << " departments generated in " << timer.elapsed() << " ms\n";
     }
+}
+
+// A new SQLite file appears complete or not at all, readable by its owner only.
+void run(const Options& options) {
+    const DbSettings& settings = options.settings;
+    if (settings.backend == DbBackend::SQLite && !QFileInfo::exists(settings.sqlitePath) &&
+        createDatabaseFile(settings, [&options](DbConnection& c) { build(c, options); }))
+        return;
+    build(*DbConnection::open(settings), options);
 }
 
 } // namespace

@@ -69,6 +69,14 @@ QString courseListFile(const QString& base) {
     return dir.filePath(u"Lang/"_s + file);
 }
 
+// Whether an entry's program lies inside the "Tutor" folder: a name with "../", a drive or a
+// root (in either kind of separator) could point anywhere, and a click would run it.
+bool staysInTutor(const QString& entry) {
+    const QString name = nameOf(entry).replace(u'\\', u'/');
+    return !name.isEmpty() && !name.contains(u':') && !name.startsWith(u'/') &&
+           QDir::cleanPath(u"Tutor/"_s + name + u".exe"_s).startsWith(u"Tutor/"_s);
+}
+
 void setLinkLook(QLabel* label, bool hovered, const QColor& colour, int pointDelta) {
     QFont font = label->font();
     font.setUnderline(hovered);
@@ -126,6 +134,9 @@ TCourse::TCourse(const QString& baseFolder, bool checkFiles, QObject* parent)
     const QString list = courseListFile(base_);
     hot_ = iniSection(list, u"hot"_s);
     all_ = iniSection(list, u"all"_s);
+    const auto leaves = [](const QString& entry) { return !staysInTutor(entry); };
+    hot_.removeIf(leaves);
+    all_.removeIf(leaves);
     if (checkFiles) {
         const auto missing = [this](const QString& entry) {
             return !QFileInfo::exists(programOf(nameOf(entry)));
@@ -206,6 +217,8 @@ void TCourse::SetAll(int left, int& top, QWidget* parent, int maxCount, int cate
     }
     top += 10;
 }
+
+void TCourse::SetCorList(const QString& /*folder*/, QWidget* /*panel*/) {}
 
 QList<TUrlLabel*> TCourse::HotLabels() const {
     QList<TUrlLabel*> labels;

@@ -55,6 +55,9 @@ public:
     void SetAll(int left, int& top, QWidget* parent, int maxCount, int category, int rowStep,
                 int colStep);
 
+    // Part of the panel's interface; changes nothing (the lists come from the constructor).
+    void SetCorList(const QString& folder, QWidget* panel);
+
     void SetRolled(bool rolled) { rolled_ = rolled; }
     void CorStart();
     void CorStop() { rolling_ = 0; } // the timer stops itself at its next tick

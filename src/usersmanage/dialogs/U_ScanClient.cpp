@@ -1,5 +1,6 @@
 #include "U_ScanClient.h"
 
+#include "DbTransaction.h"
 #include "DialogSupport.h"
 #include "ItemListModel.h"
 #include "LogonInfo.h"
@@ -156,17 +157,32 @@ void TFrm_ScanClient::ColumnClick(ItemListModel& list, int column) {
     list.sortBy(SortColumn);
 }
 
+// The order is one transaction: every chosen user gets the task and its description, or none
+// does. The log then records what was ordered.
 void TFrm_ScanClient::BtnOKClick() {
     if (m_sel->rowCount() == 0) {
         warn(GetString(u"TScanUserNull"_s));
         return;
     }
+    const QString description = Description();
     try {
+        const BusyCursor busy;
+        DbTransaction transaction(*m_query.connection());
         for (int row = 0; row < m_sel->rowCount(); ++row)
-            OrderScan(m_sel->item(row));
+            OrderScan(m_sel->item(row), description);
+        transaction.commit();
     } catch (const std::exception& e) {
         warn(errorText(e));
         return;
+    }
+    for (int row = 0; row < m_sel->rowCount(); ++row) {
+        const ListItem& item = m_sel->item(row);
+        ScanTimes.insert(item.Item.Id, description);
+        WriteLogFile(QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
+                     LogonInfo->AdminName, u"Server"_s, GetString(u"TScanSet"_s),
+                     GetString(u"Log6"_s) + item.Caption + u'(' + item.SubItems.value(0) + u')' +
+                         LogPlanText(),
+                     GetString(u"Log4"_s));
     }
     accept();
 }
@@ -175,8 +191,8 @@ QString TFrm_ScanClient::BeginText() const {
     return m_ui->DTP->time().toString(u"HH:mm:ss"_s);
 }
 
-// The task row, the description and the log row of one user.
-void TFrm_ScanClient::OrderScan(const ListItem& item) {
+// The task row and the description of one user.
+void TFrm_ScanClient::OrderScan(const ListItem& item, const QString& description) {
     const QString uidText = item.SubItems.value(UidSubItem);
     const bool planned = beginIndex() != 0;
     DbQuery task(m_query.connection());
@@ -194,17 +210,9 @@ void TFrm_ScanClient::OrderScan(const ListItem& item) {
     task.setValue(u"type"_s, scanIndex());
     task.post();
 
-    const QString description = Description();
     DbCommand update(m_query.connection(), u"update users set ScanTime="_s + quoted(description) +
                                                u" where uid="_s + QString::number(item.Item.Id));
     update.execute();
-    ScanTimes.insert(item.Item.Id, description);
-
-    WriteLogFile(QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
-                 LogonInfo->AdminName, u"Server"_s, GetString(u"TScanSet"_s),
-                 GetString(u"Log6"_s) + item.Caption + u'(' + item.SubItems.value(0) + u')' +
-                     LogPlanText(),
-                 GetString(u"Log4"_s));
 }
 
 // What Users.ScanTime shows of the order.

@@ -46,7 +46,7 @@ private:
     ItemListModel* SetupList(class QTreeView* view);
     void LoadUsers();
     QHash<qint32, QString> DepartNames();
-    void OrderScan(const ListItem& item);
+    void OrderScan(const ListItem& item, const QString& description);
     QString BeginText() const;
     QString Description() const;
     QString LogPlanText() const;

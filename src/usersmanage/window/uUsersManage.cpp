@@ -40,6 +40,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
+#include <deque>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -121,6 +122,7 @@ struct DepartRow {
 struct DepartRows {
     std::vector<DepartRow> rows;
     QHash<qint32, std::pair<size_t, size_t>> children; // pid -> [first, end) in rows
+    QList<qint32> storedTwice; // ids of more than one row (a table without its key), ascending
 };
 
 int requireField(const DbQuery& query, const QString& name) {
@@ -146,8 +148,13 @@ DepartRows readDepartRows(DbQuery& query) {
     result.rows.reserve(static_cast<size_t>(query.recordCount()));
     qint32 runPid = 0;
     size_t runStart = 0;
+    QSet<qint32> seen;
     for (query.first(); !query.eof(); query.next()) {
         const qint32 rowPid = query.value(pid).toInt();
+        const qint32 rowId = query.value(id).toInt();
+        if (seen.contains(rowId) && !result.storedTwice.contains(rowId))
+            result.storedTwice.append(rowId);
+        seen.insert(rowId);
         if (result.rows.empty() || rowPid != runPid) {
             if (!result.rows.empty())
                 result.children.insert(runPid, {runStart, result.rows.size()});
@@ -155,32 +162,36 @@ DepartRows readDepartRows(DbQuery& query) {
             runStart = result.rows.size();
         }
         result.rows.push_back(
-            {query.value(id).toInt(), query.value(name).toString().trimmed(),
+            {rowId, query.value(name).toString().trimmed(),
              departIcon(query.value(ctrl).toInt() != 0, query.value(used).toInt() != 0)});
     }
     if (!result.rows.empty())
         result.children.insert(runPid, {runStart, result.rows.size()});
+    std::sort(result.storedTwice.begin(), result.storedTwice.end());
     return result;
 }
 
 // Adds every department reachable from root below it. Returns the node whose id is selectId,
-// or nullptr. Rows with id 0 are skipped: the root stands for id 0, and such a row would make
-// the root its own ancestor.
+// or nullptr. Each id is placed once: a second row with the same id (or a row with id 0, which
+// the root stands for) would repeat a subtree or make a node its own ancestor. Breadth first,
+// so of the rows sharing an id the one nearest the root is shown.
 QTreeWidgetItem* addDepartments(DepartNode* root, const DepartRows& departs,
                                 const QList<QIcon>& images, qint32 selectId) {
     QTreeWidgetItem* selected = nullptr;
-    std::vector<DepartNode*> pending{root};
+    QSet<qint32> placed{root->Item.Id};
+    std::deque<DepartNode*> pending{root};
     while (!pending.empty()) {
-        DepartNode* parent = pending.back();
-        pending.pop_back();
+        DepartNode* parent = pending.front();
+        pending.pop_front();
         const auto run = departs.children.constFind(parent->Item.Id);
         if (run == departs.children.cend())
             continue;
         QList<QTreeWidgetItem*> level;
         for (size_t i = run->first; i < run->second; ++i) {
             const DepartRow& row = departs.rows[i];
-            if (row.id == 0)
+            if (placed.contains(row.id))
                 continue;
+            placed.insert(row.id);
             auto* node = new DepartNode(row.id); // owned by its parent once added
             node->setText(0, row.name);
             node->setIcon(0, images.at(row.icon));
@@ -313,8 +324,10 @@ void TFrmUsersManage::FormCreate() {
         RefreshStatus();
     });
     OpenPresenceListener();
-    connect(m_loader.get(), &UserListLoader::failed, this,
-            [this](const QString& message) { ReportShowUsersFailure(message); });
+    connect(m_loader.get(), &UserListLoader::failed, this, [this](const QString& message) {
+        RefreshStatus();
+        ReportShowUsersFailure(message);
+    });
     if (DbConnection* connection = ADOQuery1.connection()) {
         connect(connection, &DbConnection::waitingForLock, this, [] { showBusyUntilIdle(); });
         m_live = std::make_unique<LiveRefresh>(
@@ -465,19 +478,20 @@ void TFrmUsersManage::BuildDepartTree() {
         tree->setCurrentItem(selected ? selected : root);
         tree->setUpdatesEnabled(true);
     }
+    m_departsStoredTwice = departs.storedTwice;
     TreeDepartFresh();
 }
 
+// The caption and the current department follow the selection before the load: a load that
+// fails leaves an empty list and zero counters, all of them about the selected department.
 bool TFrmUsersManage::TreeDepartFresh() {
-    if (!selectedNode())
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
         return true;
     SetEnables(false);
-    if (!ShowUsers(QString()))
-        return false;
-    QTreeWidgetItem* node = selectedNode();
     ShowDepartCaption();
     LogonInfo->CurDepartId = itemOf(node)->Id;
-    return true;
+    return ShowUsers(QString());
 }
 
 QTreeWidgetItem* TFrmUsersManage::nodeOf(qint32 departId) const {
@@ -538,6 +552,7 @@ bool TFrmUsersManage::LoadUsers(const QString& where) {
     try {
         m_loader->start(UserListLoader::statement(where));
     } catch (const DbError& error) {
+        RefreshStatus();
         ReportShowUsersFailure(error.message());
         return false;
     }
@@ -643,6 +658,12 @@ void TFrmUsersManage::RefreshStatus() {
     m_ui->LblLde->setText(GetString(u"idLDe"_s) + QString::number(DecryptCount()));
     const auto chosen = m_ui->LV_Man->selectionModel()->selectedRows().size();
     m_ui->LblChose->setText(GetString(u"Chosen"_s) + tr("：") + QString::number(chosen));
+    QStringList twice;
+    for (const qint32 id : std::as_const(m_departsStoredTwice))
+        twice.append(QString::number(id));
+    m_ui->LblNote->setText(twice.isEmpty() ? QString()
+                                           : GetString(u"DepartIdTwice"_s) + twice.join(u", "_s));
+    m_ui->LblNote->setVisible(!twice.isEmpty());
 }
 
 void TFrmUsersManage::S_AllClick(QAction* clicked) {

@@ -95,8 +95,8 @@ public:
     void UpdateOnline(qint32 userId, bool online);
     void BtnRefreshClick();
     bool isWaitingForAgents() const;
-    int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
-    std::function<QString()> IPWatch;             // the computer's local address
+    int RefreshSettleMs = 3000;       // the agents' time to announce themselves
+    std::function<QString()> IPWatch; // the computer's local address
     // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.
     QStringList RefreshTargets();
     void SendRefreshDatagrams(const QStringList& targets);
@@ -154,7 +154,8 @@ private:
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
-    QString m_listWhere; // the condition of the list's latest load
+    QString m_listWhere;                // the condition of the list's latest load
+    QList<qint32> m_departsStoredTwice; // department ids of several rows, shown once
     struct ListPlace {
         QList<qint32> selectedUids;
         int topRow = 0; // the row at the top of the list

@@ -87,6 +87,25 @@ TEST_P(DepartTreeTest, DamagedTablesStillGiveTheRoot) {
     EXPECT_EQ(listedUids().size(), Org::UserCount);
 }
 
+// A table that lost its key may hold an id twice, even as its own child: each id is placed
+// once, nearest the root, and the status line names the ids once.
+TEST_P(DepartTreeTest, AnIdStoredTwiceIsPlacedOnceAndReported) {
+    db->exec(u"create table UserSortCopy as select * from UserSort"_s);
+    db->exec(u"drop table UserSort"_s);
+    db->exec(u"alter table UserSortCopy rename to UserSort"_s);
+    db->exec(u"insert into UserSort (id, pid, name) values (3, 3, 'Loop'), (5, 4, 'Again'), "
+             u"(5, 3, 'Twice')"_s);
+    open();
+    EXPECT_EQ(nodeCount(), 5);
+    EXPECT_EQ(node(Org::Zeta)->text(0), u"Zeta"_s);
+    EXPECT_EQ(treeParentOf(Org::Alpha), 0);
+    const QLabel* note = window().ui()->LblNote;
+    EXPECT_EQ(note->text(), GetString(u"DepartIdTwice"_s) + u"3, 5"_s);
+    window().RereadViews();
+    EXPECT_EQ(nodeCount(), 5);
+    EXPECT_EQ(note->text(), GetString(u"DepartIdTwice"_s) + u"3, 5"_s);
+}
+
 TEST_P(DepartTreeTest, RebuildKeepsSelectionWithoutDuplicates) {
     open();
     selectDepart(Org::Omega);
