@@ -79,11 +79,10 @@ int waitForLock(void* connection, int attempt) {
 }
 
 // Session settings: WAL and a busy handler let the console and the server side share an
-// SQLite file, which is read through a memory map. On PostgreSQL a statement waits for a lock
-// as long as on SQLite and none runs for ever; the optional schema goes first on the search
-// path. Texts are quoted by doubling single quotes, which only holds while backslashes in
-// literals are plain characters: whatever the server or the role defaults to, every session
-// says so.
+// SQLite file. On PostgreSQL a statement waits for a lock as long as on SQLite and none runs for
+// ever; the optional schema goes first on the search path. Texts are quoted by doubling single
+// quotes, which only holds while backslashes in literals are plain characters: whatever the
+// server or the role defaults to, every session says so.
 void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* owner) {
     if (settings.backend == DbBackend::SQLite) {
         installLetterCaseFolding(sqliteHandle(db));
@@ -95,8 +94,10 @@ void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* 
             run(db, QStringLiteral("pragma journal_mode=wal"));
             run(db, QStringLiteral("pragma synchronous=normal"));
         }
-        // Reads come straight from the mapped file rather than through copies.
-        run(db, QStringLiteral("pragma mmap_size=268435456"));
+        // Reads go through SQLite's page cache, never a memory map: a program that truncates
+        // the shared file would otherwise kill this one with SIGBUS (the map saved about 8% of
+        // SQLite's own time walking 100,000 users, 1% of loading the list).
+        run(db, QStringLiteral("pragma mmap_size=0"));
         return;
     }
     run(db, QStringLiteral("set client_min_messages to warning"));

@@ -117,6 +117,13 @@ TEST_P(DbSessionTest, LetterCaseIsIgnoredForEveryLetterAndTheFileStaysPlainSqlit
     QSqlDatabase::removeDatabase(u"plain"_s);
 }
 
+// A shared file truncated by another program must not take the console down with SIGBUS.
+TEST(SqliteSession, NoSessionMapsTheFile) {
+    TestDatabase db(DbBackend::SQLite, Seed::None);
+    for (const QSqlDatabase& session : {db.connection()->database(), db.connection()->readerDatabase()})
+        EXPECT_EQ(valueOn(session, u"pragma mmap_size"_s).toInt(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DbSessionTest, ::testing::ValuesIn(testBackends()), backendName);
 
 // The server drops the session (as a restart does): the statement that finds out fails and says
