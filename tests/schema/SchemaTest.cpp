@@ -1,8 +1,12 @@
 #include "Schema.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "NewDatabaseFile.h"
 #include "TestDatabase.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -117,6 +121,39 @@ TEST_P(DemoSeedTest, SeedIsConsistentAndAutoNumbersContinueAfterIt) {
           {u"select Uid from Users where UserName = 'next'"_s, 33},
           {u"select max(id) from LogAct"_s, 3}}) {
         EXPECT_EQ(count(sql), expected) << sql.toStdString();
+    }
+}
+
+// Another program places the file while this one fills its own, or the filling fails: the
+// other's file is kept, only this one's files go, and a file made here is owner-only.
+TEST(NewDatabaseFile, AppearsWholeOwnerOnlyAndNeverReplacesAnother) {
+    for (const bool otherFirst : {false, true}) {
+        for (const bool fails : {false, true}) {
+            QTemporaryDir dir;
+            DbSettings settings;
+            settings.sqlitePath = dir.filePath(u"site.db"_s);
+            QFile file(settings.sqlitePath);
+            std::unique_ptr<DbConnection> made;
+            const QString error = errorOf([&] {
+                made = createDatabaseFile(settings, [&](DbConnection& connection) {
+                    createSchema(connection);
+                    if (otherFirst && file.open(QIODevice::WriteOnly) && file.write("theirs"))
+                        file.close();
+                    if (fails)
+                        throw DbError(u"disk full"_s);
+                });
+            });
+            EXPECT_EQ(error.isEmpty(), !fails);
+            ASSERT_EQ(made != nullptr, !otherFirst && !fails);
+            if (made)
+                EXPECT_EQ(file.permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ReadUser | QFile::WriteUser);
+            else if (otherFirst && file.open(QIODevice::ReadOnly))
+                EXPECT_EQ(file.readAll(), "theirs");
+            made.reset();
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                      otherFirst || !fails ? QStringList{u"site.db"_s} : QStringList());
+        }
     }
 }
 
