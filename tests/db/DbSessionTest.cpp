@@ -119,6 +119,43 @@ TEST_P(DbSessionTest, LetterCaseIsIgnoredForEveryLetterAndTheFileStaysPlainSqlit
     QSqlDatabase::removeDatabase(u"plain"_s);
 }
 
+INSTANTIATE_TEST_SUITE_P(Backends, DbSessionTest, ::testing::ValuesIn(testBackends()), backendName);
+
+// The server drops the session (as a restart does): the statement that finds out fails and says
+// so, the next one runs on a session opened again, with the schema of the first.
+TEST(PostgresSession, ALostSessionFailsOneStatementAndComesBack) {
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    db.exec(u"insert into UserRole (Rid, RName) values (1, 'Staff')"_s);
+    const QString pid = db.scalar(u"select pg_backend_pid()"_s).toString();
+    auto other = db.openConnection();
+    DbCommand(other.get(), u"select pg_terminate_backend("_s + pid + u")"_s).scalar();
+    DbCommand count(db.connection(), u"select count(*) from UserRole"_s);
+    try {
+        count.scalar();
+        ADD_FAILURE() << "a dropped session answered";
+    } catch (const DbError& error) {
+        EXPECT_TRUE(error.message().contains(u"lost"_s)) << error.what();
+    }
+    EXPECT_EQ(count.scalar().toInt(), 1);
+    const QString secondPid = db.scalar(u"select pg_backend_pid()"_s).toString();
+    EXPECT_NE(secondPid, pid);
+
+    // A listening session may hear of the drop first, between statements: the next statement
+    // then opens it again at once, and the listener, listening again, reports a change.
+    DbChangeWatcher watcher(*db.connection());
+    int changes = 0;
+    QObject::connect(&watcher, &DbChangeWatcher::changed, [&] { ++changes; });
+    DbCommand(other.get(), u"select pg_terminate_backend("_s + secondPid + u")"_s).scalar();
+    QTest::qWait(300);
+    EXPECT_EQ(count.scalar().toInt(), 1);
+    EXPECT_EQ(changes, 1);
+    db.exec(u"insert into UserRole (Rid, RName) values (2, 'Manager')"_s);
+    QTest::qWait(300);
+    EXPECT_EQ(changes, 1) << "its own writes are no change from elsewhere";
+    DbCommand(other.get(), u"insert into UserRole (Rid, RName) values (3, 'Guest')"_s).execute();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2; }, 2000));
+}
+
 // Sessions that start with backslash escapes in literals (a server or role set so): the text
 // \' or 1=1 --, quoted by doubling its quote, stays one text on both sessions.
 TEST(PostgresSession, BackslashesInLiteralsArePlainCharactersOnEverySession) {

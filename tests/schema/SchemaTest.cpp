@@ -145,11 +145,12 @@ TEST(NewDatabaseFile, AppearsWholeOwnerOnlyAndNeverReplacesAnother) {
             });
             EXPECT_EQ(error.isEmpty(), !fails);
             ASSERT_EQ(made != nullptr, !otherFirst && !fails);
-            if (made)
+            if (made) {
                 EXPECT_EQ(file.permissions(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ReadUser | QFile::WriteUser);
-            else if (otherFirst && file.open(QIODevice::ReadOnly))
+            } else if (otherFirst && file.open(QIODevice::ReadOnly)) {
                 EXPECT_EQ(file.readAll(), "theirs");
+            }
             made.reset();
             EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                       otherFirst || !fails ? QStringList{u"site.db"_s} : QStringList());
