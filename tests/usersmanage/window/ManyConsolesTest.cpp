@@ -244,15 +244,23 @@ TEST_P(ManyConsolesTest, AfterAFailedLoadOrADroppedSessionCaptionListAndStatusAg
     db->exec(u"alter table RoleGone rename to UserRole"_s);
     if (GetParam() == DbBackend::SQLite)
         return;
-    QSqlQuery reader(db->connection()->readerDatabase());
-    ASSERT_TRUE(reader.exec(u"select pg_backend_pid()"_s) && reader.next());
     other = db->openConnection();
-    elsewhere(u"select pg_terminate_backend(pid) from pg_stat_activity where pid in (%1, %2)"_s.arg(
-        db->scalar(u"select pg_backend_pid()"_s).toString(), reader.value(0).toString()));
-    QTest::qWait(300);
-    selectDepart(Org::Zeta);
-    waitForList();
-    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    for (const bool both : {false, true}) { // the reader alone, then both sessions
+        QString readerPid;
+        {
+            QSqlQuery reader(db->connection()->readerDatabase());
+            ASSERT_TRUE(reader.exec(u"select pg_backend_pid()"_s) && reader.next());
+            readerPid = reader.value(0).toString();
+        }
+        elsewhere(
+            u"select pg_terminate_backend(pid) from pg_stat_activity where pid in (%1, %2)"_s.arg(
+                readerPid, both ? db->scalar(u"select pg_backend_pid()"_s).toString() : u"0"_s));
+        QTest::qWait(300);
+        selectDepart(both ? Org::Zeta : Org::Omega);
+        waitForList();
+        EXPECT_EQ(listedUids(),
+                  (both ? QList<qint32>{Org::Alice, Org::Bob} : QList<qint32>{Org::Carol}));
+    }
     EXPECT_EQ(script.messages().size(), 2);
 }
 
