@@ -198,7 +198,6 @@ int run(const Options& options) {
                      Qt::QueuedConnection);
     command.run();
     QCoreApplication::exec();
-    audit.flush();
     return command.counts().failed == 0 ? Ok : Failed;
 }
 

@@ -5,7 +5,7 @@
 // event loop was held, and the memory the run took. Then one command to one agent, the way the
 // window sends it, against Qt's HTTP client.
 //
-//   BulkBench [--users 10000] [--concurrency 512] [--answer-ms 5000]
+//   BulkBench [--users 10000] [--concurrency 2048] [--answer-ms 5000]
 //
 // kvzagent is taken from this program's folder.
 #include "AgentRequest.h"
@@ -44,7 +44,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int AgentsPerProcess = 5000; // two descriptors each, within the usual limit
+constexpr int AgentsPerProcess = 500; // a process polls all its sockets at every turn
 constexpr int SlowShare = 10, SilentShare = 5, SlowMs = 2000;
 
 quint16 freeTcpPort() {
@@ -141,20 +141,27 @@ QAction* wholeDepartmentItem(TFrmUsersManage& form, const QString& word) {
 class LoopWatch : public QObject {
 public:
     LoopWatch() {
+        m_clock.start();
         connect(&m_tick, &QTimer::timeout, this, [this] {
-            m_longest = qMax(m_longest, m_sinceLast.restart());
+            const qint64 gap = m_sinceLast.restart();
+            if (gap > m_longest)
+                m_longestAt = m_clock.elapsed();
+            m_longest = qMax(m_longest, gap);
             m_peak = qMax(m_peak, residentBytes());
         });
         m_sinceLast.start();
         m_tick.start(1);
     }
     qint64 longestMs() const { return m_longest; }
+    qint64 longestAtMs() const { return m_longestAt; } // when it ended
     qint64 peakBytes() const { return m_peak; }
 
 private:
     QTimer m_tick;
     QElapsedTimer m_sinceLast;
+    QElapsedTimer m_clock;
     qint64 m_longest = 0;
+    qint64 m_longestAt = 0;
     qint64 m_peak = 0;
 };
 
@@ -193,7 +200,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOptions({{u"users"_s, u"Users and agents."_s, u"n"_s, u"10000"_s},
-                       {u"concurrency"_s, u"Requests in flight."_s, u"n"_s, u"512"_s},
+                       {u"concurrency"_s, u"Requests in flight."_s, u"n"_s, u"2048"_s},
                        {u"answer-ms"_s, u"Bound of an answer."_s, u"ms"_s, u"5000"_s}});
     parser.process(app);
     const int users = parser.value(u"users"_s).toInt();
@@ -230,10 +237,12 @@ int main(int argc, char** argv) {
         TFrmUsersManage& form = *FrmUsersManage;
 
         const qint64 before = residentBytes();
-        LoopWatch watch;
         QElapsedTimer run;
         run.start();
         wholeDepartmentItem(form, u"UpdatePly"_s)->trigger();
+        QCoreApplication::processEvents(); // the results view appears
+        const double opening = double(run.nsecsElapsed()) / 1e6;
+        LoopWatch watch;
         TFrmBulkResults* results = form.lastBulkResults();
         while (results->command().isRunning())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -261,7 +270,10 @@ int main(int argc, char** argv) {
                     int(command.targets().size()) - outcomes.value(BulkOutcome::Confirmed) -
                         outcomes.value(BulkOutcome::TimedOut),
                     wrong);
-        std::printf("  longest turn of the event loop: %lld ms\n", qlonglong(longest));
+        std::printf("  opening the results view (the users read, the view shown): %.0f ms\n",
+                    opening);
+        std::printf("  longest turn of the event loop after: %lld ms, ending %lld ms later\n",
+                    qlonglong(longest), qlonglong(watch.longestAtMs()));
         std::printf("  memory: %.1f MB before, %.1f MB peak, %.1f MB after\n", before / 1e6,
                     watch.peakBytes() / 1e6, after / 1e6);
         delete results; // writes the last operation-log rows

@@ -4,6 +4,12 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+constexpr int StartsPerTurn = 16;
+
+} // namespace
+
 BulkResult bulkResultOf(const AgentReply& reply) {
     BulkResult result{BulkOutcome::Refused, {}, reply.elapsedMs};
     switch (reply.outcome) {
@@ -70,11 +76,20 @@ void BulkCommand::run(const QList<int>& rows) {
         setResult(row, {});
         m_queue.append(row);
     }
+    m_running = true;
     sendNext();
 }
 
+// A few new connections per turn of the event loop: opening thousands at once would hold it,
+// and so would their answers arriving together.
 void BulkCommand::sendNext() {
-    while (m_inFlight < m_maxInFlight && !m_queue.isEmpty()) {
+    m_sendDue = false;
+    for (int started = 0; m_inFlight < m_maxInFlight && !m_queue.isEmpty(); ++started) {
+        if (started == StartsPerTurn) {
+            m_sendDue = true;
+            QTimer::singleShot(0, this, &BulkCommand::sendNext);
+            return;
+        }
         const int row = m_queue.takeFirst();
         auto& request = m_requests[std::size_t(row)];
         request = std::make_unique<AgentRequest>();
@@ -83,8 +98,10 @@ void BulkCommand::sendNext() {
         ++m_inFlight;
         request->start(m_targets[row].address, m_port, u"aFlag="_s + m_word, m_bounds);
     }
-    if (m_queue.isEmpty() && m_inFlight == 0)
+    if (m_running && m_queue.isEmpty() && m_inFlight == 0) {
+        m_running = false;
         emit finished();
+    }
 }
 
 void BulkCommand::done(int row, const BulkResult& result) {
@@ -92,7 +109,8 @@ void BulkCommand::done(int row, const BulkResult& result) {
     --m_inFlight;
     setResult(row, result);
     emit progressed(row);
-    sendNext();
+    if (!m_sendDue)
+        sendNext();
 }
 
 void BulkCommand::cancel() {

@@ -77,6 +77,8 @@ private:
     int m_maxInFlight;
     QList<int> m_queue;
     int m_inFlight = 0;
-    Counts m_counts;                                       // sent is worked out
+    bool m_sendDue = false; // more are started at the next turn of the event loop
+    bool m_running = false; // finished not yet told
+    Counts m_counts;        // sent is worked out
     std::vector<std::unique_ptr<AgentRequest>> m_requests; // by row, while in flight
 };

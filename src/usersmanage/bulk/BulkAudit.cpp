@@ -12,6 +12,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int FlushMs = 250;
+constexpr int RowsPerTurn = 64; // a turn of the event loop stays short
+constexpr int NextRowsMs = 10;
 
 QStringList auditRow(const QString& address, const QString& word, const QString& userName,
                      const QString& result) {
@@ -38,26 +40,29 @@ void auditCommand(const QString& address, const QString& word, const QString& us
 
 BulkAudit::BulkAudit(QObject* parent) : QObject(parent) {
     m_timer.setSingleShot(true);
-    m_timer.setInterval(FlushMs);
     connect(&m_timer, &QTimer::timeout, this, &BulkAudit::flush);
 }
 
 BulkAudit::~BulkAudit() {
-    flush();
+    while (!m_rows.isEmpty())
+        flush();
 }
 
 void BulkAudit::add(const QString& address, const QString& word, const QString& userName,
                     const QString& result) {
     m_rows.append(auditRow(address, word, userName, result));
     if (!m_timer.isActive())
-        m_timer.start();
+        m_timer.start(FlushMs);
 }
 
 // Logging never disturbs the command: a transaction that cannot begin or end leaves the rows
-// written one by one, as WriteLogFile does.
+// written one by one, as WriteLogFile does. A few rows at a time; the rest soon after.
 void BulkAudit::flush() {
     m_timer.stop();
-    const QList<QStringList> rows = std::exchange(m_rows, {});
+    const QList<QStringList> rows = m_rows.first(qMin(m_rows.size(), qsizetype(RowsPerTurn)));
+    m_rows.remove(0, rows.size());
+    if (!m_rows.isEmpty())
+        m_timer.start(NextRowsMs);
     if (rows.isEmpty() || !LogonInfo->Connection)
         return;
     try {

@@ -6,8 +6,8 @@
 
 // The operation-log rows of commands to agents, one per addressed user: who sent which
 // command word to which address, and how it ended. Rows of a run against many agents are
-// gathered and written together in one transaction every few hundred milliseconds, so the
-// window stays responsive; whatever is left is written when the log is freed.
+// gathered and written a few dozen at a time in one transaction, so the window stays
+// responsive; whatever is left is written when the log is freed.
 class BulkAudit : public QObject {
     Q_OBJECT
 public:
