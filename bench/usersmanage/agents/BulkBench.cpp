@@ -6,10 +6,13 @@
 // window sends it, against Qt's HTTP client.
 //
 //   BulkBench [--users 10000] [--concurrency 2048] [--answer-ms 5000]
+//             [--lang chs|eng] [--screenshot FILE]
 //
+// --screenshot saves the results view once the run has ended.
 // kvzagent is taken from this program's folder.
 #include "AgentRequest.h"
 #include "BulkCommand.h"
+#include "BulkResultsModel.h"
 #include "ClientCommand.h"
 #include "DbConnection.h"
 #include "DbError.h"
@@ -17,10 +20,12 @@
 #include "DbTransaction.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
+#include "Multilanguage.h"
 #include "PgUsersManage.h"
 #include "Schema.h"
 #include "uBulkResults.h"
 #include "uUsersManage.h"
+#include "ui_uBulkResults.h"
 #include "ui_uUsersManage.h"
 
 #include <QApplication>
@@ -201,8 +206,11 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.addOptions({{u"users"_s, u"Users and agents."_s, u"n"_s, u"10000"_s},
                        {u"concurrency"_s, u"Requests in flight."_s, u"n"_s, u"2048"_s},
-                       {u"answer-ms"_s, u"Bound of an answer."_s, u"ms"_s, u"5000"_s}});
+                       {u"answer-ms"_s, u"Bound of an answer."_s, u"ms"_s, u"5000"_s},
+                       {u"lang"_s, u"Language of the window."_s, u"lang"_s, u"chs"_s},
+                       {u"screenshot"_s, u"Save the results view as PNG."_s, u"file"_s}});
     parser.process(app);
+    SetLanguage(parser.value(u"lang"_s));
     const int users = parser.value(u"users"_s).toInt();
     try {
         QTemporaryDir folder;
@@ -276,6 +284,10 @@ int main(int argc, char** argv) {
                     qlonglong(longest), qlonglong(watch.longestAtMs()));
         std::printf("  memory: %.1f MB before, %.1f MB peak, %.1f MB after\n", before / 1e6,
                     watch.peakBytes() / 1e6, after / 1e6);
+        if (parser.isSet(u"screenshot"_s)) {
+            results->ui()->LV_Results->sortByColumn(BulkResultsModel::Outcome, Qt::DescendingOrder);
+            results->grab().save(parser.value(u"screenshot"_s));
+        }
         delete results; // writes the last operation-log rows
         std::printf("  operation-log rows: %d\n",
                     DbCommand(connection.get(), u"select count(*) from LogAct"_s).scalar().toInt());
