@@ -53,11 +53,19 @@ struct OptionSet {
                                 u"file or folder that cannot be written)."_s};
     QCommandLineOption screenshot{
         u"screenshot"_s, u"Render the window to FILE (PNG) once shown, then quit."_s, u"FILE"_s};
+    QCommandLineOption commandTimeout{
+        u"command-timeout"_s,
+        u"Bounds of a command to a client agent in milliseconds: reaching it, then its answer."_s,
+        u"CONNECT,ANSWER"_s, u"3000,15000"_s};
+    QCommandLineOption commandConcurrency{u"command-concurrency"_s,
+                                          u"Requests in flight of a command to many agents (32)."_s,
+                                          u"N"_s, u"32"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite, pg,         pgUser,     pgPassword, pgSchema, lang,      admin,
-                auths,  serverPort, clientPort, outDir,     ini,      rootName,  ukey,
-                hkey,   hkeyAlt,    keyOptions, codepage,   readOnly, screenshot};
+        return {sqlite,   pg,         pgUser,         pgPassword,        pgSchema,   lang,
+                admin,    auths,      serverPort,     clientPort,        outDir,     ini,
+                rootName, ukey,       hkey,           hkeyAlt,           keyOptions, codepage,
+                readOnly, screenshot, commandTimeout, commandConcurrency};
     }
 };
 
@@ -119,13 +127,24 @@ bool readNumbers(const QCommandLineParser& parser, const OptionSet& o, HostOptio
     const auto serverPort = number(parser.value(o.serverPort), 1, 65534);
     const auto clientPort = number(parser.value(o.clientPort), 1, 65535);
     const auto keyOptions = number(parser.value(o.keyOptions), 0, 255);
-    if (!auths || !serverPort || !clientPort || !keyOptions) {
-        error = !auths        ? u"--auths expects a bit mask"_s
-                : !serverPort ? u"--server-port expects a port number below 65535"_s
-                : !clientPort ? u"--client-port expects a port number"_s
-                              : u"--key-options expects a number from 0 to 255"_s;
+    const QStringList bounds = parser.value(o.commandTimeout).split(u',');
+    const auto connectMs = number(bounds.value(0), 100, 600000);
+    const auto answerMs = number(bounds.value(1), 100, 600000);
+    const auto concurrency = number(parser.value(o.commandConcurrency), 1, 1024);
+    if (!auths || !serverPort || !clientPort || !keyOptions || !connectMs || !answerMs ||
+        bounds.size() != 2 || !concurrency) {
+        error = !auths         ? u"--auths expects a bit mask"_s
+                : !serverPort  ? u"--server-port expects a port number below 65535"_s
+                : !clientPort  ? u"--client-port expects a port number"_s
+                : !keyOptions  ? u"--key-options expects a number from 0 to 255"_s
+                : !concurrency ? u"--command-concurrency expects a number from 1 to 1024"_s
+                               : u"--command-timeout expects CONNECT,ANSWER in milliseconds "
+                                 u"(100 to 600000 each)"_s;
         return false;
     }
+    options.commandConcurrency = static_cast<qint32>(*concurrency);
+    options.commandConnectMs = static_cast<qint32>(*connectMs);
+    options.commandAnswerMs = static_cast<qint32>(*answerMs);
     options.adminAuths = static_cast<qint32>(*auths);
     options.serverPort = static_cast<qint32>(*serverPort);
     options.clientPort = static_cast<qint32>(*clientPort);
@@ -203,4 +222,7 @@ void fillLogonInfo(const HostOptions& options, TLogonInfo& logonInfo) {
     logonInfo.HKeyAlt = options.hKeyAlt;
     logonInfo.Language = options.language;
     logonInfo.CodePage = options.codePage;
+    logonInfo.CommandConnectMs = options.commandConnectMs;
+    logonInfo.CommandAnswerMs = options.commandAnswerMs;
+    logonInfo.CommandConcurrency = options.commandConcurrency;
 }

@@ -26,7 +26,10 @@ struct HostOptions {
     QString hKeyAlt;
     quint8 keyOptions = 0;
     QByteArray codePage = QByteArrayLiteral("GBK");
-    QString screenshot; // render the window to this PNG and quit
+    QString screenshot;             // render the window to this PNG and quit
+    qint32 commandConnectMs = 3000; // bounds of a request to a client agent
+    qint32 commandAnswerMs = 15000;
+    qint32 commandConcurrency = 32; // requests in flight of a command to many agents
 };
 
 // Parses the arguments (program name first). On a mistake returns nothing and sets error to

@@ -18,6 +18,34 @@ TEST(OsHelpersTest, DottedAddresses) {
     }
 }
 
+// Only a plain dotted quad is a host an agent request may carry.
+TEST(OsHelpersTest, PlainDottedQuads) {
+    for (const char* valid : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "127.10.200.9"})
+        EXPECT_TRUE(IsDottedQuad(valid)) << '"' << valid << '"';
+    for (const char* invalid : {"",
+                                " ",
+                                "127.0.0.1:2230",
+                                "127.0.4.1:42232/x?",
+                                "127.0.0.1/x",
+                                "host.example",
+                                "localhost",
+                                "127.0.0.1 ",
+                                " 127.0.0.1",
+                                "127.0.0.01",
+                                "127.0.0.256",
+                                "1.2.3",
+                                "1.2.3.4.",
+                                "1.2.3.4.5",
+                                "$7F.0.0.1",
+                                "0x7f.0.0.1",
+                                "+1.0.0.1",
+                                "1..2.3",
+                                "::1",
+                                "1234.0.0.1",
+                                "127.0.0.1\n"})
+        EXPECT_FALSE(IsDottedQuad(invalid)) << '"' << invalid << '"';
+}
+
 TEST(OsHelpersTest, FolderIdentifiers) {
     const struct {
         TSpecialFolder folder;

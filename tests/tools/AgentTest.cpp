@@ -15,6 +15,7 @@ namespace {
 struct Reply {
     bool refused = false;
     int status = 0; // 0: no HTTP answer
+    QByteArray head;
     QByteArray body;
     bool closed = false; // the agent closed the connection
     qint64 ms = 0;
@@ -44,6 +45,7 @@ Reply get(const QString& address, quint16 port, const QString& query, int waitMs
     const qsizetype headEnd = bytes.indexOf("\r\n\r\n");
     if (bytes.startsWith("HTTP/1.1 ") && headEnd > 0) {
         reply.status = bytes.mid(9, 3).toInt();
+        reply.head = bytes.left(headEnd + 2);
         reply.body = bytes.mid(headEnd + 4);
     }
     return reply;
@@ -54,13 +56,15 @@ protected:
     void SetUp() override {
         logPath = folder.filePath(u"agents.log"_s);
         QStringList arguments{u"--log"_s, logPath};
-        for (const char* mode :
-             {"ok", "lower", "crlf", "garbage", "stall", "close", "refuse", "slow"}) {
+        for (const char* mode : {"ok", "lower", "crlf", "garbage", "stall", "close", "refuse",
+                                 "slow", "redirect", "trickle"}) {
             const QString address = u"127.0.7.%1"_s.arg(addresses.size() + 1);
             addresses[QString::fromLatin1(mode)] = address;
             arguments << u"--agent"_s
                       << address + u':' + QString::number(port) + u",mode="_s +
-                             QString::fromLatin1(mode);
+                             QString::fromLatin1(mode) +
+                             (qstrcmp(mode, "trickle") == 0 ? u",delay=10"_s : u",delay=150"_s) +
+                             u",to=127.0.7.1:"_s + QString::number(port);
         }
         agents = std::make_unique<StandIn>(QStringLiteral(KVZAGENT_PATH), arguments);
         ASSERT_TRUE(agents->isReady()) << agents->errorText().toStdString();
@@ -80,15 +84,18 @@ TEST_F(AgentTest, EveryModeAnswersAsToldAndLogsWhatArrived) {
         QByteArray body; // garbage: checked below
         bool closed;
     } cases[] = {
-        {"ok", 200, "OK", true},    {"lower", 200, "ok", true}, {"crlf", 200, "OK\r\n", true},
-        {"garbage", 200, {}, true}, {"stall", 0, {}, false},    {"close", 0, {}, true},
-        {"refuse", 0, {}, false},   {"slow", 200, "OK", true},
+        {"ok", 200, "OK", true},      {"lower", 200, "ok", true}, {"crlf", 200, "OK\r\n", true},
+        {"garbage", 200, {}, true},   {"stall", 0, {}, false},    {"close", 0, {}, true},
+        {"refuse", 0, {}, false},     {"slow", 200, "OK", true},  {"redirect", 302, "OK", true},
+        {"trickle", 200, "OK", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         const QString mode = QString::fromLatin1(c.mode);
-        const Reply reply =
-            get(addresses[mode], port, u"aFlag=HideIcon"_s, mode == u"stall" ? 300 : 3000);
+        const Reply reply = get(addresses[mode], port, u"aFlag=HideIcon"_s,
+                                mode == u"stall"     ? 300
+                                : mode == u"trickle" ? 30000
+                                                     : 3000);
         EXPECT_EQ(reply.refused, mode == u"refuse");
         EXPECT_EQ(reply.status, c.status);
         EXPECT_EQ(reply.closed, c.closed);
@@ -97,12 +104,17 @@ TEST_F(AgentTest, EveryModeAnswersAsToldAndLogsWhatArrived) {
         } else {
             EXPECT_EQ(reply.body, c.body);
         }
-        if (mode == u"slow") {
-            EXPECT_GE(reply.ms, 1900);
+        if (mode == u"slow" || mode == u"trickle") {
+            EXPECT_GE(reply.ms, mode == u"slow" ? 140 : 80 * 10);
+        }
+        if (mode == u"redirect") {
+            const QByteArray location =
+                "\r\nLocation: http://127.0.7.1:" + QByteArray::number(port);
+            EXPECT_TRUE(reply.head.contains(QByteArray(location + '/')));
         }
     }
-    const QList<QJsonObject> log = readAgentLog(logPath, 7);
-    ASSERT_EQ(log.size(), 7) << "every agent but the refusing one logs the request";
+    const QList<QJsonObject> log = readAgentLog(logPath, 9);
+    ASSERT_EQ(log.size(), 9) << "every agent but the refusing one logs the request";
     for (const QJsonObject& entry : log) {
         const QString mode = addresses.key(entry[u"agent"_s].toString().section(u':', 0, 0));
         SCOPED_TRACE(mode.toStdString());
@@ -137,6 +149,33 @@ TEST_F(AgentTest, OnlyKnownCommandsDecipheredUnderTheCommandKeyAreAccepted) {
     EXPECT_EQ(log[1][u"lines"_s].toArray()[1].toString(), u"OutHardNo=硬盘A1"_s)
         << "the lines travel in the narrow code page";
     EXPECT_EQ(log[3][u"status"_s].toInt(), 400);
+}
+
+// Connections that never send a request are closed once idle, and beyond the bound the oldest
+// makes room: a flood of them neither exhausts the agent nor keeps it from answering.
+TEST(AgentConnectionsTest, IdleConnectionsAreClosedAndNewOnesServed) {
+    const quint16 port = freeTcpPort();
+    StandIn agent(QStringLiteral(KVZAGENT_PATH),
+                  {u"--agent"_s, u"127.0.7.20:%1"_s.arg(port), u"--idle-timeout"_s, u"400"_s,
+                   u"--max-connections"_s, u"64"_s});
+    ASSERT_TRUE(agent.isReady()) << agent.errorText().toStdString();
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 400; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(u"127.0.7.20"_s, port);
+        ASSERT_TRUE(idle.back()->waitForConnected(2000)) << i;
+    }
+    const Reply reply = get(u"127.0.7.20"_s, port, u"aFlag=ShowCli"_s, 2000);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_LT(reply.ms, 1000);
+    QElapsedTimer timer;
+    timer.start();
+    for (const auto& socket : idle) {
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            socket->waitForDisconnected(int(qMax<qint64>(1, 3000 - timer.elapsed())));
+        EXPECT_EQ(socket->state(), QAbstractSocket::UnconnectedState);
+    }
+    EXPECT_LT(timer.elapsed(), 3000);
 }
 
 } // namespace

@@ -70,6 +70,24 @@ TEST_P(ServerTest, AnnouncedAgentsReachTheDatabaseAndTheConsole) {
     EXPECT_EQ(entries[0][u"agent"_s].toString(), agent);
     EXPECT_TRUE(entries[0][u"answer"_s].toString().startsWith(u"Sign=KVZAGENTUP\r\nUserId=5"_s));
 
+    // Any local program can announce: an Ip that is not a plain dotted quad is not stored,
+    // the sender's address is.
+    QUdpSocket forger;
+    forger.bind(QHostAddress(u"127.0.0.1"_s), 0);
+    for (const auto& [ip, stored] : {std::pair{"127.0.4.1:42232/x?", "127.0.0.1"},
+                                     {"pc.example", "127.0.0.1"},
+                                     {"127.0.0.01", "127.0.0.1"},
+                                     {"127.0.9.9", "127.0.9.9"}}) {
+        SCOPED_TRACE(ip);
+        forger.writeDatagram(QByteArray("Sign=KVZAGENTUP\r\nUserId=5\r\nIp=") + ip,
+                             QHostAddress(QHostAddress::LocalHost), console.serverPort());
+        EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTIN\r\nUserId=5");
+        EXPECT_EQ(database.scalar(u"select Ip from Users where Uid = 5"_s).toString(),
+                  QString::fromLatin1(stored));
+    }
+    database.exec(u"update Users set Ip = '127.0.8.1', ComputerName = '测试机', CliVer = '9.9.9', "
+                  u"HardNo = 'HD00000005' where Uid = 5"_s);
+
     agents.terminate();
     EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTOUT\r\nUserId=5");
     EXPECT_EQ(row(), u"127.0.8.1|测试机|9.9.9|HD00000005|0"_s) << "going down keeps the rest";

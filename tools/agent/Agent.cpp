@@ -3,6 +3,7 @@
 #include "AgentCommand.h"
 #include "AgentLog.h"
 #include "Announcement.h"
+#include "ConnectionPool.h"
 #include "HttpConnection.h"
 #include "KeyValueLines.h"
 
@@ -14,7 +15,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int slowAnswerMs = 2000;
+constexpr qint64 floodBytes = 768LL * 1024 * 1024;
+constexpr int acceptPauseMs = 100;
 
 // 8 to 40 printable characters: never the two letters of a good answer.
 QByteArray garbage() {
@@ -34,6 +36,11 @@ std::optional<QString> textOrNothing(const QString& text) {
 Agent::Agent(const AgentSetup& setup, const AgentContext& context, QObject* parent)
     : QObject(parent), m_setup(setup), m_context(context) {
     connect(&m_http, &QTcpServer::newConnection, this, &Agent::onNewConnection);
+    // Out of descriptors all the same: stop accepting for a moment instead of spinning.
+    connect(&m_http, &QTcpServer::acceptError, this, [this] {
+        m_http.pauseAccepting();
+        QTimer::singleShot(acceptPauseMs, this, [this] { m_http.resumeAccepting(); });
+    });
     connect(&m_udp, &QUdpSocket::readyRead, this, &Agent::onDatagrams);
 }
 
@@ -66,7 +73,8 @@ QByteArray Agent::announce(bool up) {
 
 void Agent::onNewConnection() {
     while (QTcpSocket* socket = m_http.nextPendingConnection()) {
-        auto* connection = new HttpConnection(socket, this);
+        auto* connection = new HttpConnection(socket, m_context.idleMs, this);
+        m_context.pool->admit(connection);
         connect(connection, &HttpConnection::requestReceived, this,
                 [this, connection](const HttpRequest& request) { onRequest(connection, request); });
     }
@@ -88,16 +96,38 @@ void Agent::onRequest(HttpConnection* connection, const HttpRequest& request) {
             connection->drop();
         return;
     }
-    const int status = command.known ? 200 : 400;
     const QByteArray body = command.known ? modeAnswer() : QByteArrayLiteral("unknown command\n");
-    entry.status = status;
-    entry.answer = QString::fromLatin1(body);
+    const AgentMode mode = command.known ? m_setup.mode : AgentMode::Ok;
+    entry.status = !command.known ? 400 : mode == AgentMode::Redirect ? 302 : 200;
+    entry.answer = mode == AgentMode::Flood ? u"768 MiB"_s : QString::fromLatin1(body);
     m_context.log->write(entry);
-    if (m_setup.mode == AgentMode::Slow && command.known)
-        QTimer::singleShot(slowAnswerMs, connection,
+    answer(connection, mode, entry.status.value(), body, request.target);
+}
+
+void Agent::answer(HttpConnection* connection, AgentMode mode, int status, const QByteArray& body,
+                   const QByteArray& target) const {
+    switch (mode) {
+    case AgentMode::Slow:
+        QTimer::singleShot(m_setup.delayMs, connection,
                            [connection, body] { connection->respond(200, body); });
-    else
+        break;
+    case AgentMode::Trickle:
+        connection->trickle(status, body, m_setup.delayMs);
+        break;
+    case AgentMode::Flood:
+        connection->flood(floodBytes);
+        break;
+    case AgentMode::Redirect: {
+        // The same request at another address: followed, it reaches another agent.
+        const Endpoint to = m_setup.redirectTo.value_or(
+            Endpoint{QHostAddress(QHostAddress::LocalHost), m_setup.endpoint.port});
+        connection->respond(status, body,
+                            "Location: http://" + to.toString().toLatin1() + target + "\r\n");
+        break;
+    }
+    default:
         connection->respond(status, body);
+    }
 }
 
 QByteArray Agent::modeAnswer() const {

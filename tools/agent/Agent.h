@@ -7,6 +7,7 @@
 #include <QUdpSocket>
 
 class AgentLog;
+class ConnectionPool;
 class HttpConnection;
 struct HttpRequest;
 
@@ -15,6 +16,8 @@ struct AgentContext {
     AgentLog* log = nullptr;
     Endpoint server;
     QByteArray codePage;
+    ConnectionPool* pool = nullptr;
+    int idleMs = 60000;
 };
 
 // One client agent: the HTTP command endpoint and the UDP refresh port on one loopback
@@ -33,6 +36,8 @@ private:
     void onNewConnection();
     void onDatagrams();
     void onRequest(HttpConnection* connection, const HttpRequest& request);
+    void answer(HttpConnection* connection, AgentMode mode, int status, const QByteArray& body,
+                const QByteArray& target) const;
     QByteArray modeAnswer() const;
 
     AgentSetup m_setup;

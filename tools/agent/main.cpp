@@ -2,16 +2,44 @@
 //
 //   kvzagent --agent ADDR:PORT[,uid=N][,mode=MODE][,name=TEXT][,ver=TEXT] [--agent ...]
 //            [--server 127.0.0.1:PORT] [--log FILE] [--codepage GBK] [--announce]
+//            [--idle-timeout MS] [--max-connections N]
 //
 // Prints "ready" once every agent listens.
 #include "Agent.h"
 #include "AgentLog.h"
+#include "ConnectionPool.h"
 #include "QuitOnSignal.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
+
+namespace {
+
+// Every agent holds two descriptors (HTTP and UDP), every connection one: the soft limit goes
+// up to the hard one, and the agents and connections must fit in it with room to spare.
+bool descriptorsSuffice(const AgentOptions& options, QString& error) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return true;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlim_t needed = rlim_t(options.agents.size()) * 2 + rlim_t(options.maxConnections) + 64;
+    if (limit.rlim_cur != RLIM_INFINITY && needed > limit.rlim_cur) {
+        error = QStringLiteral("%1 agents and %2 connections need %3 descriptors, the limit is %4")
+                    .arg(options.agents.size())
+                    .arg(options.maxConnections)
+                    .arg(quint64(needed))
+                    .arg(quint64(limit.rlim_cur));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -20,14 +48,15 @@ int main(int argc, char** argv) {
     QString error;
     const std::optional<AgentOptions> options = parseAgentOptions(app.arguments(), error);
     AgentLog log;
-    if (!options || !log.open(options->logFile, error)) {
+    if (!options || !descriptorsSuffice(*options, error) || !log.open(options->logFile, error)) {
         err << "kvzagent: " << error << '\n';
         return 2;
     }
+    ConnectionPool pool(options->maxConnections);
+    const AgentContext context{&log, options->server, options->codePage, &pool, options->idleMs};
     std::vector<std::unique_ptr<Agent>> agents;
     for (const AgentSetup& setup : options->agents) {
-        agents.push_back(
-            std::make_unique<Agent>(setup, AgentContext{&log, options->server, options->codePage}));
+        agents.push_back(std::make_unique<Agent>(setup, context));
         if (!agents.back()->listen(error)) {
             err << "kvzagent: " << error << '\n';
             return 1;

@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "DbQuery.h"
 #include "Presence.h"
+#include "SystemHelpers.h"
 
 #include <QNetworkDatagram>
 #include <QTextStream>
@@ -14,6 +15,13 @@ namespace {
 
 // Room for the announcements of many agents refreshed at once.
 constexpr int receiveBufferBytes = 4 * 1024 * 1024;
+
+// The IPv4 address the datagram came from, as a dotted quad.
+QString senderAddress(const QNetworkDatagram& datagram) {
+    bool ipv4 = false;
+    const quint32 address = datagram.senderAddress().toIPv4Address(&ipv4);
+    return ipv4 ? QHostAddress(address).toString() : QString();
+}
 
 } // namespace
 
@@ -40,8 +48,10 @@ void PresenceServer::onDatagrams() {
         std::optional<Announcement> announcement = decodeAnnouncement(datagram.data(), m_codePage);
         if (!announcement)
             continue; // not an agent's announcement
-        if (announcement->ip.isEmpty())
-            announcement->ip = datagram.senderAddress().toString();
+        // Any local program can announce: only a plain dotted quad is stored as the address
+        // the console will send commands to; anything else counts as no address.
+        if (!IsDottedQuad(announcement->ip))
+            announcement->ip = senderAddress(datagram);
         handle(*announcement);
     }
 }

@@ -49,6 +49,11 @@ bool IsValidIP(const QString& text) {
     return IsValidIP(std::string_view(bytes));
 }
 
+bool IsDottedQuad(const QString& text) {
+    const std::string bytes = text.toStdString();
+    return IsDottedQuad(std::string_view(bytes));
+}
+
 bool FindProperty(const QObject* object, const QString& name) {
     if (object == nullptr) {
         return false;

@@ -17,6 +17,7 @@ QString GetWindowsVersion();
 QString GetSpecialFolder(TSpecialFolder folder);
 
 bool IsValidIP(const QString& text);
+bool IsDottedQuad(const QString& text);
 
 // True when the object's class (inherited classes included) has a property of that name,
 // letter case ignored. Signals are not properties; no object has none.

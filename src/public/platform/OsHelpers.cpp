@@ -88,6 +88,23 @@ bool IsValidIP(std::string_view text) {
     return parts == 4;
 }
 
+bool IsDottedQuad(std::string_view text) {
+    int parts = 0;
+    for (;;) {
+        const std::size_t dot = text.find('.');
+        const std::string_view part = text.substr(0, dot);
+        const bool digits = !part.empty() && part.size() <= 3 &&
+                            part.find_first_not_of("0123456789") == std::string_view::npos;
+        if (!digits || (part.size() > 1 && part.front() == '0') ||
+            std::stoi(std::string(part)) > 255)
+            return false;
+        ++parts;
+        if (dot == std::string_view::npos)
+            return parts == 4;
+        text.remove_prefix(dot + 1);
+    }
+}
+
 std::string WindowsVersionText(const std::string& product, const std::string& version,
                                const std::string& servicePack) {
     return product + " (version: " + version + ") " + servicePack;

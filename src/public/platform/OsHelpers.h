@@ -75,6 +75,11 @@ int CsidlOf(TSpecialFolder folder);
 // integer notation of the console's language (leading blanks, a sign, "$" or "0x" hexadecimal).
 bool IsValidIP(std::string_view text);
 
+// True for an IPv4 address written as a plain dotted quad: four decimal numbers from 0 to 255
+// of one to three digits, without leading zeros, signs or blanks. Only such a text is used as
+// the host of a request to a client agent.
+bool IsDottedQuad(std::string_view text);
+
 // product + " (version: " + version + ") " + servicePack.
 std::string WindowsVersionText(const std::string& product, const std::string& version,
                                const std::string& servicePack);

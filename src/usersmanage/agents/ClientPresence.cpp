@@ -16,8 +16,10 @@ PresenceListener::PresenceListener(QObject* parent) : QObject(parent) {
     connect(&m_socket, &QUdpSocket::readyRead, this, &PresenceListener::readPending);
 }
 
+// Bound exclusively: a port that another program holds, shared or not, is refused rather than
+// shared, where the datagrams would go to one of the two.
 bool PresenceListener::open(quint16 port) {
-    if (!m_socket.bind(QHostAddress::LocalHost, port))
+    if (!m_socket.bind(QHostAddress::LocalHost, port, QAbstractSocket::DontShareAddress))
         return false;
     enlargeReceiveBuffer();
     return true;

@@ -2,8 +2,10 @@
 
 #include "UserListModel.h"
 
+#include <QAbstractItemModel>
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace {
 
@@ -37,16 +39,15 @@ QByteArray csvLine(const QStringList& fields) {
     return line.toUtf8();
 }
 
-} // namespace
-
-bool writeUserListCsv(const UserListModel& users, QIODevice& out) {
+// The model's column captions, then a line of fields per row, written in chunks.
+bool writeCsv(const QAbstractItemModel& model, int rows, QIODevice& out,
+              const std::function<QStringList(int)>& fieldsOf) {
     QStringList header;
-    for (int column = 0; column < users.columnCount(); ++column)
-        header << users.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    for (int column = 0; column < model.columnCount(); ++column)
+        header << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     QByteArray chunk = QByteArrayLiteral("\xEF\xBB\xBF") + csvLine(header);
-    for (int index = 0; index < users.rowCount(); ++index) {
-        const UserRow row = users.row(index);
-        chunk += csvLine(QStringList{row.Caption} + row.SubItems);
+    for (int row = 0; row < rows; ++row) {
+        chunk += csvLine(fieldsOf(row));
         if (chunk.size() > (1 << 16)) {
             if (out.write(chunk) != chunk.size())
                 return false;
@@ -54,4 +55,22 @@ bool writeUserListCsv(const UserListModel& users, QIODevice& out) {
         }
     }
     return out.write(chunk) == chunk.size();
+}
+
+} // namespace
+
+bool writeModelCsv(const QAbstractItemModel& model, QIODevice& out) {
+    return writeCsv(model, model.rowCount(), out, [&model](int row) {
+        QStringList fields;
+        for (int column = 0; column < model.columnCount(); ++column)
+            fields << model.index(row, column).data(Qt::DisplayRole).toString();
+        return fields;
+    });
+}
+
+bool writeUserListCsv(const UserListModel& users, QIODevice& out) {
+    return writeCsv(users, users.rowCount(), out, [&users](int index) {
+        const UserRow row = users.row(index);
+        return QStringList{row.Caption} + row.SubItems;
+    });
 }

@@ -1,5 +1,6 @@
 #include "U_UserOut.h"
 
+#include "AgentRequest.h"
 #include "ClientCommand.h"
 #include "IniFile.h"
 #include "InputBlocker.h"
@@ -15,9 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -228,57 +227,63 @@ void TFrm_UserOut::SetOutLine(const OutAuthorization& granted) {
 }
 
 // The agent is first reached by a connection of its own, then sent the command; both waits are
-// bounded, and the dialog takes no input meanwhile.
+// bounded, and the dialog takes no input meanwhile but Esc, which gives up waiting. An address
+// that is not a plain dotted quad is not reached at all.
 void TFrm_UserOut::Push(const OutAuthorization& granted) {
-    m_waiting = std::make_unique<InputBlocker>();
-    m_probe = new QTcpSocket(this); // owned by the dialog, freed when the probe ends
-    QTimer::singleShot(CommandTimeoutMs, m_probe, [this] {
-        m_probe->abort();
-        PushEnded(false, {}, {});
+    m_waiting = std::make_unique<InputBlocker>([self = QPointer(this)] {
+        if (self)
+            self->PushEnded({}, {});
     });
+    const std::optional<QString> host = AgentHost(Ip);
+    if (!host) {
+        QTimer::singleShot(0, this, [this] { PushEnded({}, {}); });
+        return;
+    }
+    m_probe = new QTcpSocket(this); // owned by the dialog, freed when the probe ends
+    QTimer::singleShot(AgentBounds::fromLogonInfo().connectMs, m_probe,
+                       [this] { PushEnded({}, {}); });
     connect(m_probe, &QTcpSocket::connected, this, [this, granted] { PushConnected(granted); });
-    connect(m_probe, &QTcpSocket::errorOccurred, this, [this] { PushEnded(false, {}, {}); });
+    connect(m_probe, &QTcpSocket::errorOccurred, this, [this] { PushEnded({}, {}); });
     m_probe->setProxy(QNetworkProxy::NoProxy);
-    m_probe->connectToHost(Ip, quint16(LogonInfo->ClientPort));
+    m_probe->connectToHost(*host, quint16(LogonInfo->ClientPort));
 }
 
 void TFrm_UserOut::PushConnected(const OutAuthorization& granted) {
-    m_probe->disconnect(this);
-    m_probe->abort();
-    m_probe->deleteLater();
+    endProbe();
     QString query = u"aFlag=SetOutFile\r\n"_s;
     for (const QString& line : authorizationLines(granted))
         query += line + u"\r\n"_s;
-    QNetworkRequest request(
-        QUrl(ClientCommandUrl(Ip, LogonInfo->ClientPort, query)));
-    request.setTransferTimeout(CommandTimeoutMs);
-    if (!m_http) {
-        m_http = std::make_unique<QNetworkAccessManager>();
-        m_http->setProxy(QNetworkProxy::NoProxy);
-    }
-    m_reply = m_http->get(request);
-    connect(m_reply, &QNetworkReply::finished, this, [this, granted] {
-        QNetworkReply* reply = m_reply;
-        reply->deleteLater();
-        PushEnded(reply->error() == QNetworkReply::NoError, granted, reply->url().host());
-    });
+    m_request = std::make_unique<AgentRequest>();
+    connect(m_request.get(), &AgentRequest::finished, this,
+            [this, granted](const AgentReply& reply) { PushEnded(reply, granted); });
+    m_request->start(Ip, LogonInfo->ClientPort, query, AgentBounds::fromLogonInfo());
 }
 
-// The reply's text is not looked at: any completed request delivered the authorization.
-void TFrm_UserOut::PushEnded(bool delivered, const OutAuthorization& granted, const QString& host) {
+void TFrm_UserOut::endProbe() {
+    if (!m_probe)
+        return;
+    m_probe->disconnect(this);
+    m_probe->abort();
+    m_probe->deleteLater();
+    m_probe = nullptr;
+}
+
+// The reply's text is not looked at: any completed request delivered the authorization. A
+// redirect, an error status, a time-out or giving up did not.
+void TFrm_UserOut::PushEnded(const AgentReply& reply, const OutAuthorization& granted) {
     if (!m_waiting)
         return; // the probe's time-out after its error, or the other way round
-    if (m_probe) {
-        m_probe->disconnect(this);
-        m_probe->deleteLater();
-    }
+    endProbe();
+    if (m_request)
+        m_request.release()->deleteLater(); // may be the sender
     m_waiting.reset();
-    if (!delivered) {
+    if (!reply.completed()) {
         ShowMessage(u"outline"_s, MB_WARNING_OK);
         return;
     }
     WriteLogFile(QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
-                 LogonInfo->AdminName, host, GetString(u"setpass"_s), granted.password, u"OK"_s);
+                 LogonInfo->AdminName, reply.host, GetString(u"setpass"_s), granted.password,
+                 u"OK"_s);
     try {
         Delivered(granted);
     } catch (const std::exception& e) {

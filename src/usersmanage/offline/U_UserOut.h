@@ -10,9 +10,9 @@
 namespace Ui {
 class TFrm_UserOut;
 }
+class AgentRequest;
+struct AgentReply;
 class InputBlocker;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QTcpSocket;
 
 // Grants one user a time-limited offline-use authorization: written into a package program in
@@ -55,13 +55,13 @@ private:
     void SetOutLine(const OutAuthorization& granted);
     void Push(const OutAuthorization& granted);
     void PushConnected(const OutAuthorization& granted);
-    void PushEnded(bool delivered, const OutAuthorization& granted, const QString& host);
+    void endProbe();
+    void PushEnded(const AgentReply& reply, const OutAuthorization& granted);
     void Delivered(const OutAuthorization& granted);
 
     std::unique_ptr<Ui::TFrm_UserOut> m_ui;
     DbQuery ADOQuery1;
-    std::unique_ptr<QNetworkAccessManager> m_http;
     QPointer<QTcpSocket> m_probe;
-    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<AgentRequest> m_request;
     std::unique_ptr<InputBlocker> m_waiting; // a push waits for the agent
 };

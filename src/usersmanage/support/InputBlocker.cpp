@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QTimer>
+#include <utility>
 
-InputBlocker::InputBlocker() {
+InputBlocker::InputBlocker(std::function<void()> onEscape) : m_onEscape(std::move(onEscape)) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     qApp->installEventFilter(this);
 }
@@ -14,6 +17,12 @@ InputBlocker::~InputBlocker() {
 }
 
 bool InputBlocker::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && m_onEscape &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // Called from the event loop, outside this object: the callback may well end it.
+        QTimer::singleShot(0, qApp, std::exchange(m_onEscape, {}));
+        return true;
+    }
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

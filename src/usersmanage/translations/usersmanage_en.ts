@@ -2,6 +2,84 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BulkResultsModel</name>
+    <message>
+        <source>等待中</source>
+        <translation>pending</translation>
+    </message>
+    <message>
+        <source>已确认</source>
+        <translation>confirmed</translation>
+    </message>
+    <message>
+        <source>拒绝：</source>
+        <translation>refused: </translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>time-out</translation>
+    </message>
+    <message>
+        <source>无地址</source>
+        <translation>no address</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User Name</translation>
+    </message>
+    <message>
+        <source>部门</source>
+        <translation>Department</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>用时(毫秒)</source>
+        <translation>Time (ms)</translation>
+    </message>
+</context>
+<context>
+    <name>TFrmBulkResults</name>
+    <message>
+        <source>远程命令结果</source>
+        <translation>Remote Command Results</translation>
+    </message>
+    <message>
+        <source>取消(&amp;C)</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>重试失败的(&amp;R)</source>
+        <translation>&amp;Retry the Failed Ones</translation>
+    </message>
+    <message>
+        <source>导出(&amp;E)...</source>
+        <translation>&amp;Export...</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>已发送 %1，已确认 %2，失败 %3，等待 %4</source>
+        <translation>Sent %1, confirmed %2, failed %3, pending %4</translation>
+    </message>
+</context>
+<context>
     <name>TFrmDepartRole</name>
     <message>
         <source>部门角色分配</source>
@@ -235,6 +313,50 @@
     <message>
         <source>：</source>
         <translation>: </translation>
+    </message>
+    <message>
+        <source>更新策略</source>
+        <translation>Update Policy</translation>
+    </message>
+    <message>
+        <source>显示托盘图标</source>
+        <translation>Show Tray Icon</translation>
+    </message>
+    <message>
+        <source>隐藏托盘图标</source>
+        <translation>Hide Tray Icon</translation>
+    </message>
+    <message>
+        <source>显示密文图标</source>
+        <translation>Show Encrypted-File Icons</translation>
+    </message>
+    <message>
+        <source>隐藏密文图标</source>
+        <translation>Hide Encrypted-File Icons</translation>
+    </message>
+    <message>
+        <source>暂停自动加解密</source>
+        <translation>Pause Automatic Encryption</translation>
+    </message>
+    <message>
+        <source>启动自动加解密</source>
+        <translation>Start Automatic Encryption</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message>
+        <source>卸载客户端</source>
+        <translation>Uninstall Client</translation>
+    </message>
+    <message>
+        <source>发给所有选中用户(&amp;A)</source>
+        <translation>To &amp;All Selected Users</translation>
+    </message>
+    <message>
+        <source>发给整个部门(&amp;W)</source>
+        <translation>To the &amp;Whole Department</translation>
     </message>
 </context>
 <context>

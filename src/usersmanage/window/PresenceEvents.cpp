@@ -9,6 +9,7 @@
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
+#include "SystemHelpers.h"
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
@@ -50,9 +51,23 @@ void TFrmUsersManage::OpenPresenceListener() {
                 }
             });
     const quint16 port = quint16(LogonInfo->ServerPort + 1);
-    if (!UDPSev->open(port))
+    if (!UDPSev->open(port)) {
         std::fprintf(stderr, "presence listener on 127.0.0.1:%u: %s\n", unsigned(port),
                      qPrintable(UDPSev->errorString()));
+        m_presenceDownPort = port;
+        ShowAgentNotice();
+    }
+}
+
+// What the administrator must know about the agents' side: a presence port held by another
+// program (the online marks stay as loaded), and the addresses the last refresh missed.
+void TFrmUsersManage::ShowAgentNotice() {
+    QStringList notices;
+    if (m_presenceDownPort != 0)
+        notices << GetString(u"PresencePortBusy"_s) + QString::number(m_presenceDownPort);
+    if (m_refreshMissed > 0)
+        notices << GetString(u"RefreshNotSent"_s) + QString::number(m_refreshMissed);
+    m_ui->LblAgents->setText(notices.join(u"  "_s));
 }
 
 void TFrmUsersManage::UDPSevUDPRead(const QByteArray& datagram) {
@@ -142,7 +157,8 @@ void TFrmUsersManage::BtnRefreshClick() {
         reset.execute();
         m_pendingPresence.clear();
         m_users->setAllOffline();
-        SendRefreshDatagrams(RefreshTargets());
+        m_refreshMissed = SendRefreshDatagrams(RefreshTargets());
+        ShowAgentNotice();
         RefreshStatus();
     } catch (const std::exception& e) {
         failure = u"BtnRefreshClick: "_s + QString::fromUtf8(e.what());
@@ -174,16 +190,19 @@ QStringList TFrmUsersManage::RefreshTargets() {
     return targets;
 }
 
-void TFrmUsersManage::SendRefreshDatagrams(const QStringList& targets) {
+int TFrmUsersManage::SendRefreshDatagrams(const QStringList& targets) {
     QUdpSocket socket;
     QHostAddress address;
     QString parsed;
+    int missed = 0;
     for (const QString& target : targets) {
         if (target != parsed) { // the list is ordered: equal addresses come together
             parsed = target;
-            address = QHostAddress(target);
+            address = IsDottedQuad(target) ? QHostAddress(target) : QHostAddress();
         }
-        if (!address.isNull())
-            socket.writeDatagram(RefreshDatagram, address, quint16(ClientPort));
+        if (address.isNull() ||
+            socket.writeDatagram(RefreshDatagram, address, quint16(ClientPort)) < 0)
+            ++missed;
     }
+    return missed;
 }

@@ -1,8 +1,12 @@
 // Remote commands of the main window: one-word commands sent to the client agent of the first
 // selected user as an HTTP GET whose path is the enciphered query; the agent's reply "OK"
-// confirms them. The window waits for the reply without taking input, for a bounded time.
+// confirms them. The window waits for the reply without taking input, for a bounded time;
+// Esc gives up waiting, and the command counts as not confirmed.
 #include "uUsersManage.h"
 
+#include "AgentRequest.h"
+#include "BulkAudit.h"
+#include "BulkCommand.h"
 #include "ClientCommand.h"
 #include "InputBlocker.h"
 #include "MessageDialogs.h"
@@ -10,9 +14,6 @@
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QPointer>
 
 using namespace Qt::Literals::StringLiterals;
@@ -47,8 +48,6 @@ void inform(const QString& text) {
 } // namespace
 
 void TFrmUsersManage::ConnectCommandHandlers() {
-    m_http = std::make_unique<QNetworkAccessManager>();
-    m_http->setProxy(QNetworkProxy::NoProxy); // agents are reached directly
     for (const ClientCommand& command : ClientCommands) {
         connect(m_ui.get()->*command.item, &QAction::triggered, this, [this, &command] {
             SendClientCommand(QString::fromUtf16(command.word),
@@ -56,15 +55,18 @@ void TFrmUsersManage::ConnectCommandHandlers() {
                               QString::fromUtf16(command.failureKey), command.confirm);
         });
     }
+    ConnectBulkCommands();
 }
 
 void TFrmUsersManage::SendClientCommand(const QString& word, const QString& successKey,
                                         const QString& failureKey, bool confirm) {
     const QList<int> rows = selectedRows();
-    if (rows.isEmpty() || m_commandReply)
+    if (rows.isEmpty() || m_command)
         return;
-    const QString address = m_users->row(rows.first()).SubItems.value(1);
-    if (address.isEmpty()) {
+    const UserRow user = m_users->row(rows.first());
+    const QString address = user.SubItems.value(1);
+    if (!AgentHost(address)) { // empty, or not an address a request may carry
+        auditCommand(address, word, user.Caption, bulkOutcomeWord(BulkOutcome::NoAddress));
         inform(GetString(u"IPNull"_s));
         return;
     }
@@ -73,19 +75,23 @@ void TFrmUsersManage::SendClientCommand(const QString& word, const QString& succ
                                  MB_QUESTION_YESNO) != ID_YES ||
                     !self))
         return;
-    QNetworkRequest request(QUrl(ClientCommandUrl(address, ClientPort, u"aFlag="_s + word)));
-    request.setTransferTimeout(CommandTimeoutMs);
-    m_waiting = std::make_unique<InputBlocker>();
-    m_commandReply = m_http->get(request);
-    connect(m_commandReply, &QNetworkReply::finished, this, [this, successKey, failureKey] {
-        QNetworkReply* reply = m_commandReply;
-        m_commandReply = nullptr;
-        m_waiting.reset();
-        reply->deleteLater();
-        const bool accepted = reply->error() == QNetworkReply::NoError && reply->readAll() == "OK";
-        inform(accepted ? GetString(successKey)
-                        : GetString(failureKey) + u',' + GetString(u"NetCheck"_s));
+    m_command = std::make_unique<AgentRequest>();
+    m_waiting = std::make_unique<InputBlocker>([self] {
+        if (self && self->m_command)
+            self->m_command->cancel();
     });
+    connect(m_command.get(), &AgentRequest::finished, this,
+            [this, word, successKey, failureKey, address,
+             name = user.Caption](const AgentReply& reply) {
+                m_command.release()->deleteLater();
+                m_waiting.reset();
+                auditCommand(address, word, name, bulkOutcomeWord(bulkResultOf(reply)));
+                inform(reply.confirmed() ? GetString(successKey)
+                       : reply.outcome == AgentOutcome::NoAddress
+                           ? GetString(u"IPNull"_s)
+                           : GetString(failureKey) + u',' + GetString(u"NetCheck"_s));
+            });
+    m_command->start(address, ClientPort, u"aFlag="_s + word, AgentBounds::fromLogonInfo());
 }
 
 bool TFrmUsersManage::isWaitingForAgents() const {

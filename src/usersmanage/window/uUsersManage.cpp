@@ -1,5 +1,6 @@
 #include "uUsersManage.h"
 
+#include "AgentRequest.h"
 #include "ClientPresence.h"
 #include "DbError.h"
 #include "DialogSupport.h"
@@ -30,8 +31,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -222,10 +221,8 @@ TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
 }
 
 TFrmUsersManage::~TFrmUsersManage() {
-    m_loader.reset(); // a running load ends before the list it fills
-    if (m_commandReply)
-        m_commandReply->disconnect(this); // a request still running ends unanswered
-    m_http.reset();
+    m_loader.reset();  // a running load ends before the list it fills
+    m_command.reset(); // a request still running ends unanswered
     UDPSev.reset();
     if (FrmUsersManage == this)
         FrmUsersManage = nullptr;
@@ -375,6 +372,7 @@ void TFrmUsersManage::changeEvent(QEvent* event) {
     if (event->type() != QEvent::LanguageChange)
         return;
     m_ui->retranslateUi(this);
+    RetranslateBulkCommands();
     emit m_users->headerDataChanged(Qt::Horizontal, 0, UserListModel::SubItemCount);
     FitColumnWidths();
     ShowDepartCaption();

@@ -17,12 +17,13 @@
 namespace Ui {
 class TFrmUsersManage;
 }
+class AgentRequest;
+struct BulkTarget;
+class TFrmBulkResults;
 class InputBlocker;
 class LiveRefresh;
 class PresenceListener;
 class QAction;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QTreeWidgetItem;
 class UserListLoader;
 class UserListModel;
@@ -95,11 +96,14 @@ public:
     void UpdateOnline(qint32 userId, bool online);
     void BtnRefreshClick();
     bool isWaitingForAgents() const;
-    int RefreshSettleMs = 3000;       // the agents' time to announce themselves
-    std::function<QString()> IPWatch; // the computer's local address
+    TFrmBulkResults* lastBulkResults() const; // the latest command to many agents, while open
+    int RefreshSettleMs = 3000;               // the agents' time to announce themselves
+    std::function<QString()> IPWatch;         // the computer's local address
     // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.
+    // Gives the number of targets not sent to: not a plain dotted quad, or refused by the
+    // network.
     QStringList RefreshTargets();
-    void SendRefreshDatagrams(const QStringList& targets);
+    int SendRefreshDatagrams(const QStringList& targets);
 
     // Read access for callers and tests.
     Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
@@ -137,9 +141,15 @@ private:
     void ScheduleStatusRefresh();
     void ApplyPendingPresence();
     void ReportUserIdZero();
+    void ShowAgentNotice();
     void ConnectCommandHandlers();
     void SendClientCommand(const QString& word, const QString& successKey,
                            const QString& failureKey, bool confirm);
+    void ConnectBulkCommands();
+    void RetranslateBulkCommands();
+    QList<BulkTarget> SelectedTargets() const;
+    QList<BulkTarget> DepartmentTargets();
+    void SendBulkCommand(const QString& word, const QString& caption, bool department);
     void ReportShowUsersFailure(const QString& message);
     void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);
 
@@ -168,8 +178,12 @@ private:
     bool m_statusRefreshDue = false;
     bool m_userIdBoxOpen = false;
     int m_droppedUserIdBoxes = 0;
-    std::unique_ptr<QNetworkAccessManager> m_http;
-    QPointer<QNetworkReply> m_commandReply;
+    quint16 m_presenceDownPort = 0;          // the presence port another program holds
+    int m_refreshMissed = 0;                 // targets the last refresh could not send to
+    std::unique_ptr<AgentRequest> m_command; // the command waiting for its agent
+    class QMenu* m_bulkSelected = nullptr;   // commands to every selected user
+    class QMenu* m_bulkDepartment = nullptr; // to every user of the department
+    QPointer<TFrmBulkResults> m_bulkResults;
     std::unique_ptr<InputBlocker> m_waiting; // a command or the refresh waits for agents
     std::unique_ptr<LiveRefresh> m_live;
 };

@@ -1,6 +1,7 @@
 // Presence datagrams and the refresh, over real sockets on loopback.
 #include "MainWindowFixture.h"
 
+#include "Multilanguage.h"
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
@@ -120,6 +121,39 @@ TEST_P(PresenceTest, DatagramsWithoutAUserShowOneBoxAtATime) {
         ASSERT_EQ(script.messages().size(), before + 1) << "a box stacked on another";
         EXPECT_EQ(script.messages().last(), u"UpdateOnline: UserId = 0"_s);
     }
+}
+
+// The refresh sends one datagram per plain dotted quad, duplicates included, and counts the
+// addresses it could not send to in the status line; a presence port that another program
+// holds is said there from the start.
+TEST_P(PresenceTest, RefreshCountsWhatItCouldNotReachAndABusyPortIsShown) {
+    QUdpSocket busy;
+    ASSERT_TRUE(busy.bind(QHostAddress::LocalHost, quint16(logon.ServerPort + 1)));
+    open();
+    const QString portBusy =
+        GetString(u"PresencePortBusy"_s) + QString::number(logon.ServerPort + 1);
+    EXPECT_EQ(window().ui()->LblAgents->text(), portBusy);
+
+    QUdpSocket agent;
+    ASSERT_TRUE(agent.bind(QHostAddress(u"127.0.5.1"_s), quint16(logon.ClientPort)));
+    db->exec(u"update Users set Ip = ''"_s);
+    db->exec(u"update Users set Ip = '127.0.5.1' where Uid in (1, 2)"_s);
+    db->exec(u"update Users set Ip = 'pc.example' where Uid = 3"_s);
+    db->exec(u"update Users set Ip = '127.0.5.1:80/x' where Uid = 4"_s);
+    window().IPWatch = [] { return u"192.0.2.7"_s; }; // a network address: every user's
+    window().RefreshSettleMs = 50;
+    window().BtnRefreshClick();
+    EXPECT_TRUE(waitFor([this] { return !window().isWaitingForAgents(); }));
+    EXPECT_EQ(window().ui()->LblAgents->text(),
+              portBusy + u"  "_s + GetString(u"RefreshNotSent"_s) + u'2');
+    int datagrams = 0;
+    while (agent.waitForReadyRead(200)) {
+        while (agent.hasPendingDatagrams()) {
+            EXPECT_EQ(agent.receiveDatagram().data(), "Sign=KVZSEVIN");
+            ++datagrams;
+        }
+    }
+    EXPECT_EQ(datagrams, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, PresenceTest, ::testing::ValuesIn(testBackends()), backendName);

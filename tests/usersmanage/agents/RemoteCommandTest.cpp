@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -27,19 +28,39 @@ quint16 freeTcpPort() {
     return probe.serverPort();
 }
 
-// Agents on 127.0.1.x, one per way of answering; 127.0.1.9 has none (refused).
-const char* const Modes[] = {"ok", "lower", "crlf", "garbage", "close", "stall", "slow"};
+// Agents on 127.0.1.x, one per way of answering; 127.0.1.99 has none (refused). The slow one
+// answers later than the old flat bound of 3 s; the redirect points at the first agent, which
+// would confirm the command if the redirect were followed.
+const char* const Modes[] = {"ok",    "lower",           "crlf",     "garbage",           "close",
+                             "stall", "slow,delay=3200", "redirect", "trickle,delay=300", "flood"};
+constexpr int ConnectMs = 1000, AnswerMs = 4000;
+
+// The peak memory of this process, in bytes.
+qint64 peakMemory() {
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
 
 class RemoteCommandTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         logon.ClientPort = freeTcpPort();
+        logon.CommandConnectMs = ConnectMs;
+        logon.CommandAnswerMs = AnswerMs;
+        const QString port = QString::number(logon.ClientPort);
         QStringList arguments{u"--log"_s, m_folder.filePath(u"agents.log"_s)};
         for (int i = 0; i < int(std::size(Modes)); ++i)
             arguments << u"--agent"_s
-                      << agentAddress(i) + u':' + QString::number(logon.ClientPort) + u",mode="_s +
-                             QString::fromLatin1(Modes[i]);
+                      << agentAddress(i) + u':' + port + u",mode="_s +
+                             QString::fromLatin1(Modes[i]) + u",to="_s + agentAddress(0) + u':' +
+                             port;
         m_agents.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzagent"_s),
                        arguments);
         ASSERT_TRUE(m_agents.waitForReadyRead(10000)) << "kvzagent did not start";
@@ -70,7 +91,7 @@ protected:
         QElapsedTimer timer;
         timer.start();
         while ((window().isWaitingForAgents() || script.messages().size() == before) &&
-               timer.elapsed() < CommandTimeoutMs + 3000)
+               timer.elapsed() < ConnectMs + AnswerMs + 3000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return script.messages().size() > before ? script.messages().last() : QString();
     }
@@ -98,24 +119,60 @@ protected:
     QProcess m_agents;
 };
 
-// Only an answer of exactly "OK" confirms; every other answer and every network failure ends in
-// the failure text, a stalled agent within the bound.
+// Only a whole answer of exactly "OK" confirms, however long it takes within the answer's
+// bound; every other answer, a redirect, an overlong or trickling answer and every network
+// failure end in the failure text, each within the bounds and without reading the whole of a
+// huge answer. A redirect is not followed.
 TEST_P(RemoteCommandTest, OnlyAnExactOkConfirms) {
     open();
     const auto* ui = window().ui();
+    const qint64 memoryBefore = peakMemory();
     for (int mode = 0; mode < int(std::size(Modes)) + 1; ++mode) {
         const bool agent = mode < int(std::size(Modes)); // past the last: no agent there
-        const QString address = agent ? agentAddress(mode) : u"127.0.1.9"_s;
-        const bool confirms = agent && (mode == 0 || QByteArrayView(Modes[mode]) == "slow");
-        SCOPED_TRACE(address.toStdString());
+        const QString address = agent ? agentAddress(mode) : u"127.0.1.99"_s;
+        const QByteArrayView name = agent ? QByteArrayView(Modes[mode]) : "refused";
+        const bool confirms = name == "ok" || name.startsWith("slow");
+        SCOPED_TRACE(name.toByteArray().toStdString());
         aliceAt(address);
         QElapsedTimer timer;
         timer.start();
         EXPECT_EQ(send(ui->L1),
                   confirms ? GetString(u"PlyUpdateSended"_s) : failure(u"PlyUpdateFailed"));
-        EXPECT_LT(timer.elapsed(), CommandTimeoutMs + 1500);
+        EXPECT_LT(timer.elapsed(), ConnectMs + AnswerMs + 1000);
         EXPECT_FALSE(window().isWaitingForAgents());
     }
+    EXPECT_LT(peakMemory() - memoryBefore, 64 << 20) << "the huge answer was read whole";
+    EXPECT_EQ(logged().count(agentAddress(0) + u" aFlag=UpdatePly"_s), 1)
+        << "only the ok agent's own command reached it, not the redirected one";
+}
+
+// An address that is not a plain dotted quad is reported like an empty one and never reaches
+// the network; Esc gives up waiting for a silent agent, reported as not confirmed.
+TEST_P(RemoteCommandTest, UnusableAddressesAndEscNeverConfirm) {
+    open();
+    const auto* ui = window().ui();
+    const QString port = QString::number(logon.ClientPort);
+    for (const QString& ip : {QString(agentAddress(0) + u':' + port + u"/x?"_s), u"localhost"_s,
+                              u"   "_s, u"127.0.1.01"_s, u"garbage"_s, u"::1"_s}) {
+        SCOPED_TRACE(ip.toStdString());
+        aliceAt(ip);
+        EXPECT_EQ(send(ui->L1), GetString(u"IPNull"_s));
+    }
+    EXPECT_FALSE(ClientCommandUrl(u"127.0.1.1/x"_s, 2230, u"aFlag=X"_s));
+    EXPECT_TRUE(logged().isEmpty());
+
+    aliceAt(agentAddress(5)); // stalls
+    const qsizetype before = script.messages().size();
+    script.answerMessage(QMessageBox::Ok);
+    ui->L1->trigger();
+    QTest::qWait(200);
+    QElapsedTimer timer;
+    timer.start();
+    QTest::keyClick(window().ui()->LV_Man, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return script.messages().size() > before; }, 2000));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(script.messages().value(before), failure(u"PlyUpdateFailed"));
+    EXPECT_FALSE(window().isWaitingForAgents());
 }
 
 // Each item sends its own word to the first selected user's agent only; the uninstall asks
@@ -159,16 +216,19 @@ TEST_P(RemoteCommandTest, EachItemSendsItsWordToTheFirstSelectedAgent) {
     EXPECT_EQ(send(ui->L1), GetString(u"IPNull"_s));
     EXPECT_EQ(logged(), expected);
 
-    // A new cipher text every time, deciphering to the same query.
-    const QString first = ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
-    const QString second = ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
-    ASSERT_TRUE(first.startsWith(u"http://127.0.1.1:2230/"_s));
-    int differ = first != second;
+    // A new cipher text every time, deciphering to the same query; the address is built from
+    // its parts with the bytes of "http://" address ":" port "/" cipher.
+    const auto url = [] {
+        return ClientCommandUrl(u" 127.0.1.1 "_s, 2230, u"aFlag=X"_s).value().toEncoded();
+    };
+    const QByteArray first = url();
+    ASSERT_TRUE(first.startsWith("http://127.0.1.1:2230/"));
+    EXPECT_EQ(first.mid(22).count('/') + first.mid(22).count('?') + first.mid(22).count('%'), 0);
+    int differ = 0;
     for (int i = 0; i < 20 && !differ; ++i)
-        differ = first != ClientCommandUrl(u"127.0.1.1"_s, 2230, u"aFlag=X"_s);
+        differ = first != url();
     EXPECT_TRUE(differ);
-    for (const QString& url : {first, second})
-        EXPECT_EQ(En(url.section(u'/', 3).toLatin1(), "qmtrb", false), "aFlag=X");
+    EXPECT_EQ(En(first.mid(22), "qmtrb", false), "aFlag=X");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RemoteCommandTest, ::testing::ValuesIn(testBackends()),

@@ -192,33 +192,46 @@ TEST_P(OfflineDialogTest, FileModeFromTheUserMenu) {
 // Pushes to the agents' stand-in: a stalled, closing or absent agent gets "outline" within the
 // bound and nothing recorded; any completed request, whatever its answer, is recorded and
 // logged (not logged with an empty password).
+// Only a completed answer delivers, however long it takes within the bounds: a refusal, a
+// stall, a close, a redirect (not followed) or a huge answer do not, and an address that is not
+// a plain dotted quad is not reached at all. Esc gives up waiting; nothing is recorded then.
 TEST_P(OfflineDialogTest, PushToTheAgents) {
     logon.AdminName = u"admin"_s;
     logon.ClientPort = freeTcpPort();
+    logon.CommandConnectMs = 1000;
+    logon.CommandAnswerMs = 4000;
     const QString log = folder.filePath(u"agents.log"_s);
     QStringList arguments{u"--log"_s, log};
-    for (const char* agent : {"127.0.4.1:%1", "127.0.4.2:%1,mode=garbage",
-                              "127.0.4.3:%1,mode=stall", "127.0.4.4:%1,mode=close"})
+    for (const char* agent :
+         {"127.0.4.1:%1", "127.0.4.2:%1,mode=garbage", "127.0.4.3:%1,mode=stall",
+          "127.0.4.4:%1,mode=close", "127.0.4.5:%1,mode=redirect,to=127.0.4.1:%1",
+          "127.0.4.6:%1,mode=flood", "127.0.4.7:%1,mode=slow,delay=3200"})
         arguments << u"--agent"_s << QString::fromLatin1(agent).arg(logon.ClientPort);
     StandIn agents(QCoreApplication::applicationDirPath() + u"/kvzagent"_s, arguments);
     ASSERT_TRUE(agents.isReady()) << agents.errorText().toStdString();
     const QString saved = u"0/"_s + today(3) + u'/';
+    const QString sneaky = u"127.0.4.1:%1/x?"_s.arg(logon.ClientPort);
     const struct {
-        const char16_t* ip;
+        QString ip;
         QString pass;
         const char16_t* key;
         QString row;
         qint64 logRows;
     } cases[] = {
-        {u"127.0.4.9", u"x"_s, u"outline", {}, 0},
-        {u"127.0.4.3", u"x"_s, u"outline", {}, 0},
-        {u"127.0.4.4", u"x"_s, u"outline", {}, 0},
-        {u"127.0.4.2", u""_s, u"saveout", saved, 0},
-        {u"127.0.4.1", u" s p "_s, u"saveout", saved + u" s p "_s, 1},
+        {u"127.0.4.9"_s, u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.3"_s, u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.4"_s, u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.5"_s, u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.6"_s, u"x"_s, u"outline", {}, 0},
+        {sneaky, u"x"_s, u"outline", {}, 0},
+        {u"localhost"_s, u"x"_s, u"outline", {}, 0},
+        {u"127.0.4.2"_s, u""_s, u"saveout", saved, 0},
+        {u"127.0.4.7"_s, u""_s, u"saveout", saved, 0},
+        {u"127.0.4.1"_s, u" s p "_s, u"saveout", saved + u" s p "_s, 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.ip).toStdString());
-        setUser(Org::Alice, u"Ip = '"_s + QString::fromUtf16(c.ip) + u"'"_s);
+        SCOPED_TRACE(c.ip.toStdString());
+        setUser(Org::Alice, u"Ip = '"_s + c.ip + u"'"_s);
         const auto dialog = dialogOf(Org::Alice);
         dialog->ui()->DTP->setDate(QDate::currentDate().addDays(3));
         dialog->ui()->EdPass->setText(c.pass);
@@ -227,22 +240,34 @@ TEST_P(OfflineDialogTest, PushToTheAgents) {
         timer.start();
         dialog->ui()->BtnAuth->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isPushing(); }, 10000));
-        EXPECT_LT(timer.elapsed(), CommandTimeoutMs + 1500);
+        EXPECT_LT(timer.elapsed(), logon.CommandConnectMs + logon.CommandAnswerMs + 1000);
         EXPECT_EQ(script.messages().last(), GetString(QString::fromUtf16(c.key)));
         EXPECT_EQ(userOut(Org::Alice), c.row);
         EXPECT_EQ(count(u"LogAct"_s), c.logRows);
     }
     QList<QJsonObject> pushed;
-    for (const QJsonObject& request : readAgentLog(log, 3)) {
+    for (const QJsonObject& request : readAgentLog(log, 7)) {
         if (request.value(u"agent"_s).toString().startsWith(u"127.0.4.1:"_s))
             pushed.append(request);
     }
-    ASSERT_EQ(pushed.size(), 1);
+    ASSERT_EQ(pushed.size(), 1) << "neither the redirect nor the address with a path reached it";
     EXPECT_EQ(pushed[0].value(u"lines"_s).toVariant().toStringList(),
               (QStringList{u"aFlag=SetOutFile"_s, u"OutHardNo=HW1"_s, u"SetTime="_s + today(0),
                            u"OutTime="_s + today(3), u"OutCtrl=0"_s, u"OutPW= s p"_s}));
     EXPECT_EQ(text(u"select Lwhere || '|' || Lwho || '|' || Lwhat || '|' || Lresult from LogAct"_s),
               u"127.0.4.1|admin| s p |OK"_s);
+
+    db->exec(u"delete from UserOut"_s);
+    setUser(Org::Alice, u"Ip = '127.0.4.3'"_s); // stalls
+    const auto dialog = dialogOf(Org::Alice);
+    script.answerMessage(QMessageBox::Ok);
+    dialog->ui()->BtnAuth->click();
+    QTest::qWait(200);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isPushing(); }, 1000));
+    EXPECT_EQ(script.messages().last(), GetString(u"outline"_s));
+    EXPECT_TRUE(dialog->isVisible()) << "Esc gave up the wait, not the dialog";
+    EXPECT_EQ(userOut(Org::Alice), QString());
 }
 
 // The query's lines each end with CR LF and keep the password's trailing blanks (the agents'

@@ -1,0 +1,302 @@
+// Prints how a command to every agent of a large site goes: 10,000 agents on loopback played by
+// kvzagent, 10% of them answering after 2 s and 5% never answering; the command goes to the
+// whole organisation from the main window. Reports the run's length against the slowest
+// deadline, each outcome against what the agent was made to do, the longest time the window's
+// event loop was held, and the memory the run took. Then one command to one agent, the way the
+// window sends it, against Qt's HTTP client.
+//
+//   BulkBench [--users 10000] [--concurrency 2048] [--answer-ms 5000]
+//             [--lang chs|eng] [--screenshot FILE]
+//
+// --screenshot saves the results view once the run has ended.
+// kvzagent is taken from this program's folder.
+#include "AgentRequest.h"
+#include "BulkCommand.h"
+#include "BulkResultsModel.h"
+#include "ClientCommand.h"
+#include "DbConnection.h"
+#include "DbError.h"
+#include "DbQuery.h"
+#include "DbTransaction.h"
+#include "LargeSite.h"
+#include "LogonInfo.h"
+#include "Multilanguage.h"
+#include "PgUsersManage.h"
+#include "Schema.h"
+#include "uBulkResults.h"
+#include "uUsersManage.h"
+#include "ui_uBulkResults.h"
+#include "ui_uUsersManage.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int AgentsPerProcess = 500; // a process polls all its sockets at every turn
+constexpr int SlowShare = 10, SilentShare = 5, SlowMs = 2000;
+
+quint16 freeTcpPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+qint64 residentBytes() {
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// The address of agent i, as kvzagent --many counts them from 127.1.0.1.
+QString agentAddress(int i) {
+    quint32 address = (127u << 24) | (1u << 16) | 1u;
+    for (int n = 0;; ++address) {
+        if ((address & 0xff) == 0 || (address & 0xff) == 0xff)
+            continue;
+        if (n++ == i)
+            return QHostAddress(address).toString();
+    }
+}
+
+BulkOutcome expectedOutcome(int i) {
+    return i % 100 < SlowShare + SilentShare && i % 100 >= SlowShare ? BulkOutcome::TimedOut
+                                                                     : BulkOutcome::Confirmed;
+}
+
+// kvzagent processes playing count agents on port, ready when they say so.
+std::vector<std::unique_ptr<QProcess>> startAgents(int count, quint16 port) {
+    std::vector<std::unique_ptr<QProcess>> agents;
+    for (int first = 0; first < count; first += AgentsPerProcess) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzagent"_s),
+                       {u"--many"_s,
+                        u"%1:%2,%3,slow=%4,silent=%5,delay=%6"_s.arg(agentAddress(first))
+                            .arg(port)
+                            .arg(qMin(AgentsPerProcess, count - first))
+                            .arg(SlowShare)
+                            .arg(SilentShare)
+                            .arg(SlowMs),
+                        u"--max-connections"_s, u"2048"_s});
+        if (!process->waitForReadyRead(60000))
+            throw DbError(u"kvzagent did not start"_s);
+        agents.push_back(std::move(process));
+    }
+    return agents;
+}
+
+// Every user gets the address of one agent, in uid order.
+QHash<qint32, int> giveAddresses(DbConnection& connection) {
+    DbQuery users(&connection);
+    users.setSql(u"select Uid from Users order by Uid"_s);
+    users.open();
+    QList<qint32> uids;
+    for (; !users.eof(); users.next())
+        uids.append(users.asInteger(u"Uid"_s));
+    users.close();
+    QHash<qint32, int> agentOf;
+    DbTransaction transaction(connection);
+    DbCommand update(&connection, u"update Users set Ip = :i where Uid = :u"_s);
+    for (int i = 0; i < uids.size(); ++i) {
+        update.setParam(u"i"_s, agentAddress(i));
+        update.setParam(u"u"_s, uids[i]);
+        update.execute();
+        agentOf.insert(uids[i], i);
+    }
+    transaction.commit();
+    return agentOf;
+}
+
+QAction* wholeDepartmentItem(TFrmUsersManage& form, const QString& word) {
+    QList<QMenu*> menus;
+    for (QAction* action : form.ui()->PMCom->actions()) {
+        if (action->menu())
+            menus << action->menu();
+    }
+    for (QAction* item : menus.constLast()->actions()) {
+        if (item->data().toString() == word)
+            return item;
+    }
+    return nullptr;
+}
+
+// The longest time between two turns of the event loop while it runs.
+class LoopWatch : public QObject {
+public:
+    LoopWatch() {
+        m_clock.start();
+        connect(&m_tick, &QTimer::timeout, this, [this] {
+            const qint64 gap = m_sinceLast.restart();
+            if (gap > m_longest)
+                m_longestAt = m_clock.elapsed();
+            m_longest = qMax(m_longest, gap);
+            m_peak = qMax(m_peak, residentBytes());
+        });
+        m_sinceLast.start();
+        m_tick.start(1);
+    }
+    qint64 longestMs() const { return m_longest; }
+    qint64 longestAtMs() const { return m_longestAt; } // when it ended
+    qint64 peakBytes() const { return m_peak; }
+
+private:
+    QTimer m_tick;
+    QElapsedTimer m_sinceLast;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+    qint64 m_longestAt = 0;
+    qint64 m_peak = 0;
+};
+
+// One command to one agent, n times: through the window's request, and through Qt's client.
+void oneCommand(const QString& address, quint16 port, int n) {
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < n; ++i) {
+        AgentRequest request;
+        bool done = false;
+        QObject::connect(&request, &AgentRequest::finished,
+                         [&done](const AgentReply&) { done = true; });
+        request.start(address, port, u"aFlag=UpdatePly"_s, AgentBounds{});
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    const double ours = double(timer.nsecsElapsed()) / 1e6 / n;
+    QNetworkAccessManager http;
+    http.setProxy(QNetworkProxy::NoProxy);
+    timer.restart();
+    for (int i = 0; i < n; ++i) {
+        std::unique_ptr<QNetworkReply> reply(
+            http.get(QNetworkRequest(*ClientCommandUrl(address, port, u"aFlag=UpdatePly"_s))));
+        while (!reply->isFinished())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    const double qt = double(timer.nsecsElapsed()) / 1e6 / n;
+    std::printf("one command to one agent, mean of %d: %.3f ms (Qt's HTTP client: %.3f ms)\n", n,
+                ours, qt);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOptions({{u"users"_s, u"Users and agents."_s, u"n"_s, u"10000"_s},
+                       {u"concurrency"_s, u"Requests in flight."_s, u"n"_s, u"2048"_s},
+                       {u"answer-ms"_s, u"Bound of an answer."_s, u"ms"_s, u"5000"_s},
+                       {u"lang"_s, u"Language of the window."_s, u"lang"_s, u"chs"_s},
+                       {u"screenshot"_s, u"Save the results view as PNG."_s, u"file"_s}});
+    parser.process(app);
+    SetLanguage(parser.value(u"lang"_s));
+    const int users = parser.value(u"users"_s).toInt();
+    try {
+        QTemporaryDir folder;
+        DbSettings settings;
+        settings.sqlitePath = folder.filePath(u"site.db"_s);
+        auto connection = DbConnection::open(settings);
+        std::printf("generating %d users...\n", users);
+        createSchema(*connection);
+        generateLargeSite(*connection, users, users / 50, 20240601);
+        const QHash<qint32, int> agentOf = giveAddresses(*connection);
+        const quint16 port = freeTcpPort();
+        std::printf("starting %d agents on port %u...\n", users, unsigned(port));
+        const auto agents = startAgents(users, port);
+
+        QWidget panel;
+        panel.resize(1200, 800);
+        TLogonInfo logon;
+        logon.Connection = connection.get();
+        logon.ParentPanel = &panel;
+        logon.RootName = u"Org"_s;
+        logon.AdminName = u"bench"_s;
+        logon.AdminAuths = -1;
+        logon.ServerPort = freeTcpPort() - 1;
+        logon.ClientPort = port;
+        logon.CommandAnswerMs = parser.value(u"answer-ms"_s).toInt();
+        logon.CommandConcurrency = parser.value(u"concurrency"_s).toInt();
+        OpenFormWithLogonInfo(&logon);
+        panel.show();
+        while (FrmUsersManage->ui()->TV_Department->topLevelItemCount() == 0 ||
+               FrmUsersManage->isLoadingUsers())
+            QCoreApplication::processEvents();
+        TFrmUsersManage& form = *FrmUsersManage;
+
+        const qint64 before = residentBytes();
+        QElapsedTimer run;
+        run.start();
+        wholeDepartmentItem(form, u"UpdatePly"_s)->trigger();
+        QCoreApplication::processEvents(); // the results view appears
+        const double opening = double(run.nsecsElapsed()) / 1e6;
+        LoopWatch watch;
+        TFrmBulkResults* results = form.lastBulkResults();
+        while (results->command().isRunning())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double ms = double(run.nsecsElapsed()) / 1e6;
+        const qint64 longest = watch.longestMs();
+        const qint64 after = residentBytes();
+
+        const BulkCommand& command = results->command();
+        int wrong = 0, slowest = 0;
+        QHash<BulkOutcome, int> outcomes;
+        for (qsizetype row = 0; row < command.targets().size(); ++row) {
+            const BulkOutcome outcome = command.results()[row].outcome;
+            ++outcomes[outcome];
+            wrong += outcome != expectedOutcome(agentOf.value(command.targets()[row].uid));
+            slowest = qMax(slowest, int(command.results()[row].elapsedMs));
+        }
+        std::printf("command to the whole site: %lld agents, %d in flight, answer bound %d ms\n",
+                    qlonglong(command.targets().size()), logon.CommandConcurrency,
+                    logon.CommandAnswerMs);
+        std::printf("  run: %.0f ms; slowest request %d ms (run - slowest: %.0f ms)\n", ms, slowest,
+                    ms - slowest);
+        std::printf("  confirmed %d, time-out %d, other %d; outcomes not as the agent was made: "
+                    "%d\n",
+                    outcomes.value(BulkOutcome::Confirmed), outcomes.value(BulkOutcome::TimedOut),
+                    int(command.targets().size()) - outcomes.value(BulkOutcome::Confirmed) -
+                        outcomes.value(BulkOutcome::TimedOut),
+                    wrong);
+        std::printf("  opening the results view (the users read, the view shown): %.0f ms\n",
+                    opening);
+        std::printf("  longest turn of the event loop after: %lld ms, ending %lld ms later\n",
+                    qlonglong(longest), qlonglong(watch.longestAtMs()));
+        std::printf("  memory: %.1f MB before, %.1f MB peak, %.1f MB after\n", before / 1e6,
+                    watch.peakBytes() / 1e6, after / 1e6);
+        if (parser.isSet(u"screenshot"_s)) {
+            results->ui()->LV_Results->sortByColumn(BulkResultsModel::Outcome, Qt::DescendingOrder);
+            results->grab().save(parser.value(u"screenshot"_s));
+        }
+        delete results; // writes the last operation-log rows
+        std::printf("  operation-log rows: %d\n",
+                    DbCommand(connection.get(), u"select count(*) from LogAct"_s).scalar().toInt());
+
+        oneCommand(agentAddress(20), port, 200); // an agent that answers at once
+        CloseBplForm();
+    } catch (const DbError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

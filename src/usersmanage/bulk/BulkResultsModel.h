@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+class BulkCommand;
+
+// The outcome of a command to many agents, one row per addressed user: name, department,
+// address, outcome and time taken. Qt::UserRole gives each cell's sort key.
+class BulkResultsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Name, Department, Address, Outcome, Time, ColumnCount };
+
+    explicit BulkResultsModel(const BulkCommand& command, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void rowChanged(int row);
+    // The outcome of a row as shown.
+    QString outcomeText(int row) const;
+
+private:
+    const BulkCommand& m_command;
+};

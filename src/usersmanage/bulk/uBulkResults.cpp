@@ -1,0 +1,138 @@
+#include "uBulkResults.h"
+
+#include "BulkAudit.h"
+#include "BulkResultsModel.h"
+#include "DialogSupport.h"
+#include "ModalHook.h"
+#include "UserListExport.h"
+#include "ui_uBulkResults.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QSaveFile>
+#include <QSortFilterProxyModel>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int CountsMs = 100;
+
+} // namespace
+
+TFrmBulkResults::TFrmBulkResults(QList<BulkTarget> targets, const QString& word,
+                                 const QString& caption, qint32 port, int maxInFlight,
+                                 QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TFrmBulkResults>()),
+      m_command(std::make_unique<BulkCommand>(std::move(targets), word, port,
+                                              AgentBounds::fromLogonInfo(), maxInFlight)),
+      m_audit(std::make_unique<BulkAudit>()) {
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_model = new BulkResultsModel(*m_command, this);
+    m_sorted = new QSortFilterProxyModel(this);
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(Qt::UserRole);
+    m_ui->LV_Results->setModel(m_sorted);
+    m_ui->LV_Results->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_ui->LblCommand->setText(caption);
+    m_ui->PbProgress->setRange(0, int(m_command->targets().size()));
+    m_countsDue.setSingleShot(true);
+    m_countsDue.setInterval(CountsMs);
+    connect(&m_countsDue, &QTimer::timeout, this, &TFrmBulkResults::showCounts);
+    connect(m_command.get(), &BulkCommand::progressed, this, &TFrmBulkResults::onProgressed);
+    connect(m_command.get(), &BulkCommand::finished, this, [this] {
+        showCounts();
+        emit runEnded();
+    });
+    connect(m_ui->BtnCancel, &QPushButton::clicked, this, &TFrmBulkResults::BtnCancelClick);
+    connect(m_ui->BtnRetry, &QPushButton::clicked, this, &TFrmBulkResults::BtnRetryClick);
+    connect(m_ui->BtnExport, &QPushButton::clicked, this, &TFrmBulkResults::BtnExportClick);
+    connect(m_ui->BtnClose, &QPushButton::clicked, this, &QDialog::close);
+    showCounts();
+}
+
+// A run still going ends cancelled; its rows are logged.
+TFrmBulkResults::~TFrmBulkResults() {
+    m_command->disconnect(this);
+    m_command->cancel();
+    for (int row = 0; row < m_command->results().size(); ++row)
+        onProgressed(row);
+}
+
+void TFrmBulkResults::start() {
+    m_command->run();
+    showCounts();
+}
+
+void TFrmBulkResults::onProgressed(int row) {
+    m_model->rowChanged(row);
+    const BulkTarget& target = m_command->targets().at(row);
+    const BulkResult& result = m_command->results().at(row);
+    if (result.outcome != BulkOutcome::Pending && !m_logged.contains(row)) {
+        m_logged.insert(row);
+        m_audit->add(target.address, m_command->word(), target.name, bulkOutcomeWord(result));
+    }
+    if (!m_countsDue.isActive())
+        m_countsDue.start();
+}
+
+void TFrmBulkResults::showCounts() {
+    const BulkCommand::Counts counts = m_command->counts();
+    m_ui->PbProgress->setValue(int(m_command->targets().size()) - counts.pending);
+    m_ui->LblCounts->setText(tr("已发送 %1，已确认 %2，失败 %3，等待 %4")
+                                 .arg(counts.sent)
+                                 .arg(counts.confirmed)
+                                 .arg(counts.failed)
+                                 .arg(counts.pending));
+    const bool running = m_command->isRunning();
+    m_ui->BtnCancel->setEnabled(running);
+    m_ui->BtnRetry->setEnabled(!running && counts.failed > 0);
+    m_ui->BtnExport->setEnabled(!running);
+}
+
+void TFrmBulkResults::BtnCancelClick() {
+    m_command->cancel();
+}
+
+void TFrmBulkResults::BtnRetryClick() {
+    QList<int> failed;
+    for (int row = 0; row < m_command->results().size(); ++row) {
+        if (isFailure(m_command->results().at(row).outcome)) {
+            failed.append(row);
+            m_logged.remove(row);
+        }
+    }
+    m_command->run(failed);
+    showCounts();
+}
+
+void TFrmBulkResults::BtnExportClick() {
+    QFileDialog dialog(this, windowTitle(), QDir::home().filePath(u"results.csv"_s),
+                       u"CSV (*.csv)"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(u"csv"_s);
+    const QPointer<TFrmBulkResults> self(this);
+    if (execModal(dialog) != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+        return;
+    if (!exportCsv(dialog.selectedFiles().constFirst()))
+        warn(u"Export failed: "_s + dialog.selectedFiles().constFirst());
+}
+
+// The rows in the order shown.
+bool TFrmBulkResults::exportCsv(const QString& path) const {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && writeModelCsv(*m_sorted, file) && file.commit();
+}
+
+// Esc cancels a running command before it closes the window.
+void TFrmBulkResults::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_command->isRunning()) {
+        m_command->cancel();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

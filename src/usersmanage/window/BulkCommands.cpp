@@ -1,0 +1,154 @@
+// One-word commands to many agents from the main window: to every selected user, or to every
+// user of the selected department and its sub-departments. They run beside the window, which
+// stays usable, and their results view shows each user's outcome.
+#include "uUsersManage.h"
+
+#include "DbError.h"
+#include "DbQuery.h"
+#include "LogonInfo.h"
+#include "MessageDialogs.h"
+#include "Multilanguage.h"
+#include "UserListModel.h"
+#include "uBulkResults.h"
+#include "ui_uUsersManage.h"
+
+#include <QHash>
+#include <QMenu>
+#include <QPointer>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct BulkItem {
+    const char* caption;
+    const char16_t* word;
+};
+
+const BulkItem BulkItems[] = {
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "更新策略"), u"UpdatePly"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "显示托盘图标"), u"ShowCli"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "隐藏托盘图标"), u"HideCli"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "显示密文图标"), u"ShowIcon"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "隐藏密文图标"), u"HideIcon"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "暂停自动加解密"), u"StopCli"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "启动自动加解密"), u"StartCli"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "升级"), u"UpdateCli"},
+    {QT_TRANSLATE_NOOP("TFrmUsersManage", "卸载客户端"), u"UninstCli"},
+};
+
+// The property holding an item's caption as written, to be translated.
+constexpr char SourceText[] = "sourceText";
+
+} // namespace
+
+void TFrmUsersManage::ConnectBulkCommands() {
+    const struct {
+        QMenu** menu;
+        const char* title;
+        bool department;
+    } scopes[] = {
+        {&m_bulkSelected, QT_TR_NOOP("发给所有选中用户(&A)"), false},
+        {&m_bulkDepartment, QT_TR_NOOP("发给整个部门(&W)"), true},
+    };
+    m_ui->PMCom->addSeparator();
+    for (const auto& scope : scopes) {
+        *scope.menu = m_ui->PMCom->addMenu(QString());
+        (*scope.menu)->menuAction()->setProperty(SourceText, QByteArray(scope.title));
+        for (const BulkItem& item : BulkItems) {
+            QAction* action = (*scope.menu)->addAction(QString());
+            action->setProperty(SourceText, QByteArray(item.caption));
+            action->setData(QString::fromUtf16(item.word));
+            connect(action, &QAction::triggered, this,
+                    [this, action, department = scope.department] {
+                        SendBulkCommand(action->data().toString(), action->text().remove(u'&'),
+                                        department);
+                    });
+        }
+    }
+    RetranslateBulkCommands();
+}
+
+// The captions in the language in force: the menus are built here, not by the form.
+void TFrmUsersManage::RetranslateBulkCommands() {
+    for (QMenu* menu : {m_bulkSelected, m_bulkDepartment}) {
+        if (!menu)
+            return; // not built yet
+        menu->setTitle(tr(menu->menuAction()->property(SourceText).toByteArray().constData()));
+        for (QAction* action : menu->actions())
+            action->setText(tr(action->property(SourceText).toByteArray().constData()));
+    }
+}
+
+QList<BulkTarget> TFrmUsersManage::SelectedTargets() const {
+    const QTreeWidgetItem* node = selectedNode();
+    const QString department = node ? node->text(0) : QString();
+    QList<BulkTarget> targets;
+    for (int row : selectedRows()) {
+        const UserRow user = m_users->row(row);
+        targets.append({user.Item.Id, user.Caption, department, user.SubItems.value(1)});
+    }
+    return targets;
+}
+
+// The users of the selected department and of every department below it in the tree; of the
+// root, every user. Throws DbError.
+QList<BulkTarget> TFrmUsersManage::DepartmentTargets() {
+    QTreeWidgetItem* top = selectedNode();
+    const TItem* topItem = itemOf(top);
+    if (!topItem)
+        return {};
+    QHash<qint32, QString> departments; // id -> name, of the departments addressed
+    QList<QTreeWidgetItem*> below{top};
+    while (!below.isEmpty()) {
+        QTreeWidgetItem* node = below.takeLast();
+        if (const TItem* item = itemOf(node))
+            departments.insert(item->Id, node->text(0));
+        for (int child = 0; child < node->childCount(); ++child)
+            below.append(node->child(child));
+    }
+    const bool all = topItem->Id == 0;
+    DbQuery users(ADOQuery1.connection());
+    users.setSql(u"select Uid, Pid, UserName, Ip from Users order by UserName"_s);
+    users.open();
+    QList<BulkTarget> targets;
+    for (; !users.eof(); users.next()) {
+        const qint32 pid = users.value(u"Pid"_s).toInt();
+        if (!all && !departments.contains(pid))
+            continue;
+        targets.append({users.value(u"Uid"_s).toInt(),
+                        users.value(u"UserName"_s).toString().trimmed(), departments.value(pid),
+                        users.value(u"Ip"_s).toString().trimmed()});
+    }
+    return targets;
+}
+
+void TFrmUsersManage::SendBulkCommand(const QString& word, const QString& caption,
+                                      bool department) {
+    QList<BulkTarget> targets;
+    try {
+        targets = department ? DepartmentTargets() : SelectedTargets();
+    } catch (const DbError& e) {
+        MyMessageBox(0, u"SendBulkCommand: "_s + e.message(), GetString(u"idinf"_s), MB_WARNING_OK);
+        return;
+    }
+    if (targets.isEmpty())
+        return;
+    const QPointer<TFrmUsersManage> self(this);
+    if (word == u"UninstCli" &&
+        (MyMessageBox(
+             0, GetString(u"ClientUnInstallConfirm"_s) + u' ' + QString::number(targets.size()),
+             GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES ||
+         !self))
+        return;
+    auto* results = new TFrmBulkResults(std::move(targets), word, caption, ClientPort,
+                                        LogonInfo->CommandConcurrency, this);
+    results->setWindowFlag(Qt::Window);
+    m_bulkResults = results;
+    results->show();
+    results->start();
+}
+
+TFrmBulkResults* TFrmUsersManage::lastBulkResults() const {
+    return m_bulkResults;
+}
