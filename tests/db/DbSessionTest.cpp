@@ -4,7 +4,9 @@
 #include "TestDatabase.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -175,6 +177,46 @@ TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
     const auto connection = DbConnection::open(settings);
     EXPECT_EQ(DbCommand(connection.get(), u"select current_schema()"_s).scalar().toString(),
               settings.schema);
+}
+
+// Without a password of its own a session takes libpq's: PGPASSWORD, else the password file.
+// The test server makes the role kvzsecret give its password (scripts/pg-test-server.sh).
+TEST(PostgresSession, PasswordFromTheEnvironmentOrThePasswordFile) {
+    DbSettings settings = postgresTestSettings();
+    settings.user = u"kvzsecret"_s;
+    settings.password.clear();
+    QTemporaryDir folder;
+    QFile passwords(folder.filePath(u"pgpass"_s));
+    qputenv("PGPASSFILE", passwords.fileName().toLocal8Bit());
+    qunsetenv("PGPASSWORD");
+    const auto opens = [&settings] { return errorOf([&] { DbConnection::open(settings); }); };
+    EXPECT_TRUE(opens().contains(u"password"_s)) << opens().toStdString();
+    ASSERT_TRUE(passwords.open(QIODevice::WriteOnly));
+    passwords.write(
+        u"%1:%2:*:kvzsecret:kvz-secret\n"_s.arg(settings.host).arg(settings.port).toUtf8());
+    passwords.close();
+    ASSERT_TRUE(passwords.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(opens(), QString());
+    passwords.remove();
+    qputenv("PGPASSWORD", "kvz-secret");
+    EXPECT_EQ(opens(), QString());
+    qunsetenv("PGPASSWORD");
+    qunsetenv("PGPASSFILE");
+}
+
+// The SSL mode reaches libpq (the test server offers no TLS), and only libpq's own words do.
+TEST(PostgresSession, SslModeReachesTheConnection) {
+    for (const auto& [mode, mentions] : {std::pair{u"prefer"_s, QString()},
+                                         {u"require"_s, u"SSL"_s},
+                                         {u"verify-full"_s, u"SSL"_s},
+                                         {u"prefer host=elsewhere"_s, u"SSL mode"_s}}) {
+        DbSettings settings = postgresTestSettings();
+        settings.sslMode = mode;
+        const QString error = errorOf([&] { DbConnection::open(settings); });
+        EXPECT_EQ(error.isEmpty(), mentions.isEmpty()) << error.toStdString();
+        EXPECT_TRUE(error.contains(mentions, Qt::CaseInsensitive))
+            << mode.toStdString() << ": " << error.toStdString();
+    }
 }
 
 TEST(PostgresAddress, WholeTextHostPortAndDatabase) {

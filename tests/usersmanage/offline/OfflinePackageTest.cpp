@@ -1,7 +1,9 @@
 #include "OfflineFixture.h"
 
+#include "Multilanguage.h"
 #include "OfflinePackage.h"
 #include "OfflinePolicy.h"
+#include "PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -101,8 +105,15 @@ TEST_P(OfflinePackageTest, PackageCarriesBothPolicies) {
     const Ran self = run(path, {u"--show"_s, u"--today=2026-12-13"_s, u"--hardno=HW1"_s});
     EXPECT_EQ(self.status, 0);
     EXPECT_EQ(self.out, expected);
-    EXPECT_EQ(run(path, {u"--show"_s, u"--today=2026-12-14"_s}).status, 4);
     EXPECT_EQ(run(path, {u"--show"_s, u"--hardno=HW2"_s, u"--today=2026-12-1"_s}).status, 3);
+    // A date that cannot be checked authorizes nothing.
+    for (const auto& [today, status] : {std::pair{u"2026-12-14"_s, 4},
+                                        {u"garbage"_s, 1},
+                                        {u"2026-2-30"_s, 1},
+                                        {u"2026-12-1x"_s, 1},
+                                        {QString(), 1}})
+        EXPECT_EQ(run(path, {u"--show"_s, u"--today="_s + today}).status, status)
+            << today.toStdString();
 }
 
 TEST_P(OfflinePackageTest, DamagedPackagesAreRefused) {
@@ -141,7 +152,68 @@ TEST_P(OfflinePackageTest, HostileNameAndMissingProgram) {
     EXPECT_THROW(SetOutLine(missing), EPackageError);
     EXPECT_EQ(QDir(missing.folder).entryList(QDir::Files | QDir::Hidden),
               QStringList{u".._.._evil_OutYXP.exe"_s}); // no policy file left behind
-    EXPECT_THROW(CompressExs({}, outMain(), u"x"_s), EPackageError);
+    EXPECT_THROW(CompressExs({}, outMain(), missing.folder, u"x"_s), EPackageError);
+}
+
+// Links and names planted in a shared folder: nothing is written through a link or under the
+// policy files' names, a link standing at the package's name is replaced, and a package that
+// cannot be put in place leaves nothing behind.
+TEST_P(OfflinePackageTest, SharedFolderIsNeverWrittenThrough) {
+    const QDir out(order({}).folder);
+    ASSERT_TRUE(out.mkpath(u"Mail.dat"_s));
+    const QString victim = folder.filePath(u"victim"_s);
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") == 10);
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    const QFile::Permissions victimMode = file.permissions();
+    ASSERT_TRUE(QFile::link(victim, out.filePath(u"Exply.dat"_s)));
+    ASSERT_TRUE(QFile::link(victim, out.filePath(u"alice_OutYXP.exe"_s)));
+    ASSERT_TRUE(out.mkpath(u"bob_OutYXP.exe"_s));
+    const QStringList planted =
+        out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+
+    const QString path = SetOutLine(order(u"alice"_s));
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(QFileInfo(path).permissions(), QFileInfo(outMain()).permissions());
+    EXPECT_EQ(run(path, {u"--show"_s}).status, 0);
+    EXPECT_THROW(SetOutLine(order(u"bob"_s)), EPackageError);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "#!/bin/sh\n");
+    EXPECT_EQ(file.permissions(), victimMode);
+    EXPECT_TRUE(QFileInfo(out.filePath(u"Exply.dat"_s)).isSymLink());
+    EXPECT_EQ(out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              planted);
+}
+
+// A write that fails half-way (here at the file-size limit, as at a full disk) says so in the
+// user's language and leaves nothing behind.
+TEST_P(OfflinePackageTest, FailedWritesSayWhyAndLeaveNothing) {
+    const OfflineOrder alice = order(u"alice"_s);
+    ASSERT_TRUE(QDir().mkpath(alice.folder));
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{rlim_t(QFileInfo(outMain()).size() / 2), limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString message;
+    try {
+        SetOutLine(alice);
+    } catch (const EPackageError& e) {
+        message = QString::fromStdString(e.what());
+    }
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(message,
+              GetString(u"OutNoSpace"_s) + QDir(alice.folder).filePath(u"alice_OutYXP.exe"_s));
+    EXPECT_TRUE(
+        QDir(alice.folder)
+            .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    const std::pair<std::errc, QString> kinds[] = {
+        {std::errc::permission_denied, u"OutNoAccess"_s},
+        {std::errc::read_only_file_system, u"OutReadOnly"_s}};
+    for (const auto& [error, key] : kinds)
+        EXPECT_EQ(writeFailure(std::make_error_code(error), u"p"_s), GetString(key) + u"p"_s);
 }
 
 // Packages for a whole department from the command line, recorded as the dialog records them;
