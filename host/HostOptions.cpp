@@ -21,7 +21,13 @@ struct OptionSet {
     QCommandLineOption pg{u"pg"_s, u"Management database on PostgreSQL, HOST:PORT/DATABASE."_s,
                           u"HOST:PORT/DB"_s};
     QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
-    QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
+    QCommandLineOption pgPassword{u"pg-password"_s,
+                                  u"PostgreSQL password (other users can read a command line: "
+                                  u"better PGPASSWORD or ~/.pgpass)."_s,
+                                  u"PASSWORD"_s};
+    QCommandLineOption pgSslMode{u"pg-sslmode"_s,
+                                 u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
+                                 u"MODE"_s};
     QCommandLineOption pgSchema{u"pg-schema"_s,
                                 u"PostgreSQL schema holding the management tables."_s, u"SCHEMA"_s};
     QCommandLineOption lang{u"lang"_s, u"Language: chs (default) or eng."_s, u"LANG"_s, u"chs"_s};
@@ -62,10 +68,10 @@ struct OptionSet {
                                           u"N"_s, u"32"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite,   pg,         pgUser,         pgPassword,        pgSchema,   lang,
-                admin,    auths,      serverPort,     clientPort,        outDir,     ini,
-                rootName, ukey,       hkey,           hkeyAlt,           keyOptions, codepage,
-                readOnly, screenshot, commandTimeout, commandConcurrency};
+        return {sqlite,   pg,       pgUser,     pgPassword,     pgSslMode,         pgSchema,
+                lang,     admin,    auths,      serverPort,     clientPort,        outDir,
+                ini,      rootName, ukey,       hkey,           hkeyAlt,           keyOptions,
+                codepage, readOnly, screenshot, commandTimeout, commandConcurrency};
     }
 };
 
@@ -99,7 +105,12 @@ bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOpti
         options.database.user = parser.value(o.pgUser);
         options.database.password = parser.value(o.pgPassword);
         options.database.schema = parser.value(o.pgSchema);
+        options.database.sslMode = parser.value(o.pgSslMode);
         options.database.readOnly = parser.isSet(o.readOnly);
+        if (parser.isSet(o.pgSslMode) && !isValidSslMode(options.database.sslMode)) {
+            error = u"--pg-sslmode expects prefer, require or verify-full"_s;
+            return false;
+        }
         return true;
     }
     // SQLite would open an empty name as a temporary database and lose every change at exit.

@@ -10,6 +10,9 @@ set -euo pipefail
 
 readonly TEST_USER=kvztest
 readonly TEST_DATABASE=kvztest
+# A role that has to give its password, for the tests of libpq's password rules.
+readonly SECRET_USER=kvzsecret
+readonly SECRET_PASSWORD=kvz-secret
 
 die() {
     echo "pg-test-server: $*" >&2
@@ -78,6 +81,7 @@ start() {
 
     as_owner "$BINDIR/initdb" -D "$data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 \
         >"$root/initdb.log" 2>&1 || die "initdb failed: $(tail -n 5 "$root/initdb.log")"
+    as_owner sed -i "1i host all $SECRET_USER 127.0.0.1/32 scram-sha-256" "$data/pg_hba.conf"
     as_owner "$BINDIR/pg_ctl" start -D "$data" -w -t 60 -l "$root/server.log" \
         -o "-c listen_addresses=127.0.0.1 -p $port -k $root -c fsync=off \
             -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
@@ -85,6 +89,7 @@ start() {
 
     local psql=("$BINDIR/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U postgres)
     "${psql[@]}" -d postgres -c "create role $TEST_USER superuser login" \
+        -c "create role $SECRET_USER login password '$SECRET_PASSWORD'" \
         -c "create database $TEST_DATABASE owner $TEST_USER" >/dev/null ||
         die "could not create the test role and database"
     "${psql[@]}" -d "$TEST_DATABASE" -c "create extension if not exists citext" >/dev/null ||

@@ -51,7 +51,11 @@ void configure(QSqlDatabase& db, const DbSettings& settings, bool immutable) {
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
     db.setPassword(settings.password);
-    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    QString options = QStringLiteral("connect_timeout=10");
+    if (!settings.sslMode.isEmpty()) {
+        options += QStringLiteral(";sslmode=") + settings.sslMode;
+    }
+    db.setConnectOptions(options);
 }
 
 void run(QSqlDatabase& db, const QString& statement) {
@@ -172,6 +176,12 @@ std::unique_ptr<DbConnection> DbConnection::open(const DbSettings& settings) {
         throw DbError(QStringLiteral("\"%1\" is no schema name: letters, digits, _ and $ only, "
                                      "starting with a letter or _")
                           .arg(settings.schema));
+    }
+    if (settings.backend == DbBackend::PostgreSQL && !settings.sslMode.isEmpty() &&
+        !isValidSslMode(settings.sslMode)) {
+        throw DbError(QStringLiteral("\"%1\" is no SSL mode: prefer, require or verify-full "
+                                     "(also disable, allow, verify-ca)")
+                          .arg(settings.sslMode));
     }
     std::unique_ptr<DbConnection> connection(
         new DbConnection(withAccess(settings), nextConnectionName()));
@@ -392,4 +402,11 @@ bool isValidSchemaName(const QString& name) {
     static const QRegularExpression pattern(
         QRegularExpression::anchoredPattern(QStringLiteral(R"([\p{L}_][\p{L}0-9_$]*)")));
     return pattern.match(name).hasMatch() && name.toUtf8().size() <= 63;
+}
+
+bool isValidSslMode(const QString& mode) {
+    static const QStringList modes = {QStringLiteral("disable"),   QStringLiteral("allow"),
+                                      QStringLiteral("prefer"),    QStringLiteral("require"),
+                                      QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    return modes.contains(mode);
 }

@@ -30,6 +30,9 @@ struct DbSettings {
     QString user;
     QString password;
     QString schema; // PostgreSQL: optional schema put first on the search path
+    // PostgreSQL: libpq's sslmode, prefer when empty. An empty password leaves libpq to take it
+    // from PGPASSWORD or the password file (PGPASSFILE, else ~/.pgpass).
+    QString sslMode;
     int lockTimeoutMs = LockTimeoutMs;
 };
 
@@ -45,6 +48,10 @@ bool parsePostgresAddress(const QString& address, DbSettings& settings);
 // Whether name is a plain PostgreSQL identifier: a letter or "_", then letters, digits, "_" or
 // "$", at most 63 bytes. Only such names are accepted as the schema.
 bool isValidSchemaName(const QString& name);
+
+// Whether mode is one of libpq's SSL modes: disable, allow, prefer, require, verify-ca or
+// verify-full. Only these reach the connection.
+bool isValidSslMode(const QString& mode);
 
 // The connection the host opens and owns; queries and commands of the module run on it.
 class DbConnection : public QObject {

@@ -5,7 +5,9 @@
 #include "TestDatabase.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -194,6 +196,31 @@ TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
     const auto connection = DbConnection::open(settings);
     EXPECT_EQ(DbCommand(connection.get(), u"select current_schema()"_s).scalar().toString(),
               settings.schema);
+}
+
+// Without a password of its own a session takes libpq's: PGPASSWORD, else the password file (the
+// test server makes kvzsecret give one). The SSL mode reaches libpq, which finds no TLS there.
+TEST(PostgresSession, PasswordAndSslModeGoToLibpq) {
+    QTemporaryDir folder;
+    QFile passwords(folder.filePath(u"pgpass"_s));
+    qputenv("PGPASSFILE", passwords.fileName().toLocal8Bit());
+    const auto failure = [](const QString& user, const QString& sslMode) {
+        DbSettings settings = postgresTestSettings();
+        settings.user = user;
+        settings.sslMode = sslMode;
+        return errorOf([&] { DbConnection::open(settings); });
+    };
+    EXPECT_TRUE(failure(u"kvzsecret"_s, {}).contains(u"password"_s));
+    ASSERT_TRUE(passwords.open(QIODevice::WriteOnly) &&
+                passwords.write("*:*:*:kvzsecret:kvz-secret"));
+    passwords.close();
+    ASSERT_TRUE(passwords.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(failure(u"kvzsecret"_s, u"prefer"_s), QString());
+    qunsetenv("PGPASSFILE");
+    for (const QString& mode : {u"require"_s, u"verify-full"_s, u"prefer host=elsewhere"_s})
+        EXPECT_TRUE(
+            failure(postgresTestSettings().user, mode).contains(u"ssl"_s, Qt::CaseInsensitive))
+            << mode.toStdString();
 }
 
 TEST(PostgresAddress, WholeTextHostPortAndDatabase) {

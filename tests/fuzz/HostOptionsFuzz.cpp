@@ -30,8 +30,9 @@ void checkAccepted(const HostOptions& options) {
     require(options.adminAuths >= 0, "rights are a mask of 31 bits");
     const DbSettings& db = options.database;
     if (db.backend == DbBackend::PostgreSQL)
-        require(!db.host.isEmpty() && !db.database.isEmpty() && db.port >= 1 && db.port <= 65535,
-                "a PostgreSQL address to connect to");
+        require(!db.host.isEmpty() && !db.database.isEmpty() && db.port >= 1 && db.port <= 65535 &&
+                    (db.sslMode.isEmpty() || isValidSslMode(db.sslMode)),
+                "a PostgreSQL address to connect to, in an SSL mode libpq knows");
     else
         require(!db.sqlitePath.isEmpty() && !(options.createIfMissing && db.readOnly),
                 "a SQLite file that can be opened as asked");

@@ -95,6 +95,7 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
           {{u"--sqlite"_s, below}, below},
           {{u"--sqlite"_s, QString()}, u"--sqlite"_s}, // a temporary database, lost at exit
           {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"--read-only"_s},
+          {{u"--pg"_s, u"127.0.0.1:1/kvz"_s, u"--pg-sslmode"_s, u"on"_s}, u"--pg-sslmode"_s},
           {{u"--lang"_s, u"fr"_s}, u"--lang"_s},
           {{u"--auths"_s, u"lots"_s}, u"--auths"_s},
           {{u"--command-timeout"_s, u"15000"_s}, u"--command-timeout"_s},

@@ -1,7 +1,8 @@
 // kvzdb: creates the management tables, seeds the demo site or generates a large site.
 //
 //   kvzdb --sqlite FILE create|seed|generate [--users N] [--departments M] [--seed S]
-//   kvzdb --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S] create|seed|generate
+//   kvzdb --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S] [--pg-sslmode M]
+//         create|seed|generate
 //   (--user, --password and --schema are accepted too)
 //
 // "seed" and "generate" create the tables first when they are missing.
@@ -64,6 +65,9 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {{QStringLiteral("pg-password"), QStringLiteral("password")},
          QStringLiteral("PostgreSQL password."),
          QStringLiteral("pw")},
+        {QStringLiteral("pg-sslmode"),
+         QStringLiteral("TLS to PostgreSQL: prefer (default), require or verify-full."),
+         QStringLiteral("mode")},
         {{QStringLiteral("pg-schema"), QStringLiteral("schema")},
          QStringLiteral("PostgreSQL schema to work in."),
          QStringLiteral("name")},
@@ -104,6 +108,11 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     options.settings.user = parser.value(QStringLiteral("user"));
     options.settings.password = parser.value(QStringLiteral("password"));
     options.settings.schema = parser.value(QStringLiteral("schema"));
+    options.settings.sslMode = parser.value(QStringLiteral("pg-sslmode"));
+    if (parser.isSet(QStringLiteral("pg-sslmode")) && !isValidSslMode(options.settings.sslMode)) {
+        err() << "kvzdb: --pg-sslmode expects prefer, require or verify-full\n";
+        return std::nullopt;
+    }
     int seed = int(options.seed);
     if (!parseCount(parser, QStringLiteral("users"), options.users) ||
         !parseCount(parser, QStringLiteral("departments"), options.departments) ||

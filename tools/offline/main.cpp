@@ -3,17 +3,19 @@
 //
 //   kvzoffline --sqlite FILE (--uid N | --depart N) --out DIR [--expiry YYYY-MM-DD]
 //              [--ctrl N] [--auth-password P]
-//   kvzoffline --pg HOST:PORT/DB --user U [--password P] [--schema S] ...
+//   kvzoffline --pg HOST:PORT/DB --user U [--password P] [--schema S] [--pg-sslmode M] ...
 //
 // Prints one line per package: uid, user name and package path, tab-separated.
 #include "DbConnection.h"
 #include "DbQuery.h"
 #include "LogonInfo.h"
+#include "Multilanguage.h"
 #include "OfflinePackage.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLocale>
 #include <QTextStream>
 
 #include <optional>
@@ -52,6 +54,9 @@ std::optional<QString> parseDatabase(const QCommandLineParser& parser, DbSetting
     settings.user = parser.value(u"user"_s);
     settings.password = parser.value(u"password"_s);
     settings.schema = parser.value(u"schema"_s);
+    settings.sslMode = parser.value(u"pg-sslmode"_s);
+    if (parser.isSet(u"pg-sslmode"_s) && !isValidSslMode(settings.sslMode))
+        return u"--pg-sslmode expects prefer, require or verify-full"_s;
     return std::nullopt;
 }
 
@@ -92,8 +97,10 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
         {u"pg"_s, u"PostgreSQL server and database."_s, u"host:port/db"_s},
         {u"user"_s, u"PostgreSQL user."_s, u"name"_s},
-        {u"password"_s, u"PostgreSQL password."_s, u"pw"_s},
+        {u"password"_s, u"PostgreSQL password (better PGPASSWORD or ~/.pgpass)."_s, u"pw"_s},
         {u"schema"_s, u"PostgreSQL schema."_s, u"name"_s},
+        {u"pg-sslmode"_s, u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
+         u"mode"_s},
         {u"uid"_s, u"The user to authorize."_s, u"n"_s},
         {u"depart"_s, u"Authorize every user of this department."_s, u"n"_s},
         {u"out"_s, u"Folder of the packages (created when missing)."_s, u"dir"_s},
@@ -152,6 +159,8 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"kvzoffline"_s);
+    // Messages about the packages in the language of the user's locale.
+    SetLanguage(QLocale::system().language() == QLocale::Chinese ? u"chs"_s : u"eng"_s);
     const std::optional<Options> options = parseOptions(app);
     if (!options)
         return BadOptions;

@@ -1,7 +1,10 @@
 #include "PackageReader.h"
 
 #include <QIODevice>
+#include <QRegularExpression>
 #include <QtEndian>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -52,4 +55,13 @@ QList<PackedFile> unpackPackage(QIODevice& package) {
         offset += trailer[2 + files + i];
     }
     return packed;
+}
+
+QDate parseDateText(const QString& text) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(uR"(([0-9]{4})-([0-9]{1,2})-([0-9]{1,2}))"_s));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return {};
+    return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
 }

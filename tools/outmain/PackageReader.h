@@ -5,6 +5,7 @@
 // name lengths and the trailer's own count.
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 
@@ -28,3 +29,8 @@ inline const QByteArray PackageMarker = QByteArrayLiteral("Client");
 // The packed files of an open, seekable package, after checking that the trailer's sizes add
 // up to the package's size. Throws PackageDamage.
 QList<PackedFile> unpackPackage(QIODevice& package);
+
+// A date of the authorization lines: four digits of year, "-", the month, "-", the day, with or
+// without leading zeros. Anything else, or a day the calendar does not have, gives an invalid
+// date.
+QDate parseDateText(const QString& text);

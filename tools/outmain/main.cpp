@@ -43,12 +43,6 @@ QString valueOf(const QStringList& lines, const QString& key) {
     return {};
 }
 
-QDate parseDate(const QString& text) {
-    const QStringList parts = text.split(u'-');
-    return parts.size() == 3 ? QDate(parts[0].toInt(), parts[1].toInt(), parts[2].toInt())
-                             : QDate();
-}
-
 void print(const QString& text) {
     std::printf("%s\n", text.toLocal8Bit().constData());
 }
@@ -57,6 +51,12 @@ int show(const QCommandLineParser& options) {
     const QString path = options.isSet(u"package"_s) ? options.value(u"package"_s)
                                                      : QCoreApplication::applicationFilePath();
     const QByteArray codePage = options.value(u"code-page"_s).toLatin1();
+    const QDate today =
+        options.isSet(u"today"_s) ? parseDateText(options.value(u"today"_s)) : QDate::currentDate();
+    if (!today.isValid()) { // a date that cannot be checked authorizes nothing
+        std::fprintf(stderr, "OutMain: --today takes a date YYYY-MM-DD\n");
+        return Usage;
+    }
     QList<PackedFile> files;
     try {
         files = unpack(path);
@@ -79,10 +79,7 @@ int show(const QCommandLineParser& options) {
                      hardNo.toLocal8Bit().constData());
         return WrongComputer;
     }
-    const QDate today = options.isSet(u"today"_s)
-                            ? QDate::fromString(options.value(u"today"_s), Qt::ISODate)
-                            : QDate::currentDate();
-    const QDate expiry = parseDate(valueOf(policy, u"OutTime"_s));
+    const QDate expiry = parseDateText(valueOf(policy, u"OutTime"_s));
     if (!expiry.isValid() || today > expiry) {
         std::fprintf(stderr, "OutMain: the authorization has expired or has no valid date\n");
         return Expired;

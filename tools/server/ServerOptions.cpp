@@ -15,6 +15,9 @@ struct OptionSet {
                           u"HOST:PORT/DB"_s};
     QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
     QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
+    QCommandLineOption pgSslMode{u"pg-sslmode"_s,
+                                 u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
+                                 u"MODE"_s};
     QCommandLineOption pgSchema{u"pg-schema"_s,
                                 u"PostgreSQL schema holding the management tables."_s, u"SCHEMA"_s};
     QCommandLineOption serverPort{u"server-port"_s,
@@ -32,7 +35,8 @@ struct OptionSet {
                                 u"U"_s, u"1"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite, pg, pgUser, pgPassword, pgSchema, serverPort, storm, down, rate, firstUid};
+        return {sqlite,     pg,    pgUser, pgPassword, pgSslMode, pgSchema,
+                serverPort, storm, down,   rate,       firstUid};
     }
 };
 
@@ -57,6 +61,11 @@ std::optional<DbSettings> readDatabase(const QCommandLineParser& parser, const O
     settings.user = parser.value(o.pgUser);
     settings.password = parser.value(o.pgPassword);
     settings.schema = parser.value(o.pgSchema);
+    settings.sslMode = parser.value(o.pgSslMode);
+    if (parser.isSet(o.pgSslMode) && !isValidSslMode(settings.sslMode)) {
+        error = u"--pg-sslmode expects prefer, require or verify-full"_s;
+        return std::nullopt;
+    }
     return settings;
 }
 

@@ -5,13 +5,14 @@
 #include "Multilanguage.h"
 #include "NarrowText.h"
 #include "OfflinePolicy.h"
+#include "PrivateFile.h"
 #include "StringCipher.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -21,42 +22,28 @@ const QByteArray PolicyKey = QByteArrayLiteral("qv");
 const QByteArray Marker = QByteArrayLiteral("Client");
 constexpr qint64 CopyChunk = 64 * 1024;
 
-void copyBytes(QIODevice& from, QSaveFile& to, qint64 count, const QString& name) {
-    QByteArray buffer;
-    while (count > 0) {
-        buffer = from.read(std::min(count, CopyChunk));
+// The program, read in pieces into the package.
+void copyProgram(const QString& program, qint64 size, PrivateFile& to) {
+    QFile file(program);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EPackageError(u"Cannot open "_s + program + u": "_s + file.errorString());
+    while (size > 0) {
+        const QByteArray buffer = file.read(std::min(size, CopyChunk));
         if (buffer.isEmpty())
-            throw EPackageError(u"Cannot read "_s + name);
-        if (to.write(buffer) != buffer.size())
-            throw EPackageError(u"Cannot write "_s + to.fileName() + u": "_s + to.errorString());
-        count -= buffer.size();
+            throw EPackageError(u"Cannot read "_s + program);
+        to.write(buffer);
+        size -= buffer.size();
     }
 }
 
-void copyFile(const QString& path, qint64 size, QSaveFile& to) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EPackageError(u"Cannot open "_s + path + u": "_s + file.errorString());
-    copyBytes(file, to, size, path);
-}
-
-void writeLE32(QSaveFile& to, qint64 value) {
+QByteArray le32(qint64 value) {
     const quint32 little = qToLittleEndian(quint32(value));
-    to.write(reinterpret_cast<const char*>(&little), sizeof little);
+    return QByteArray(reinterpret_cast<const char*>(&little), sizeof little);
 }
 
 bool forbiddenInFileName(QChar c) {
     return c.unicode() < 32 || u"<>:\"/\\|?*"_s.contains(c);
 }
-
-// Removes the policy files however the package ends.
-struct RemoveFiles {
-    QStringList paths;
-    ~RemoveFiles() {
-        for (const QString& path : paths)
-            QFile::remove(path);
-    }
-};
 
 } // namespace
 
@@ -81,68 +68,58 @@ QString packageFileName(const QString& userName) {
     return name + u"_OutYXP.exe"_s;
 }
 
-void writePolicyFile(const QString& path, const QStringList& lines) {
+PolicyFile policyFile(const QString& name, const QStringList& lines) {
     QString text;
     for (const QString& line : lines)
         text += line + u"\r\n"_s;
-    const QByteArray cipher =
-        En(toNarrow(trimControls(text), LogonInfo->CodePage), PolicyKey, true);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(cipher + "\r\n") != cipher.size() + 2 ||
-        !file.commit())
-        throw EPackageError(u"Cannot write "_s + path + u": "_s + file.errorString());
+    return {name, En(toNarrow(trimControls(text), LogonInfo->CodePage), PolicyKey, true) + "\r\n"};
 }
 
-QString CompressExs(const QStringList& files, const QString& program, const QString& userName) {
+QString CompressExs(const QList<PolicyFile>& files, const QString& program, const QString& folder,
+                    const QString& userName) {
     if (files.isEmpty())
         throw EPackageError(GetString(u"FilePackFailed"_s));
     const QFileInfo programInfo(program);
     if (!programInfo.isFile())
         throw EPackageError(u"Cannot find "_s + QDir::toNativeSeparators(program));
-    const QString path = QFileInfo(files.first()).absoluteDir().filePath(packageFileName(userName));
-    QSaveFile package(path);
-    if (!package.open(QIODevice::WriteOnly))
-        throw EPackageError(u"Cannot write "_s + path + u": "_s + package.errorString());
+    const QString path = QDir(folder).absoluteFilePath(packageFileName(userName));
+    PrivateFile package(path);
     const qint64 programSize = programInfo.size();
-    copyFile(program, programSize, package);
+    copyProgram(program, programSize, package);
     package.write(Marker);
-    QList<qint64> sizes;
-    for (const QString& file : files) {
-        sizes.append(QFileInfo(file).size());
-        copyFile(file, sizes.last(), package);
+    QList<qint64> trailer{programSize, Marker.size()};
+    for (const PolicyFile& file : files) {
+        package.write(file.bytes);
+        trailer.append(file.bytes.size());
     }
-    QList<qint64> nameLengths;
-    for (const QString& file : files) {
-        const QByteArray name = toNarrow(QFileInfo(file).fileName(), LogonInfo->CodePage);
-        package.write(name);
-        nameLengths.append(name.size());
+    QByteArray tail; // the names, then the trailer
+    for (const PolicyFile& file : files) {
+        const QByteArray name = toNarrow(file.name, LogonInfo->CodePage);
+        tail += name;
+        trailer.append(name.size());
     }
-    for (const qint64 value : QList<qint64>{programSize, Marker.size()} + sizes + nameLengths)
-        writeLE32(package, value);
-    writeLE32(package, 2 * files.size() + 3);
-    if (!package.commit())
-        throw EPackageError(u"Cannot write "_s + path + u": "_s + package.errorString());
-    for (const QString& file : files)
-        QFile::remove(file);
-    QFile::setPermissions(path, programInfo.permissions()); // runnable as the program is
+    trailer.append(2 * files.size() + 3);
+    for (const qint64 value : trailer)
+        tail += le32(value);
+    package.write(tail);
+    package.commit(programInfo.permissions()); // runnable as the program is
     return path;
 }
 
 QString SetOutLine(const OfflineOrder& order) {
-    if (!QDir().mkpath(order.folder))
-        throw EPackageError(u"Cannot create "_s + QDir::toNativeSeparators(order.folder));
-    const QDir folder(order.folder);
-    RemoveFiles written;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(order.folder.toStdU16String()),
+                                        error);
+    if (error)
+        throw EPackageError(writeFailure(error, QDir::toNativeSeparators(order.folder)));
     QStringList lines;
     GetPly(order.connection, order.uid, lines);
     lines += authorizationLines(order.authorization);
-    written.paths.append(folder.filePath(u"Exply.dat"_s));
-    writePolicyFile(written.paths.last(), lines);
+    const PolicyFile policy = policyFile(u"Exply.dat"_s, lines);
     lines.clear();
     GetMailPly(order.connection, QString::number(order.uid), lines);
-    written.paths.append(folder.filePath(u"Mail.dat"_s));
-    writePolicyFile(written.paths.last(), lines);
-    return CompressExs(written.paths, order.program, order.userName);
+    return CompressExs({policy, policyFile(u"Mail.dat"_s, lines)}, order.program, order.folder,
+                       order.userName);
 }
 
 void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& granted) {

@@ -32,14 +32,21 @@ QString dateText(const QDate& date);
 // so the package stays inside its folder.
 QString packageFileName(const QString& userName);
 
-// Writes the lines, each ended by CR LF and the whole trimmed, enciphered under the policy-file
-// key, as the only line of path.
-void writePolicyFile(const QString& path, const QStringList& lines);
+// A policy file as the package carries it: its bare name and its bytes.
+struct PolicyFile {
+    QString name;
+    QByteArray bytes;
+};
+
+// The lines, each ended by CR LF and the whole trimmed, enciphered under the policy-file key,
+// as the only line of a policy file.
+PolicyFile policyFile(const QString& name, const QStringList& lines);
 
 // Appends the files (policy file first), their names and the size trailer to a copy of
-// program named after the user in the folder of the first file, then deletes the files.
-// Returns the package's path. Throws EPackageError.
-QString CompressExs(const QStringList& files, const QString& program, const QString& userName);
+// program, written as the user's package in folder. Returns the package's path. Throws
+// EPackageError.
+QString CompressExs(const QList<PolicyFile>& files, const QString& program, const QString& folder,
+                    const QString& userName);
 
 // One package order: whose policies, where to write, and what is granted.
 struct OfflineOrder {
@@ -51,9 +58,9 @@ struct OfflineOrder {
     OutAuthorization authorization;
 };
 
-// Writes the user's client and mail policy files into the folder (created with its parents) and
-// packs them. Returns the package's path. Throws EPackageError or DbError; the policy files are
-// removed in every case.
+// Builds the user's client and mail policy files and packs them into the folder (created with
+// its parents). Returns the package's path. Throws EPackageError or DbError; nothing but the
+// finished package ever appears in the folder.
 QString SetOutLine(const OfflineOrder& order);
 
 // Records an authorization delivered to a user: the user's UserOut row, created when missing,

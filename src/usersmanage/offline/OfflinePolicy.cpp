@@ -5,6 +5,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +39,14 @@ const Field FileFields[BlockLines] = {{u"Exe=", u"exes"},
                                       {u"Suf=", u"sufs"},
                                       {u"Exf=", u"exsufs"},
                                       {u"Exp=", u"expaths"}};
+
+// An id read from the database, as a whole number; none for a null or any other text, so stored
+// text never reaches a statement.
+std::optional<qint32> idOf(const QString& text) {
+    bool number = false;
+    const qint32 id = text.trimmed().toInt(&number);
+    return number ? std::optional(id) : std::nullopt;
+}
 
 void appendFields(const DbQuery& query, const Field* begin, const Field* end, QStringList& lines) {
     for (const Field* f = begin; f != end; ++f)
@@ -102,12 +111,11 @@ void expandAllFiles(std::vector<QStringList>& blocks) {
 
 std::vector<QStringList> fileBlocks(DbQuery& query, const QString& plyIds) {
     std::vector<QStringList> blocks;
-    for (const QString& id : listItems(plyIds.startsWith(u'|') ? plyIds.mid(1) : plyIds, u'|')) {
-        bool number = false;
-        const qint64 fid = id.trimmed().toLongLong(&number);
-        if (!number) // not a policy id; never spliced into the statement
+    for (const QString& item : listItems(plyIds.startsWith(u'|') ? plyIds.mid(1) : plyIds, u'|')) {
+        const std::optional<qint32> fid = idOf(item);
+        if (!fid)
             continue;
-        query.setSql(u"Select * from PlyFile where Fid="_s + QString::number(fid));
+        query.setSql(u"Select * from PlyFile where Fid="_s + QString::number(*fid));
         query.open();
         if (query.isEmpty())
             continue;
@@ -124,7 +132,7 @@ QString screenText(DbQuery& query) {
     return query.isEmpty() ? QString() : query.asString(u"ScreenText"_s);
 }
 
-// The user's own lines; returns the role id, -1 without a user row.
+// The user's own lines; returns the role id, -1 without a user row or without a role.
 qint32 appendUser(DbConnection* connection, DbQuery& query, qint32 uid, QStringList& lines) {
     query.setSql(u" select U.*,US.name as DName from users U left join UserSort US on U.Pid = "
                  u"US.id where uid="_s +
@@ -132,7 +140,7 @@ qint32 appendUser(DbConnection* connection, DbQuery& query, qint32 uid, QStringL
     query.open();
     if (query.isEmpty())
         return -1;
-    const qint32 roleId = query.asInteger(u"RoleId"_s);
+    const qint32 roleId = idOf(query.asString(u"RoleId"_s)).value_or(-1);
     appendFields(query, std::begin(UserFields), std::end(UserFields), lines);
     const qint32 auths = query.asInteger(u"Auths"_s);
     const QString name = query.asString(u"UserName"_s);
@@ -158,24 +166,25 @@ QString appendRole(DbQuery& query, qint32 roleId, QStringList& lines) {
 
 // One mail category as a "ply=" line and its id.
 struct SortLine {
-    QString id;
+    qint32 id;
     QString line;
 };
 
-QList<SortLine> childSorts(DbQuery& query, const QString& id) {
-    query.setSql(u"select * from PlyMailSort where pid="_s + id);
+QList<SortLine> childSorts(DbQuery& query, qint32 id) {
+    query.setSql(u"select * from PlyMailSort where pid="_s + QString::number(id));
     query.open();
     QList<SortLine> children;
     for (; !query.eof(); query.next()) {
         const QString childId = query.asString(u"id"_s);
-        children.append({childId, u"ply="_s + childId + u'|' + query.asString(u"pid"_s) + u'|' +
-                                      query.asString(u"name"_s)});
+        if (const std::optional<qint32> number = idOf(childId))
+            children.append({*number, u"ply="_s + childId + u'|' + query.asString(u"pid"_s) + u'|' +
+                                          query.asString(u"name"_s)});
     }
     return children;
 }
 
-void AddRootSort(DbQuery& query, const QString& id, QStringList& lines) {
-    query.setSql(u"select * from PlyMailSort where id="_s + id);
+void AddRootSort(DbQuery& query, qint32 id, QStringList& lines) {
+    query.setSql(u"select * from PlyMailSort where id="_s + QString::number(id));
     query.open();
     if (!query.isEmpty())
         lines.append(u"ply="_s + query.asString(u"id"_s) + u"|0|"_s + query.asString(u"name"_s));
@@ -183,8 +192,8 @@ void AddRootSort(DbQuery& query, const QString& id, QStringList& lines) {
 
 // Depth first, each category directly followed by its own subtree; each category once per
 // walk, so a cycle ends it. Iterative, so a deep tree cannot overflow the stack.
-void AddChildSorts(DbQuery& query, const QString& rootId, QStringList& lines) {
-    QSet<QString> visited{rootId};
+void AddChildSorts(DbQuery& query, qint32 rootId, QStringList& lines) {
+    QSet<qint32> visited{rootId};
     std::vector<std::pair<QList<SortLine>, qsizetype>> pending;
     pending.emplace_back(childSorts(query, rootId), 0);
     while (!pending.empty()) {
@@ -204,39 +213,44 @@ void AddChildSorts(DbQuery& query, const QString& rootId, QStringList& lines) {
 
 // plyLine is a copy: lines grows while it is read.
 void AddSortMails(DbQuery& query, const QString plyLine, QStringList& lines) {
-    const QString id = plyLine.mid(4).section(u'|', 0, 0);
+    const std::optional<qint32> id = idOf(plyLine.mid(4).section(u'|', 0, 0));
+    if (!id)
+        return;
     query.setSql(u"select * from PlyMailGroup Inner join PlyMail on PlyMail.id=PlyMailGroup.mid "
                  u"where sid="_s +
-                 id);
+                 QString::number(*id));
     query.open();
     for (; !query.eof(); query.next())
         lines.append(u"mil="_s + query.asString(u"sid"_s) + u'|' + query.asString(u"name"_s) +
                      u'|' + query.asString(u"mail"_s));
 }
 
-// The categories given to the role, then the common ones not given already.
-QStringList applyingSorts(DbQuery& query, const QString& roleId) {
-    QStringList sorts;
-    query.setSql(u"Select * from PlyMailRole where rid="_s + roleId);
-    query.open();
-    for (; !query.eof(); query.next())
-        sorts.append(query.asString(u"sid"_s));
+// The categories given to the role (none without one), then the common ones not given already.
+QList<qint32> applyingSorts(DbQuery& query, std::optional<qint32> roleId) {
+    QList<qint32> sorts;
+    if (roleId) {
+        query.setSql(u"Select * from PlyMailRole where rid="_s + QString::number(*roleId));
+        query.open();
+        for (; !query.eof(); query.next()) {
+            if (const std::optional<qint32> id = idOf(query.asString(u"sid"_s)))
+                sorts.append(*id);
+        }
+    }
     query.setSql(u"select * from PlyMailSort where Comm <> 0"_s);
     query.open();
     for (; !query.eof(); query.next()) {
-        const QString id = query.asString(u"id"_s);
-        if (!sorts.contains(id))
-            sorts.append(id);
+        const std::optional<qint32> id = idOf(query.asString(u"id"_s));
+        if (id && !sorts.contains(*id))
+            sorts.append(*id);
     }
     return sorts;
 }
 
 // Drops every category that lies inside the subtree of another one listed.
-void removeCovered(DbConnection* connection, QStringList& sorts) {
+void removeCovered(DbConnection* connection, QList<qint32>& sorts) {
     for (qsizetype i = sorts.size() - 1; i >= 0; --i) {
         for (qsizetype j = sorts.size() - 1; j >= 0; --j) {
-            if (sorts[i] != sorts[j] &&
-                IsMySonPly(connection, sorts[i].toInt(), sorts[j].toInt())) {
+            if (sorts[i] != sorts[j] && IsMySonPly(connection, sorts[i], sorts[j])) {
                 sorts.removeAt(i);
                 break;
             }
@@ -296,14 +310,17 @@ bool IsMySonPly(DbConnection* connection, qint32 a, qint32 b) {
 }
 
 void GetMailPly(DbConnection* connection, const QString& uid, QStringList& lines) {
+    const std::optional<qint32> user = idOf(uid);
+    if (!user)
+        return;
     DbQuery query(connection);
-    query.setSql(u"select RoleId from users where uid="_s + uid);
+    query.setSql(u"select RoleId from users where uid="_s + QString::number(*user));
     query.open();
     if (query.isEmpty())
         return;
-    QStringList sorts = applyingSorts(query, query.asString(u"RoleId"_s));
+    QList<qint32> sorts = applyingSorts(query, idOf(query.asString(u"RoleId"_s)));
     removeCovered(connection, sorts);
-    for (const QString& id : sorts) {
+    for (const qint32 id : sorts) {
         AddRootSort(query, id, lines);
         AddChildSorts(query, id, lines);
     }

@@ -7,6 +7,8 @@ class DbConnection;
 
 // The policy texts an offline authorization carries: key=value lines read from the management
 // database. Every function throws DbError on a database failure; lines already appended stay.
+// Ids read from the database enter statements only as whole numbers: a row whose id is null or
+// any other text is passed over, and a user whose role is one gets what applies without a role.
 
 // Appends one user's client policy: identity and keys, the user's own settings, the role's
 // settings and file policies (all-files suffix lists expanded), and the screen text.

@@ -1,5 +1,6 @@
 #include "OfflineFixture.h"
 
+#include "Multilanguage.h"
 #include "OfflinePackage.h"
 #include "OfflinePolicy.h"
 
@@ -9,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -101,8 +104,15 @@ TEST_P(OfflinePackageTest, PackageCarriesBothPolicies) {
     const Ran self = run(path, {u"--show"_s, u"--today=2026-12-13"_s, u"--hardno=HW1"_s});
     EXPECT_EQ(self.status, 0);
     EXPECT_EQ(self.out, expected);
-    EXPECT_EQ(run(path, {u"--show"_s, u"--today=2026-12-14"_s}).status, 4);
     EXPECT_EQ(run(path, {u"--show"_s, u"--hardno=HW2"_s, u"--today=2026-12-1"_s}).status, 3);
+    // A date that cannot be checked authorizes nothing.
+    for (const auto& [today, status] : {std::pair{u"2026-12-14"_s, 4},
+                                        {u"garbage"_s, 1},
+                                        {u"2026-2-30"_s, 1},
+                                        {u"2026-12-1x"_s, 1},
+                                        {QString(), 1}})
+        EXPECT_EQ(run(path, {u"--show"_s, u"--today="_s + today}).status, status)
+            << today.toStdString();
 }
 
 TEST_P(OfflinePackageTest, DamagedPackagesAreRefused) {
@@ -133,15 +143,53 @@ TEST_P(OfflinePackageTest, DamagedPackagesAreRefused) {
     EXPECT_EQ(run(outMain(), {u"--show"_s}).status, 2); // the bare program carries no package
 }
 
-TEST_P(OfflinePackageTest, HostileNameAndMissingProgram) {
-    EXPECT_EQ(SetOutLine(order(u"../../evil"_s)),
-              folder.filePath(u"out/deep/.._.._evil_OutYXP.exe"_s));
-    OfflineOrder missing = order(u"bob"_s);
+// A shared folder with links and names planted: nothing is written through a link or under the
+// policy files' names, a link at the package's name is replaced, and a package that cannot be
+// finished (a folder in its place, no program, the file-size limit hit as at a full disk) leaves
+// nothing behind and the previous package whole.
+TEST_P(OfflinePackageTest, SharedFolderIsNeverWrittenThroughNorLeftHalfWritten) {
+    const QDir out(order({}).folder);
+    const auto entries = [&out] {
+        return out.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    QFile victim(folder.filePath(u"victim"_s));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly) && victim.write("#!/bin/sh\n") == 10);
+    victim.close();
+    ASSERT_TRUE(victim.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    const QFile::Permissions victimMode = victim.permissions();
+    ASSERT_TRUE(out.mkpath(u"Mail.dat"_s) && out.mkpath(u"bob_OutYXP.exe"_s));
+    for (const QString& name : {u"Exply.dat"_s, u"alice_OutYXP.exe"_s})
+        ASSERT_TRUE(victim.link(out.filePath(name)));
+    const QStringList planted = entries();
+
+    const QString path = SetOutLine(order(u"alice"_s));
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(QFileInfo(path).permissions(), QFileInfo(outMain()).permissions());
+    EXPECT_THROW(SetOutLine(order(u"bob"_s)), EPackageError);
+    OfflineOrder missing = order(u"carol"_s);
     missing.program = folder.filePath(u"none/OutMain.exe"_s);
     EXPECT_THROW(SetOutLine(missing), EPackageError);
-    EXPECT_EQ(QDir(missing.folder).entryList(QDir::Files | QDir::Hidden),
-              QStringList{u".._.._evil_OutYXP.exe"_s}); // no policy file left behind
-    EXPECT_THROW(CompressExs({}, outMain(), u"x"_s), EPackageError);
+    EXPECT_THROW(CompressExs({}, outMain(), out.path(), u"x"_s), EPackageError);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{rlim_t(QFileInfo(outMain()).size() / 2), limit.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString full;
+    try {
+        SetOutLine(order(u"alice"_s));
+    } catch (const EPackageError& e) {
+        full = QString::fromStdString(e.what());
+    }
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(full, GetString(u"OutNoSpace"_s) + path);
+    EXPECT_EQ(run(path, {u"--show"_s}).status, 0);
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "#!/bin/sh\n");
+    EXPECT_EQ(victim.permissions(), victimMode);
+    EXPECT_TRUE(QFileInfo(out.filePath(u"Exply.dat"_s)).isSymLink());
+    EXPECT_EQ(entries(), planted);
 }
 
 // Packages for a whole department from the command line, recorded as the dialog records them;

@@ -140,6 +140,23 @@ TEST_P(MailPolicyTest, CategoriesThenAddressesInTheirOrder) {
                                               u"ply=20|0|Common"_s, u"mil=20|Agent|a@x"_s}));
 }
 
+// A user without a role gets what applies without one. Ids stored as other text (SQLite keeps
+// any text in an integer column) are passed over, never run as part of a statement.
+TEST_P(MailPolicyTest, NullAndForeignIdsNeverReachAStatement) {
+    insert(u"PlyMailRole (rid, sid)"_s, u"(1, 17), (2, 40)"_s);
+    setUser(Org::Bob, u"RoleId = null"_s);
+    const QStringList common{u"ply=20|0|Common"_s, u"mil=20|Agent|a@x"_s};
+    EXPECT_EQ(mailPly(Org::Bob), common);
+    EXPECT_EQ(ply(Org::Bob).mid(9, 5), RoleDefaults);
+    if (GetParam() != DbBackend::SQLite)
+        return;
+    setUser(Org::Bob, u"RoleId = '2 or 1=1'"_s);
+    EXPECT_EQ(mailPly(Org::Bob), common);
+    insert(u"PlyMailRole (rid, sid)"_s,
+           u"(1, '-1 union select Uid, 0, Password, 0 from Users'), (1, '17 or 1=1')"_s);
+    EXPECT_EQ(mailPly(Org::Alice), QStringList{u"ply=17|0|Home"_s} + common);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, OfflineTest, ::testing::ValuesIn(testBackends()), backendName);
 INSTANTIATE_TEST_SUITE_P(Backends, MailPolicyTest, ::testing::ValuesIn(testBackends()),
                          backendName);
