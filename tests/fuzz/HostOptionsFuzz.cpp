@@ -33,8 +33,10 @@ void checkAccepted(const HostOptions& options) {
         require(!db.host.isEmpty() && !db.database.isEmpty() && db.port >= 1 && db.port <= 65535,
                 "a PostgreSQL address to connect to");
     else
-        require(!db.sqlitePath.isEmpty() && !(options.createIfMissing && db.readOnly),
-                "a SQLite file that can be opened as asked");
+        require(
+            !db.sqlitePath.trimmed().isEmpty() &&
+                !(options.isNew && (db.readOnly || options.create == HostOptions::Create::Never)),
+            "a SQLite file that exists, or one to create as asked");
 }
 
 } // namespace

@@ -12,11 +12,16 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 #include <functional>
@@ -73,13 +78,38 @@ QStringList clippedCaptions(const QWidget& form) {
     return clipped;
 }
 
+// The controls a user works with that the keyboard cannot reach, or that a screen reader
+// would announce without a name (the accessible name Qt gives them, from their own text, their
+// label or the name set for them).
+QStringList inaccessibleControls(const QWidget& form) {
+    QStringList found;
+    for (QWidget* widget : form.findChildren<QWidget*>()) {
+        const QWidget* parent = widget->parentWidget();
+        const bool part =
+            qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
+        const bool control =
+            qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+            qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+            qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QTabBar*>(widget);
+        if (!control || part || !widget->isVisibleTo(&form))
+            continue;
+        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!(widget->focusPolicy() & Qt::TabFocus))
+            found.append(widget->objectName() + u": no keyboard focus"_s);
+        else if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            found.append(widget->objectName() + u": no accessible name"_s);
+    }
+    return found;
+}
+
 struct FormTexts {
     QStringList captions;
     QStringList clipped;
+    QStringList inaccessible;
 };
 
 FormTexts textsOf(const QWidget& form) {
-    return {captionsOf(form), clippedCaptions(form)};
+    return {captionsOf(form), clippedCaptions(form), inaccessibleControls(form)};
 }
 
 template <typename Dialog> std::function<FormTexts()> dialogTexts() {
@@ -110,7 +140,8 @@ protected:
 };
 
 // In English no caption of any form is left in Chinese and none goes blank; in Chinese every
-// form keeps its Chinese captions. In both, every caption fits its place.
+// form keeps its Chinese captions. In both, every caption fits its place, and every control is
+// reached by the keyboard and has an accessible name.
 TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
     const QList<FormTexts> chinese = textsIn(u"chs"_s);
     const QList<FormTexts> english = textsIn(u"eng"_s);
@@ -126,9 +157,12 @@ TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
             EXPECT_EQ(translated[i].isEmpty(), source[i].isEmpty())
                 << name << ": " << source[i].toStdString();
         }
-        for (const FormTexts& texts : {chinese[form], english[form]})
+        for (const FormTexts& texts : {chinese[form], english[form]}) {
             EXPECT_TRUE(texts.clipped.isEmpty())
                 << name << ": " << texts.clipped.join(u'|').toStdString();
+            EXPECT_TRUE(texts.inaccessible.isEmpty())
+                << name << ": " << texts.inaccessible.join(u'|').toStdString();
+        }
     }
     EXPECT_EQ(english.first().captions.first(), u"Users Management"_s);
 }

@@ -10,6 +10,7 @@
 #include "DemoSeed.h"
 #include "LargeSite.h"
 #include "Schema.h"
+#include "TerminalProgress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -56,12 +57,15 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {QStringLiteral("pg"), QStringLiteral("PostgreSQL server and database."),
          QStringLiteral("host:port/db")},
         // Spelled as the console spells them; the short names stay for older scripts.
-        {{QStringLiteral("pg-user"), QStringLiteral("user")}, QStringLiteral("PostgreSQL user."),
+        {{QStringLiteral("pg-user"), QStringLiteral("user")},
+         QStringLiteral("PostgreSQL user."),
          QStringLiteral("name")},
         {{QStringLiteral("pg-password"), QStringLiteral("password")},
-         QStringLiteral("PostgreSQL password."), QStringLiteral("pw")},
+         QStringLiteral("PostgreSQL password."),
+         QStringLiteral("pw")},
         {{QStringLiteral("pg-schema"), QStringLiteral("schema")},
-         QStringLiteral("PostgreSQL schema to work in."), QStringLiteral("name")},
+         QStringLiteral("PostgreSQL schema to work in."),
+         QStringLiteral("name")},
         {QStringLiteral("users"), QStringLiteral("Users to generate (100000)."),
          QStringLiteral("n")},
         {QStringLiteral("departments"), QStringLiteral("Departments to generate (20000)."),
@@ -122,7 +126,9 @@ void run(const Options& options) {
         seedDemo(*connection);
         out() << "demo site seeded in " << timer.elapsed() << " ms\n";
     } else if (options.command == QStringLiteral("generate")) {
-        generateLargeSite(*connection, options.users, options.departments, options.seed);
+        TerminalProgress progress(QStringLiteral("generating"));
+        generateLargeSite(*connection, options.users, options.departments, options.seed,
+                          [&progress](qint64 done, qint64 total) { progress.update(done, total); });
         out() << options.users << " users and " << options.departments
               << " departments generated in " << timer.elapsed() << " ms\n";
     }

@@ -129,6 +129,10 @@
         <translation>Users Management</translation>
     </message>
     <message>
+        <source>清除筛选(&amp;X)</source>
+        <translation>Clear filter (&amp;X)</translation>
+    </message>
+    <message>
         <source>搜索(&amp;Q)</source>
         <translation>Sear&amp;ch</translation>
     </message>

@@ -67,6 +67,7 @@ public:
     void LV_ManContextPopup(const QPoint& pos);
     void LV_ManSelectItem();
     void BtSearchClick();
+    void ClearFilter(); // the whole department listed again
 
     // Department editing.
     void MiDAddClick();
@@ -95,8 +96,8 @@ public:
     void UpdateOnline(qint32 userId, bool online);
     void BtnRefreshClick();
     bool isWaitingForAgents() const;
-    int RefreshSettleMs = 3000;                   // the agents' time to announce themselves
-    std::function<QString()> IPWatch;             // the computer's local address
+    int RefreshSettleMs = 3000;       // the agents' time to announce themselves
+    std::function<QString()> IPWatch; // the computer's local address
     // The steps of BtnRefreshClick that reach the agents: the targets and their datagrams.
     QStringList RefreshTargets();
     void SendRefreshDatagrams(const QStringList& targets);
@@ -152,9 +153,11 @@ private:
     bool Shown = false;
     bool m_showPending = false;  // FormShow is queued
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
+    bool m_canWrite = true;      // the database takes changes (not opened read-only)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
-    QString m_listWhere; // the condition of the list's latest load
+    QString m_listWhere;     // the condition of the list's latest load
+    QString m_filterCaption; // the view filter or search narrowing the list, empty when none
     struct ListPlace {
         QList<qint32> selectedUids;
         int topRow = 0; // the row at the top of the list

@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include "DbConnection.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "Multilanguage.h"
 #include "PgUsersManage.h"
@@ -133,6 +135,55 @@ TEST_P(DepartTreeTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
     }
 }
 
+// A database opened read-only: every command that would write is disabled, nothing can be
+// dragged, and a refusal that still comes from the database reads in the user's language.
+TEST_P(DepartTreeTest, ReadOnlyDatabaseDisablesEveryChange) {
+    DbSettings settings = db->settings();
+    settings.readOnly = true;
+    const std::unique_ptr<DbConnection> readOnly = DbConnection::open(settings);
+    logon.Connection = readOnly.get();
+    open();
+    const auto* ui = window().ui();
+    window().TV_DepartmentContextPopup(pointOf(Org::Alpha));
+    selectUsers({Org::Erin});
+    window().PMUserPopup();
+    for (const QAction* item :
+         {ui->MiDAdd, ui->MiDModify, ui->MiDDelete, ui->MiDRole, ui->MiDUser, ui->MiUAdd,
+          ui->MiUModify, ui->MiUDelete, ui->MiUAuth, ui->MiOffline, ui->N6})
+        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_TRUE(ui->MiExport->isEnabled());
+    EXPECT_FALSE(ui->LV_Man->dragEnabled());
+    EXPECT_FALSE(ui->TV_Department->dragEnabled());
+    EXPECT_FALSE(window().TV_DepartmentDragOver(pointOf(Org::Zeta)));
+    EXPECT_EQ(errorText(DbError(ReadOnlyRefused)), GetString(u"DbReadOnly"_s));
+    CloseBplForm(); // before its connection closes
+}
+
+// A view filter or a search shows in the path line with a button that lists the whole
+// department again; changing the department ends it.
+TEST_P(DepartTreeTest, ActiveFilterIsShownAndClearedInOneClick) {
+    open();
+    selectDepart(Org::Zeta);
+    const auto* ui = window().ui();
+    EXPECT_FALSE(ui->BtClearFilter->isVisibleTo(&window()));
+    window().S_AllClick(ui->S_Online);
+    waitForList();
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Alice});
+    EXPECT_TRUE(ui->LbDepart->text().endsWith(u"("_s + GetString(u"FilterActive"_s) +
+                                              plainCaption(ui->S_Online->text()) + u')'))
+        << ui->LbDepart->text().toStdString();
+    EXPECT_TRUE(ui->BtClearFilter->isVisibleTo(&window()));
+    window().RereadViews();
+    waitForList();
+    EXPECT_TRUE(ui->BtClearFilter->isVisibleTo(&window())) << "F5 keeps the filter and says so";
+    ui->BtClearFilter->click();
+    waitForList();
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    EXPECT_TRUE(ui->S_All->isChecked());
+    EXPECT_EQ(ui->LbDepart->text(), GetString(u"Depart"_s) + u" >> Zeta"_s);
+    EXPECT_FALSE(ui->BtClearFilter->isVisibleTo(&window()));
+}
+
 // Sends a drag event of the given type over the tree at the department's node; true when the
 // tree takes it. A drop always copies, so the dragging view never removes what it dragged.
 class TreeDropTest : public MainWindowTest {
@@ -150,6 +201,17 @@ protected:
 };
 
 TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
+    logon.AdminAuths = allRights() & ~(1 << AA_UserEuser);
+    open();
+    selectDepart(Org::Zeta);
+    selectUsers({Org::Bob});
+    QMimeData refused;
+    refused.setData(UserListModel::mimeType(), "2");
+    EXPECT_FALSE(send<QDragMoveEvent>(Org::Alpha, refused)) << "moving users is editing them";
+    send<QDropEvent>(Org::Alpha, refused);
+    EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Zeta);
+    CloseBplForm();
+    logon.AdminAuths = allRights();
     open();
     selectDepart(Org::Zeta);
     selectUsers({Org::Bob});
