@@ -44,6 +44,7 @@ ConnectionDialog::~ConnectionDialog() = default;
 void ConnectionDialog::setTexts() {
     setWindowTitle(GetString(u"ConnTitle"_s));
     m_ui->LblRecent->setText(GetString(u"ConnRecent"_s));
+    m_ui->LstRecent->setAccessibleName(GetString(u"ConnRecent"_s).remove(u'&'));
     m_ui->LblKind->setText(GetString(u"ConnKind"_s));
     m_ui->CbKind->addItems({GetString(u"ConnSqlite"_s), GetString(u"ConnPg"_s)});
     m_ui->LblFile->setText(GetString(u"ConnFile"_s));

@@ -29,6 +29,8 @@ void checkAccepted(const HostOptions& options) {
     require(options.clientPort >= 1 && options.clientPort <= 65535, "client port in range");
     require(options.adminAuths >= 0, "rights are a mask of 31 bits");
     const DbSettings& db = options.database;
+    if (options.chooseDatabase)
+        return; // the connection dialog asks for one
     if (db.backend == DbBackend::PostgreSQL)
         require(!db.host.isEmpty() && !db.database.isEmpty() && db.port >= 1 && db.port <= 65535,
                 "a PostgreSQL address to connect to");

@@ -97,7 +97,7 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
           {{u"--sqlite"_s, below}, below},
           {{u"--sqlite"_s, QString()}, u"--sqlite"_s}, // a temporary database, lost at exit
           {{u"--sqlite"_s, folder.filePath(u"typo.db"_s)}, u"typo.db"_s},
-          {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"--read-only"_s},
+          {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"none.db"_s},
           {{u"--lang"_s, u"fr"_s}, u"--lang"_s},
           {{u"--auths"_s, u"lots"_s}, u"--auths"_s}}) {
         expectOneLineFailure(runConsole(arguments), mentions);

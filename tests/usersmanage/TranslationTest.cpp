@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -91,7 +92,7 @@ QStringList inaccessibleControls(const QWidget& form) {
             qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
             qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
             qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QTabBar*>(widget);
-        if (!control || part || !widget->isVisibleTo(&form))
+        if (!control || part || qobject_cast<QHeaderView*>(widget) || !widget->isVisibleTo(&form))
             continue;
         const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         if (!(widget->focusPolicy() & Qt::TabFocus))
