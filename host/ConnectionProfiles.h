@@ -10,6 +10,7 @@
 struct ConnectionProfile {
     QString name;
     QStringList arguments;
+    bool operator==(const ConnectionProfile&) const = default;
 };
 
 // The connections the console opened, most recent first, kept in a file only its owner can read.

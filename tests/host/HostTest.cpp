@@ -97,6 +97,9 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
           {{u"--sqlite"_s, below}, below},
           {{u"--sqlite"_s, QString()}, u"--sqlite"_s}, // a temporary database, lost at exit
           {{u"--sqlite"_s, folder.filePath(u"typo.db"_s)}, u"typo.db"_s},
+          {{u"--sqlite"_s, u"  "_s}, u"--sqlite"_s},
+          {{u"--sqlite"_s, below + u"x"_s, u"--demo"_s}, u"folder"_s},
+          {{u"--sqlite"_s, u"x.db"_s, u"--create"_s, u"--demo"_s}, u"--create"_s},
           {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"none.db"_s},
           {{u"--lang"_s, u"fr"_s}, u"--lang"_s},
           {{u"--auths"_s, u"lots"_s}, u"--auths"_s}}) {

@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 #include <functional>
@@ -79,26 +78,21 @@ QStringList clippedCaptions(const QWidget& form) {
     return clipped;
 }
 
-// The controls a user works with that the keyboard cannot reach, or that a screen reader
-// would announce without a name (the accessible name Qt gives them, from their own text, their
-// label or the name set for them).
+// The controls the keyboard cannot reach, or that a screen reader would announce without a name
+// (Qt's accessible name: their text, their label's, or the one set for them).
 QStringList inaccessibleControls(const QWidget& form) {
     QStringList found;
-    for (QWidget* widget : form.findChildren<QWidget*>()) {
-        const QWidget* parent = widget->parentWidget();
-        const bool part =
-            qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
-        const bool control =
-            qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
-            qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
-            qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QTabBar*>(widget);
-        if (!control || part || qobject_cast<QHeaderView*>(widget) || !widget->isVisibleTo(&form))
-            continue;
-        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        if (!(widget->focusPolicy() & Qt::TabFocus))
-            found.append(widget->objectName() + u": no keyboard focus"_s);
-        else if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-            found.append(widget->objectName() + u": no accessible name"_s);
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                             qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w);
+        const bool part = qobject_cast<QComboBox*>(w->parentWidget()) ||
+                          qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                          qobject_cast<QHeaderView*>(w);
+        if (control && !part && w->isVisibleTo(&form) &&
+            (!(w->focusPolicy() & Qt::TabFocus) ||
+             QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).trimmed().isEmpty()))
+            found.append(w->objectName());
     }
     return found;
 }

@@ -550,9 +550,10 @@ bool TFrmUsersManage::ShowUsers(const QString& filter) {
         m_filterCaption.clear();
     const QString where =
         item->Id != 0 ? u"where U.pid="_s + QString::number(item->Id) : u"where 1 = 1 "_s;
-    const bool started = LoadUsers(where + filter);
+    if (!LoadUsers(where + filter))
+        return false; // reported; the window may have been closed meanwhile
     ShowDepartCaption();
-    return started;
+    return true;
 }
 
 bool TFrmUsersManage::LoadUsers(const QString& where) {

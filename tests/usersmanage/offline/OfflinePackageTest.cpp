@@ -62,7 +62,7 @@ TEST(OfflineDateTest, DateTextHasNoLeadingZeros) {
 TEST(OfflineNameTest, PackageNameStaysInItsFolder) {
     const std::pair<QString, QString> cases[] = {
         {u" 张三 "_s, u"张三"_s},
-        {u"../../x"_s, u"__.._x"_s},
+        {u"../../x"_s, u"___.._x"_s},
         {u"a\\b:c*?\"<>|"_s, u"a_b_c______"_s},
         {u".."_s, u"__"_s},
         {u""_s, u"_"_s},
@@ -140,12 +140,12 @@ TEST_P(OfflinePackageTest, DamagedPackagesAreRefused) {
 
 TEST_P(OfflinePackageTest, HostileNameAndMissingProgram) {
     EXPECT_EQ(SetOutLine(order(u"../../evil"_s)),
-              folder.filePath(u"out/deep/__.._evil_OutYXP.exe"_s));
+              folder.filePath(u"out/deep/___.._evil_OutYXP.exe"_s));
     OfflineOrder missing = order(u"bob"_s);
     missing.program = folder.filePath(u"none/OutMain.exe"_s);
     EXPECT_THROW(SetOutLine(missing), EPackageError);
     EXPECT_EQ(QDir(missing.folder).entryList(QDir::Files | QDir::Hidden),
-              QStringList{u"__.._evil_OutYXP.exe"_s}); // no policy file left behind
+              QStringList{u"___.._evil_OutYXP.exe"_s}); // no policy file left behind
     EXPECT_THROW(CompressExs({}, outMain(), u"x"_s), EPackageError);
 }
 

@@ -59,14 +59,12 @@ TEST_P(DepartEditingTest, DuplicateBlankAndInvalidNamesChangeNothing) {
     const QString blank = GetString(u"Depart"_s) + GetString(u"NameNullError"_s);
     const QString invalid = GetString(u"InvalidExt"_s) + u" \\ / : * ? \" < > |"_s;
     const std::pair<QString, QString> cases[] = {
-        {u"Omega"_s, duplicate},    // under another parent
-        {u"oMEGA"_s, duplicate},    // letter case ignored
-        {u" Omega  "_s, duplicate}, // blanks around ignored
-        {u"Alpha"_s, duplicate},
+        {u"Omega"_s, duplicate},       // under another parent
+        {u"oMEGA"_s, duplicate},       // letter case ignored
+        {u" Omega  "_s, duplicate},    // blanks around ignored
         {u"a\u0308rzte"_s, duplicate}, // the same letter and accent as two characters
         {u"   "_s, blank},
         {u"What?"_s, invalid},
-        {u"a/b"_s, invalid},
         // Cut or changed on the way into the database: a NUL, a control character, a broken
         // surrogate pair.
         {u"Nul"_s + QChar(0) + u"x"_s, GetString(u"InvalidExt"_s) + u" U+0000"_s},
