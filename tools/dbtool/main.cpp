@@ -126,6 +126,7 @@ void run(const Options& options) {
         seedDemo(*connection);
         out() << "demo site seeded in " << timer.elapsed() << " ms\n";
     } else if (options.command == QStringLiteral("generate")) {
+        out().flush(); // before the progress line on the same terminal
         TerminalProgress progress(QStringLiteral("generating"));
         generateLargeSite(*connection, options.users, options.departments, options.seed,
                           [&progress](qint64 done, qint64 total) { progress.update(done, total); });
