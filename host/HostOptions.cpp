@@ -1,9 +1,10 @@
 #include "HostOptions.h"
 
+#include "ConnectionProfiles.h"
+#include "IniFile.h"
 #include "LogonInfo.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -14,10 +15,15 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 struct OptionSet {
-    QCommandLineOption sqlite{u"sqlite"_s,
-                              u"Management database in SQLite FILE (created with a demo site "
-                              u"when missing)."_s,
+    QCommandLineOption sqlite{u"sqlite"_s, u"Management database in the existing SQLite FILE."_s,
                               u"FILE"_s};
+    QCommandLineOption create{u"create"_s,
+                              u"Create the database, empty, when it does not exist."_s};
+    QCommandLineOption demo{u"demo"_s,
+                            u"Create the database with the demo site when it does not exist."_s};
+    QCommandLineOption profile{u"profile"_s,
+                               u"Open the connection saved under NAME in the connection dialog."_s,
+                               u"NAME"_s};
     QCommandLineOption pg{u"pg"_s, u"Management database on PostgreSQL, HOST:PORT/DATABASE."_s,
                           u"HOST:PORT/DB"_s};
     QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
@@ -42,7 +48,10 @@ struct OptionSet {
     QCommandLineOption clientPort{u"client-port"_s, u"Port of the client agents."_s, u"PORT"_s,
                                   u"2230"_s};
     QCommandLineOption outDir{u"out-dir"_s, u"Default folder for offline packages."_s, u"DIR"_s};
-    QCommandLineOption ini{u"ini"_s, u"The console's settings file."_s, u"FILE"_s};
+    QCommandLineOption ini{u"ini"_s,
+                           u"The console's settings file (kvzconsole.ini in the user's "
+                           u"configuration folder)."_s,
+                           u"FILE"_s};
     QCommandLineOption rootName{
         u"root-name"_s, u"Name of the whole organisation (with --lang eng: Organization)."_s,
         u"NAME"_s, u"组织机构"_s};
@@ -68,10 +77,32 @@ struct OptionSet {
                                           u"N"_s, u"32"_s};
 
     QList<QCommandLineOption> all() const {
-        return {sqlite,   pg,       pgUser,     pgPassword,     pgSslMode,         pgSchema,
-                lang,     admin,    auths,      serverPort,     clientPort,        outDir,
-                ini,      rootName, ukey,       hkey,           hkeyAlt,           keyOptions,
-                codepage, readOnly, screenshot, commandTimeout, commandConcurrency};
+        return {sqlite,
+                create,
+                demo,
+                profile,
+                pg,
+                pgUser,
+                pgPassword,
+                pgSslMode,
+                pgSchema,
+                lang,
+                admin,
+                auths,
+                serverPort,
+                clientPort,
+                outDir,
+                ini,
+                rootName,
+                ukey,
+                hkey,
+                hkeyAlt,
+                keyOptions,
+                codepage,
+                readOnly,
+                screenshot,
+                commandTimeout,
+                commandConcurrency};
     }
 };
 
@@ -86,13 +117,48 @@ std::optional<qint64> number(const QString& text, qint64 low, qint64 high) {
     return value;
 }
 
-QString defaultSqliteFile() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(u"kvzconsole.db"_s);
+HostOptions::Create createMode(const QCommandLineParser& parser, const OptionSet& o) {
+    if (parser.isSet(o.demo))
+        return HostOptions::Create::Demo;
+    return parser.isSet(o.create) ? HostOptions::Create::Empty : HostOptions::Create::Never;
 }
 
-bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
-                  QString& error) {
+// The console's settings file in the user's configuration folder, which is created when
+// missing so that settings can be saved there.
+QString settingsFile() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(u"kvzconsole.ini"_s);
+}
+
+// A SQLite file opens only when it exists, unless creating it was asked for: a mistyped name
+// must not become a new, empty or invented site. Its folder is never created.
+bool readSqliteFile(const QString& path, HostOptions& options, QString& error) {
+    // SQLite would open an empty name as a temporary database and lose every change at exit.
+    if (path.trimmed().isEmpty()) {
+        error = u"--sqlite expects the name of the database file"_s;
+        return false;
+    }
+    options.database.backend = DbBackend::SQLite;
+    options.database.sqlitePath = path;
+    const QFileInfo file(path);
+    options.isNew = !file.exists();
+    if (!options.isNew)
+        return true;
+    if (options.create == HostOptions::Create::Never)
+        error = path + u" does not exist (--create makes an empty database, --demo one with the "
+                       u"demo site)"_s;
+    else if (!file.absoluteDir().exists())
+        error = u"the folder of "_s + path + u" does not exist"_s;
+    else if (options.database.readOnly)
+        error = u"--read-only needs an existing database file, "_s + path + u" does not exist"_s;
+    return error.isEmpty();
+}
+
+// The database options of parser: a SQLite file or a PostgreSQL server. Neither: the user
+// chooses in the connection dialog.
+bool readDatabaseOptions(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
+                         QString& error) {
     if (parser.isSet(o.sqlite) && parser.isSet(o.pg)) {
         error = u"choose either --sqlite or --pg, not both"_s;
         return false;
@@ -106,29 +172,48 @@ bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOpti
         options.database.password = parser.value(o.pgPassword);
         options.database.schema = parser.value(o.pgSchema);
         options.database.sslMode = parser.value(o.pgSslMode);
-        options.database.readOnly = parser.isSet(o.readOnly);
         if (parser.isSet(o.pgSslMode) && !isValidSslMode(options.database.sslMode)) {
             error = u"--pg-sslmode expects prefer, require or verify-full"_s;
             return false;
         }
         return true;
     }
-    // SQLite would open an empty name as a temporary database and lose every change at exit.
-    if (parser.isSet(o.sqlite) && parser.value(o.sqlite).isEmpty()) {
-        error = u"--sqlite expects the name of the database file"_s;
+    options.chooseDatabase = !parser.isSet(o.sqlite);
+    return options.chooseDatabase || readSqliteFile(parser.value(o.sqlite), options, error);
+}
+
+// The database options saved under the name of --profile.
+bool readProfile(const QString& name, const OptionSet& o, HostOptions& options, QString& error) {
+    const std::optional<ConnectionProfile> profile = ConnectionProfiles().find(name);
+    if (!profile) {
+        error = u"no saved connection is named \""_s + name + u'"';
         return false;
     }
-    options.database.backend = DbBackend::SQLite;
-    options.database.sqlitePath =
-        parser.isSet(o.sqlite) ? parser.value(o.sqlite) : defaultSqliteFile();
+    QCommandLineParser saved;
+    saved.addOptions(o.all());
+    if (!saved.parse(QStringList{u"kvzconsole"_s} + profile->arguments)) {
+        error = u"the saved connection \""_s + name + u"\" is damaged: "_s + saved.errorText();
+        return false;
+    }
+    options.fromProfile = true;
+    return readDatabaseOptions(saved, o, options, error);
+}
+
+bool readDatabase(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
+                  QString& error) {
+    if (parser.isSet(o.create) && parser.isSet(o.demo)) {
+        error = u"choose either --create or --demo, not both"_s;
+        return false;
+    }
+    options.create = createMode(parser, o);
     options.database.readOnly = parser.isSet(o.readOnly);
-    options.createIfMissing = !QFileInfo::exists(options.database.sqlitePath);
-    if (options.createIfMissing && options.database.readOnly) {
-        error = u"--read-only needs an existing database file, "_s + options.database.sqlitePath +
-                u" does not exist"_s;
+    if (!parser.isSet(o.profile))
+        return readDatabaseOptions(parser, o, options, error);
+    if (parser.isSet(o.sqlite) || parser.isSet(o.pg)) {
+        error = u"choose either --profile or a database option, not both"_s;
         return false;
     }
-    return true;
+    return readProfile(parser.value(o.profile), o, options, error);
 }
 
 bool readNumbers(const QCommandLineParser& parser, const OptionSet& o, HostOptions& options,
@@ -175,15 +260,18 @@ bool readTexts(const QCommandLineParser& parser, const OptionSet& o, HostOptions
         error = u"unknown code page \""_s + parser.value(o.codepage) + u'"';
         return false;
     }
-    const QString appDir = QCoreApplication::applicationDirPath();
     options.adminName = parser.value(o.admin);
     // Without --root-name the organisation is named in the console's language.
     options.rootName = parser.isSet(o.rootName) || options.language != u"eng"
                            ? parser.value(o.rootName)
                            : u"Organization"_s;
-    options.outDir = parser.isSet(o.outDir) ? parser.value(o.outDir) : QDir::homePath();
-    options.iniFile =
-        parser.isSet(o.ini) ? parser.value(o.ini) : QDir(appDir).filePath(u"kvzconsole.ini"_s);
+    options.iniFile = parser.isSet(o.ini) ? parser.value(o.ini) : settingsFile();
+    // The package folder chosen last time, unless the command line names one.
+    options.outDir = parser.isSet(o.outDir)
+                         ? parser.value(o.outDir)
+                         : readIniString(options.iniFile, u"option"_s, u"Path"_s, options.codePage);
+    if (options.outDir.isEmpty())
+        options.outDir = QDir::homePath();
     options.uKey = parser.value(o.ukey);
     options.hKey = parser.value(o.hkey);
     options.hKeyAlt = parser.value(o.hkeyAlt);
@@ -236,4 +324,30 @@ void fillLogonInfo(const HostOptions& options, TLogonInfo& logonInfo) {
     logonInfo.CommandConnectMs = options.commandConnectMs;
     logonInfo.CommandAnswerMs = options.commandAnswerMs;
     logonInfo.CommandConcurrency = options.commandConcurrency;
+}
+
+QString databaseName(const DbSettings& db) {
+    if (db.backend == DbBackend::SQLite)
+        return QFileInfo(db.sqlitePath).absoluteFilePath();
+    QString name = db.host + u':' + QString::number(db.port) + u'/' + db.database;
+    if (!db.user.isEmpty())
+        name.prepend(db.user + u'@');
+    if (!db.schema.isEmpty())
+        name += u" ("_s + db.schema + u')';
+    return name;
+}
+
+QStringList databaseArguments(const DbSettings& db) {
+    if (db.backend == DbBackend::SQLite)
+        return {u"--sqlite"_s, QFileInfo(db.sqlitePath).absoluteFilePath()};
+    const QString host = db.host.contains(u':') ? u'[' + db.host + u']' : db.host; // IPv6
+    QStringList arguments{u"--pg"_s, host + u':' + QString::number(db.port) + u'/' + db.database};
+    for (const auto& [option, value] : {std::pair{u"--pg-user"_s, db.user},
+                                        {u"--pg-schema"_s, db.schema},
+                                        {u"--pg-sslmode"_s, db.sslMode},
+                                        {u"--pg-password"_s, db.password}}) {
+        if (!value.isEmpty())
+            arguments << option << value;
+    }
+    return arguments;
 }

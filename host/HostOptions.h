@@ -12,7 +12,13 @@ class TLogonInfo;
 // What the console host was asked to do, from its command line.
 struct HostOptions {
     DbSettings database;
-    bool createIfMissing = false; // SQLite file that does not exist yet: create and seed it
+    // What to do with a database that does not exist yet (a SQLite file that is not there, a
+    // PostgreSQL schema without the management tables): refuse, create it empty, or create it
+    // with the demo site. An existing database is opened as it is.
+    enum class Create { Never, Empty, Demo } create = Create::Never;
+    bool isNew = false;          // the SQLite file does not exist yet
+    bool chooseDatabase = false; // no database option: the user chooses in the dialog
+    bool fromProfile = false;    // the database options are a saved connection's (--profile)
     QString language = QStringLiteral("chs");
     QString adminName = QStringLiteral("admin");
     qint32 adminAuths = (1 << 29) - 1; // every right
@@ -38,3 +44,10 @@ std::optional<HostOptions> parseHostOptions(const QStringList& arguments, QStrin
 
 // Every field of the logon context the host provides, from the options.
 void fillLogonInfo(const HostOptions& options, TLogonInfo& logonInfo);
+
+// The database as the window names it: the SQLite file's full path, or the PostgreSQL user,
+// server, database and schema.
+QString databaseName(const DbSettings& db);
+
+// The options that name the database, as the connection dialog and saved connections keep them.
+QStringList databaseArguments(const DbSettings& db);

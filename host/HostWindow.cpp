@@ -25,6 +25,12 @@ HostWindow::HostWindow() {
     m_panel = new QWidget(central);
     m_panel->setObjectName(u"ParentPanel"_s);
     layout->addWidget(m_panel, 1);
+    m_database = new QLabel(central);
+    m_database->setObjectName(u"DatabaseName"_s);
+    m_database->setMargin(3);
+    m_database->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_database->hide();
+    layout->addWidget(m_database);
     setCentralWidget(central);
     resize(1100, 640);
     // The keyboard closes the console too (Ctrl+Q), window manager or not.
@@ -74,6 +80,13 @@ void HostWindow::closeModule() {
 void HostWindow::showReadOnlyNote() {
     m_note->setText(GetString(u"DbReadOnly"_s));
     m_note->show();
+}
+
+void HostWindow::showDatabase(const QString& description) {
+    setWindowTitle(u"KVZ Console - "_s + description);
+    m_database->setText(GetString(u"HostDatabase"_s) + description);
+    m_database->setAccessibleName(m_database->text());
+    m_database->show();
 }
 
 void HostWindow::closeEvent(QCloseEvent* event) {

@@ -25,6 +25,8 @@ public:
     QWidget* panel() const { return m_panel; }
     // Shows a line above the panel saying that the database is read-only.
     void showReadOnlyNote();
+    // Names the open database in the title and in the line under the panel.
+    void showDatabase(const QString& description);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -38,5 +40,6 @@ private:
     CloseFormFn m_closeForm = nullptr;
     QWidget* m_panel = nullptr;
     QLabel* m_note = nullptr;
+    QLabel* m_database = nullptr;
     bool m_formOpen = false;
 };

@@ -1,4 +1,6 @@
 // kvzconsole: a small management console that hosts the users-management module.
+#include "ConnectionDialog.h"
+#include "ConnectionProfiles.h"
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DemoSeed.h"
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -49,31 +52,33 @@ void useQtTranslation(const QString& language, QTranslator& translator) {
         QApplication::installTranslator(&translator);
 }
 
-// Opens the management database; a new SQLite file is created with the demo site, or opened as
-// it is when another console created it meanwhile. Throws DbError with the reason.
+// Fills a database that has no management tables yet, as the options ask.
+void createSite(DbConnection& connection, HostOptions::Create create) {
+    createSchema(connection);
+    if (create == HostOptions::Create::Demo)
+        seedDemo(connection);
+}
+
+// Opens the management database, creating it only when the options ask for it. A new SQLite
+// file appears whole or not at all; when another console created it meanwhile, it is opened as
+// it is. Throws DbError with the reason.
 std::unique_ptr<DbConnection> openDatabase(const HostOptions& options) {
-    if (options.createIfMissing) {
-        QDir().mkpath(QFileInfo(options.database.sqlitePath).absolutePath());
-        auto created = createDatabaseFile(options.database, [](DbConnection& connection) {
-            createSchema(connection);
-            seedDemo(connection);
+    if (options.isNew) {
+        auto created = createDatabaseFile(options.database, [&options](DbConnection& connection) {
+            createSite(connection, options.create);
         });
         if (created)
             return created;
     }
     auto connection = DbConnection::open(options.database);
-    if (schemaVersion(*connection) == 0)
-        throw DbError(u"not a management database"_s);
+    if (schemaVersion(*connection) == 0) {
+        if (options.create == HostOptions::Create::Never || connection->isReadOnly())
+            throw DbError(u"not a management database"_s);
+        createSite(*connection, options.create);
+    }
     if (!connection->isReadOnly()) // a read-only database is shown as it is
         migrate(*connection);
     return connection;
-}
-
-QString databaseName(const HostOptions& options) {
-    const DbSettings& db = options.database;
-    if (db.backend == DbBackend::SQLite)
-        return db.sqlitePath;
-    return db.host + u':' + QString::number(db.port) + u'/' + db.database;
 }
 
 // Renders the window to file once it is shown and laid out, then quits with the outcome.
@@ -87,6 +92,40 @@ void scheduleScreenshot(HostWindow& window, const QString& file) {
         }
         QCoreApplication::exit(0);
     });
+}
+
+// Opens the database chosen in the connection dialog; nothing when the dialog is cancelled. A
+// choice that cannot be opened is reported and the dialog asks again. The choice is remembered.
+std::unique_ptr<DbConnection> chooseDatabase(const QStringList& arguments,
+                                             std::optional<HostOptions>& options) {
+    ConnectionDialog dialog(ConnectionProfiles().recent());
+    while (dialog.exec() == QDialog::Accepted) {
+        QString error;
+        options = parseHostOptions(arguments + dialog.arguments(), error);
+        try {
+            if (options) {
+                auto connection = openDatabase(*options);
+                const QString name = dialog.profileName();
+                ConnectionProfiles().remember(
+                    {name.isEmpty() ? databaseName(options->database) : name,
+                     databaseArguments(options->database)},
+                    dialog.keepPassword());
+                return connection;
+            }
+        } catch (const DbError& e) {
+            error = e.message();
+        }
+        QMessageBox::warning(&dialog, dialog.windowTitle(), GetString(u"ConnFailed"_s) + error);
+    }
+    return nullptr;
+}
+
+// Renders the connection dialog to file, for a look at it without a display.
+int connectionDialogScreenshot(const QString& file) {
+    ConnectionDialog dialog(ConnectionProfiles().recent());
+    dialog.show();
+    QCoreApplication::processEvents();
+    return dialog.grab().save(file, "PNG") ? 0 : fail(u"cannot write the screenshot "_s + file);
 }
 
 // Whether a window system is there to show windows on.
@@ -122,7 +161,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"kvzconsole"_s);
     QString error;
-    const std::optional<HostOptions> options = parseHostOptions(QApplication::arguments(), error);
+    std::optional<HostOptions> options = parseHostOptions(QApplication::arguments(), error);
     if (!options)
         return fail(error);
     SetLanguage(options->language);
@@ -130,21 +169,34 @@ int main(int argc, char** argv) {
     useQtTranslation(options->language, qtTranslator);
     useCjkFont();
 
+    if (options->chooseDatabase && !options->screenshot.isEmpty())
+        return connectionDialogScreenshot(options->screenshot);
+
     HostWindow window;
     if (!window.loadModule(error))
         return fail(error);
     std::unique_ptr<DbConnection> connection;
-    try {
-        connection = openDatabase(*options);
-    } catch (const DbError& e) {
-        return fail(u"cannot open the database "_s + databaseName(*options) + u": "_s +
-                    e.message());
+    if (options->chooseDatabase) {
+        connection = chooseDatabase(QApplication::arguments(), options);
+        if (!connection)
+            return 0; // cancelled
+    } else {
+        try {
+            connection = openDatabase(*options);
+        } catch (const DbError& e) {
+            return fail(u"cannot open the database "_s + databaseName(options->database) + u": "_s +
+                        e.message());
+        }
+        if (!options->fromProfile)
+            ConnectionProfiles().remember(
+                {databaseName(options->database), databaseArguments(options->database)}, false);
     }
     TLogonInfo logonInfo;
     fillLogonInfo(*options, logonInfo);
     logonInfo.Connection = connection.get();
     if (!window.openModule(logonInfo, error))
         return fail(error);
+    window.showDatabase(databaseName(options->database));
     if (connection->isReadOnly())
         window.showReadOnlyNote();
     window.show();

@@ -10,4 +10,4 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${KVZ_BUILD_TYPE:-RelW
 cmake --build "$build" -j "$(nproc)" --target kvzconsole
 data="${XDG_DATA_HOME:-$HOME/.local/share}/kvzconsole"
 mkdir -p "$data"
-exec "$build/bin/kvzconsole" --sqlite "$data/demo.db" "$@"
+exec "$build/bin/kvzconsole" --sqlite "$data/demo.db" --demo "$@"

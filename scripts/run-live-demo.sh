@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the project and starts the console host on a fresh demo database together with the
-# server side (kvzserver) and live client agents (kvzagent) on 127.0.x.y addresses, all on the
-# host's default ports. The agents announce themselves at start and go offline when the
+# Builds the console and the stand-ins (nothing else) and starts the console host on a fresh
+# demo database together with the server side (kvzserver) and live client agents (kvzagent) on
+# 127.0.x.y addresses, all on the host's default ports. The agents announce themselves at start and go offline when the
 # console closes. Extra arguments go to the host.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/build.sh" "$root/build"
-bin="$root/build/bin"
+build="$root/build"
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${KVZ_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+# Only what the demo starts.
+cmake --build "$build" -j "$(nproc)" --target kvzconsole kvzserver kvzagent kvzdb
+bin="$build/bin"
 data="${XDG_DATA_HOME:-$HOME/.local/share}/kvzconsole"
 mkdir -p "$data"
 db="$data/live-demo.db"
@@ -51,4 +55,4 @@ agent=$!
 wait_ready "$data/kvzagent.out"
 echo "kvzserver and 7 agents running; requests logged in $data/kvzagent.log"
 
-"$bin/kvzconsole" --sqlite "$db" --server-port "$server_port" --client-port "$client_port" "$@"
+"$bin/kvzconsole" --sqlite "$db" --demo --server-port "$server_port" --client-port "$client_port" "$@"

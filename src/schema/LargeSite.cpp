@@ -7,6 +7,7 @@
 
 #include <QRandomGenerator>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -28,6 +29,22 @@ const char* const asciiNames[] = {"alice", "bob",   "carol", "dave", "erin",    
 template <typename T, size_t N> const T& pick(QRandomGenerator& random, const T (&items)[N]) {
     return items[random.bounded(quint32(N))];
 }
+
+// Counts the rows written and tells progress every thousand rows and at the last.
+class RowCounter {
+public:
+    RowCounter(const SiteProgress& progress, qint64 total) : m_progress(progress), m_total(total) {}
+    void add() {
+        ++m_done;
+        if (m_progress && (m_done % 1000 == 0 || m_done == m_total))
+            m_progress(m_done, m_total);
+    }
+
+private:
+    const SiteProgress& m_progress;
+    qint64 m_total;
+    qint64 m_done = 0;
+};
 
 struct Department {
     int id;
@@ -62,7 +79,7 @@ QString departmentName(const Department& department, QRandomGenerator& random) {
 }
 
 void insertDepartments(DbConnection& connection, const std::vector<Department>& tree,
-                       QRandomGenerator& random) {
+                       QRandomGenerator& random, RowCounter& rows) {
     BatchInsert insert(connection, QStringLiteral("UserSort"),
                        QString::fromLatin1("id,pid,name,DRole,ctrl,used").split(u','));
     for (const Department& department : tree) {
@@ -70,6 +87,7 @@ void insertDepartments(DbConnection& connection, const std::vector<Department>& 
         insert.add({department.id, department.pid, departmentName(department, random),
                     1 + int(random.bounded(quint32(roleCount))), flags > 0 ? -1 : 0,
                     flags > 1 ? -1 : 0});
+        rows.add();
     }
     insert.flush();
 }
@@ -113,28 +131,32 @@ QVariantList userRow(int uid, int departments, QRandomGenerator& random) {
             QString()};
 }
 
-void insertUsers(DbConnection& connection, int users, int departments, QRandomGenerator& random) {
+void insertUsers(DbConnection& connection, int users, int departments, QRandomGenerator& random,
+                 RowCounter& rows) {
     BatchInsert insert(connection, QStringLiteral("Users"),
                        QString::fromLatin1("Uid,Pid,UserName,Password,RoleId,uKeyNo,Auths,uLevel,"
                                            "Groups,Ip,ComputerName,CliVer,HardNo,Onlined,ScanTime")
                            .split(u','));
     for (int uid = 1; uid <= users; ++uid) {
         insert.add(userRow(uid, departments, random));
+        rows.add();
     }
     insert.flush();
 }
 
 } // namespace
 
-void generateLargeSite(DbConnection& connection, int users, int departments, quint32 seed) {
+void generateLargeSite(DbConnection& connection, int users, int departments, quint32 seed,
+                       const SiteProgress& progress) {
     QRandomGenerator random(seed);
+    RowCounter rows(progress, qint64(users) + std::max(departments, 0));
     const int settingsDepartment = departments > 0 ? 1 : 0;
     DbTransaction transaction(connection);
     seedReferenceData(connection, settingsDepartment);
     if (departments > 0) {
-        insertDepartments(connection, planTree(departments, random), random);
+        insertDepartments(connection, planTree(departments, random), random, rows);
     }
-    insertUsers(connection, users, departments, random);
+    insertUsers(connection, users, departments, random, rows);
     syncAutoNumbers(connection);
     transaction.commit();
 }

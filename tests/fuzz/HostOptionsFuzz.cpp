@@ -29,13 +29,17 @@ void checkAccepted(const HostOptions& options) {
     require(options.clientPort >= 1 && options.clientPort <= 65535, "client port in range");
     require(options.adminAuths >= 0, "rights are a mask of 31 bits");
     const DbSettings& db = options.database;
+    if (options.chooseDatabase)
+        return; // the connection dialog asks for one
     if (db.backend == DbBackend::PostgreSQL)
         require(!db.host.isEmpty() && !db.database.isEmpty() && db.port >= 1 && db.port <= 65535 &&
                     (db.sslMode.isEmpty() || isValidSslMode(db.sslMode)),
                 "a PostgreSQL address to connect to, in an SSL mode libpq knows");
     else
-        require(!db.sqlitePath.isEmpty() && !(options.createIfMissing && db.readOnly),
-                "a SQLite file that can be opened as asked");
+        require(
+            !db.sqlitePath.trimmed().isEmpty() &&
+                !(options.isNew && (db.readOnly || options.create == HostOptions::Create::Never)),
+            "a SQLite file that exists, or one to create as asked");
 }
 
 } // namespace

@@ -30,6 +30,7 @@ ConsoleRun runConsole(const QStringList& arguments,
             env.remove(name);
     }
     env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    env.insert(u"XDG_CONFIG_HOME"_s, runtime.path());
     process.setProcessEnvironment(env);
     process.start(program, arguments);
     ConsoleRun run;
@@ -74,8 +75,9 @@ TEST(Host, MissingModuleIsOneLineAndAFailure) {
     const QString copy = folder.filePath(u"kvzconsole"_s);
     ASSERT_TRUE(QFile::copy(QStringLiteral(KVZCONSOLE_PATH), copy));
     QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
-    expectOneLineFailure(runConsole({u"--sqlite"_s, folder.filePath(u"site.db"_s)}, copy),
-                         u"module"_s);
+    expectOneLineFailure(
+        runConsole({u"--sqlite"_s, folder.filePath(u"site.db"_s), u"--create"_s}, copy),
+        u"module"_s);
     EXPECT_FALSE(QFile::exists(folder.filePath(u"site.db"_s))) << "nothing opened before";
 }
 
@@ -94,7 +96,11 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
           {{u"--sqlite"_s, garbage.fileName()}, garbage.fileName()},
           {{u"--sqlite"_s, below}, below},
           {{u"--sqlite"_s, QString()}, u"--sqlite"_s}, // a temporary database, lost at exit
-          {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"--read-only"_s},
+          {{u"--sqlite"_s, folder.filePath(u"typo.db"_s)}, u"typo.db"_s},
+          {{u"--sqlite"_s, u"  "_s}, u"--sqlite"_s},
+          {{u"--sqlite"_s, below + u"x"_s, u"--demo"_s}, u"folder"_s},
+          {{u"--sqlite"_s, u"x.db"_s, u"--create"_s, u"--demo"_s}, u"--create"_s},
+          {{u"--sqlite"_s, folder.filePath(u"none.db"_s), u"--read-only"_s}, u"none.db"_s},
           {{u"--pg"_s, u"127.0.0.1:1/kvz"_s, u"--pg-sslmode"_s, u"on"_s}, u"--pg-sslmode"_s},
           {{u"--lang"_s, u"fr"_s}, u"--lang"_s},
           {{u"--auths"_s, u"lots"_s}, u"--auths"_s},
@@ -102,9 +108,10 @@ TEST(Host, UnusableSitesAndBadOptionsAreOneLineAndAFailure) {
           {{u"--command-timeout"_s, u"0,15000"_s}, u"--command-timeout"_s}}) {
         expectOneLineFailure(runConsole(arguments), mentions);
     }
+    EXPECT_FALSE(QFile::exists(folder.filePath(u"typo.db"_s))) << "only created when asked";
 }
 
-// A new demo site is created, then opened again, also read-only. On a machine without a
+// A new demo site is created when asked, then opened again, also read-only. On a machine without a
 // display, help and screenshots work as they are; showing the window is refused in one line
 // that says how to run.
 TEST(Host, ScreenshotsOfANewDemoSiteWithAndWithoutADisplay) {
@@ -116,13 +123,25 @@ TEST(Host, ScreenshotsOfANewDemoSiteWithAndWithoutADisplay) {
     for (const bool display : {false, true}) {
         const QString database = folder.filePath(display ? u"shown.db"_s : u"bare.db"_s);
         for (int start = 0; start < 2; ++start) { // creates the site, then opens it again
-            expectScreenshot({u"--sqlite"_s, database}, display);
+            expectScreenshot({u"--sqlite"_s, database, u"--demo"_s}, display);
             EXPECT_TRUE(QFile::exists(database));
         }
         expectScreenshot({u"--sqlite"_s, database, u"--read-only"_s}, display);
     }
     expectOneLineFailure(runConsole({u"--sqlite"_s, folder.filePath(u"bare.db"_s)}, program, false),
                          u"--screenshot"_s);
+}
+
+// Without a database option the console asks for one; without a display the dialog is
+// rendered into the picture, in either language.
+TEST(Host, ScreenshotOfTheConnectionDialog) {
+    QTemporaryDir folder;
+    for (const QString& language : {u"chs"_s, u"eng"_s}) {
+        const QString shot = folder.filePath(language + u".png"_s);
+        const ConsoleRun run = runConsole({u"--lang"_s, language, u"--screenshot"_s, shot});
+        ASSERT_EQ(run.exitCode, 0) << run.errorLines.join(u" | "_s).toStdString();
+        EXPECT_GE(QImage(shot).width(), 300);
+    }
 }
 
 TEST(Host, OpensAPostgresSite) {

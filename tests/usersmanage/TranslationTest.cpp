@@ -12,10 +12,15 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
 #include <algorithm>
@@ -73,13 +78,33 @@ QStringList clippedCaptions(const QWidget& form) {
     return clipped;
 }
 
+// The controls the keyboard cannot reach, or that a screen reader would announce without a name
+// (Qt's accessible name: their text, their label's, or the one set for them).
+QStringList inaccessibleControls(const QWidget& form) {
+    QStringList found;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                             qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w);
+        const bool part = qobject_cast<QComboBox*>(w->parentWidget()) ||
+                          qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                          qobject_cast<QHeaderView*>(w);
+        if (control && !part && w->isVisibleTo(&form) &&
+            (!(w->focusPolicy() & Qt::TabFocus) ||
+             QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).trimmed().isEmpty()))
+            found.append(w->objectName());
+    }
+    return found;
+}
+
 struct FormTexts {
     QStringList captions;
     QStringList clipped;
+    QStringList inaccessible;
 };
 
 FormTexts textsOf(const QWidget& form) {
-    return {captionsOf(form), clippedCaptions(form)};
+    return {captionsOf(form), clippedCaptions(form), inaccessibleControls(form)};
 }
 
 template <typename Dialog> std::function<FormTexts()> dialogTexts() {
@@ -110,7 +135,8 @@ protected:
 };
 
 // In English no caption of any form is left in Chinese and none goes blank; in Chinese every
-// form keeps its Chinese captions. In both, every caption fits its place.
+// form keeps its Chinese captions. In both, every caption fits its place, and every control is
+// reached by the keyboard and has an accessible name.
 TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
     const QList<FormTexts> chinese = textsIn(u"chs"_s);
     const QList<FormTexts> english = textsIn(u"eng"_s);
@@ -126,9 +152,12 @@ TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
             EXPECT_EQ(translated[i].isEmpty(), source[i].isEmpty())
                 << name << ": " << source[i].toStdString();
         }
-        for (const FormTexts& texts : {chinese[form], english[form]})
+        for (const FormTexts& texts : {chinese[form], english[form]}) {
             EXPECT_TRUE(texts.clipped.isEmpty())
                 << name << ": " << texts.clipped.join(u'|').toStdString();
+            EXPECT_TRUE(texts.inaccessible.isEmpty())
+                << name << ": " << texts.inaccessible.join(u'|').toStdString();
+        }
     }
     EXPECT_EQ(english.first().captions.first(), u"Users Management"_s);
 }

@@ -12,6 +12,7 @@
 #include "LargeSite.h"
 #include "NewDatabaseFile.h"
 #include "Schema.h"
+#include "TerminalProgress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -135,7 +136,10 @@ void build(DbConnection& connection, const Options& options) {
         seedDemo(connection);
         out() << "demo site seeded in " << timer.elapsed() << " ms\n";
     } else if (options.command == QStringLiteral("generate")) {
-        generateLargeSite(connection, options.users, options.departments, options.seed);
+        out().flush(); // before the progress line on the same terminal
+        TerminalProgress progress(QStringLiteral("generating"));
+        generateLargeSite(connection, options.users, options.departments, options.seed,
+                          [&progress](qint64 done, qint64 total) { progress.update(done, total); });
         out() << options.users << " users and " << options.departments
               << " departments generated in " << timer.elapsed() << " ms\n";
     }

@@ -3,7 +3,9 @@
 //
 //   kvzoffline --sqlite FILE (--uid N | --depart N) --out DIR [--expiry YYYY-MM-DD]
 //              [--ctrl N] [--auth-password P]
-//   kvzoffline --pg HOST:PORT/DB --user U [--password P] [--schema S] [--pg-sslmode M] ...
+//   kvzoffline --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S]
+//              [--pg-sslmode M] ...
+//   (--user, --password and --schema are accepted too)
 //
 // Prints one line per package: uid, user name and package path, tab-separated.
 #include "DbConnection.h"
@@ -11,10 +13,12 @@
 #include "LogonInfo.h"
 #include "Multilanguage.h"
 #include "OfflinePackage.h"
+#include "TerminalProgress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
 
@@ -47,9 +51,11 @@ QTextStream& err() {
 std::optional<QString> parseDatabase(const QCommandLineParser& parser, DbSettings& settings) {
     if (parser.isSet(u"sqlite"_s) == parser.isSet(u"pg"_s))
         return u"give either --sqlite FILE or --pg HOST:PORT/DB"_s;
-    if (parser.isSet(u"sqlite"_s))
+    if (parser.isSet(u"sqlite"_s)) {
         settings.sqlitePath = parser.value(u"sqlite"_s);
-    else if (!parsePostgresAddress(parser.value(u"pg"_s), settings))
+        if (!QFileInfo(settings.sqlitePath).isFile()) // SQLite would create an empty one
+            return settings.sqlitePath + u" is no database file"_s;
+    } else if (!parsePostgresAddress(parser.value(u"pg"_s), settings))
         return u"--pg expects HOST:PORT/DB"_s;
     settings.user = parser.value(u"user"_s);
     settings.password = parser.value(u"password"_s);
@@ -96,9 +102,11 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     parser.addOptions({
         {u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
         {u"pg"_s, u"PostgreSQL server and database."_s, u"host:port/db"_s},
-        {u"user"_s, u"PostgreSQL user."_s, u"name"_s},
-        {u"password"_s, u"PostgreSQL password (better PGPASSWORD or ~/.pgpass)."_s, u"pw"_s},
-        {u"schema"_s, u"PostgreSQL schema."_s, u"name"_s},
+        {{u"pg-user"_s, u"user"_s}, u"PostgreSQL user."_s, u"name"_s},
+        {{u"pg-password"_s, u"password"_s},
+         u"PostgreSQL password (better PGPASSWORD or ~/.pgpass)."_s,
+         u"pw"_s},
+        {{u"pg-schema"_s, u"schema"_s}, u"PostgreSQL schema."_s, u"name"_s},
         {u"pg-sslmode"_s, u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
          u"mode"_s},
         {u"uid"_s, u"The user to authorize."_s, u"n"_s},
@@ -139,6 +147,9 @@ int run(const Options& options) {
         return NoUsers;
     }
     QTextStream out(stdout);
+    TerminalProgress progress(u"packages"_s);
+    const qint64 total = users.recordCount();
+    qint64 done = 0;
     const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(u"OutMain.exe"_s);
     for (; !users.eof(); users.next()) {
         const qint32 uid = users.asInteger(u"Uid"_s);
@@ -149,7 +160,9 @@ int run(const Options& options) {
         const QString path =
             SetOutLine({connection.get(), uid, name, options.folder, program, granted});
         WriteUserOut(connection.get(), uid, granted);
+        progress.clear();
         out << uid << '\t' << name << '\t' << QDir::toNativeSeparators(path) << Qt::endl;
+        progress.update(++done, total);
     }
     return Ok;
 }

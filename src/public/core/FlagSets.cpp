@@ -53,12 +53,13 @@ void AT(qint32& mask, TAdminAuth flag) {
 QString InvalidCharOf(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        if (c.isSurrogate() || c.category() == QChar::Other_Control)
-            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar(u'0')).toUpper();
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, text.at(++i));
+        const QChar::Category category = QChar::category(code);
+        if (QChar::isSurrogate(code) || category == QChar::Other_Control ||
+            category == QChar::Other_Format)
+            return QStringLiteral("U+%1").arg(quint32(code), 4, 16, QChar(u'0')).toUpper();
     }
     return {};
 }

@@ -131,7 +131,8 @@ KVZPUBLIC_EXPORT void AT(qint32& mask, TAdminAuth flag);
 // " * / : < > ? \ |
 KVZPUBLIC_EXPORT bool StrCheckValid(const QString& text);
 
-// The first character of text that no name may hold, a control character or half of a broken
-// surrogate pair, as "U+XXXX"; empty when there is none. Such characters would be changed or cut
-// on their way into the database.
+// The first character of text that no name may hold, as "U+XXXX"; empty when there is none: a
+// control character or half of a broken surrogate pair, which would be changed or cut on their
+// way into the database, or an invisible format character (a zero-width space or joiner, a
+// direction mark), which would make two names that read alike differ.
 KVZPUBLIC_EXPORT QString InvalidCharOf(const QString& text);

@@ -89,7 +89,10 @@ void TFrmUserInfo::BtOkClick() {
         warn(u"UpdateOfUsers failed: "_s + errorText(e));
         return;
     }
-    accept();
+    if (UserGone)
+        reject();
+    else
+        accept();
 }
 
 bool TFrmUserInfo::CheckInput() {
@@ -115,6 +118,10 @@ void TFrmUserInfo::UpdateOfUsers() {
     const qint32 roleId = m_roleList.valueAt(m_ui->CBRole->currentIndex());
     m_query.setSql(u"select * from Users where Uid = "_s + QString::number(Uid));
     m_query.open();
+    if (m_query.isEmpty() && Uid != 0) {
+        UserGone = true;
+        return;
+    }
     if (m_query.isEmpty())
         m_query.append();
     else

@@ -12,7 +12,8 @@ class TFrmUserInfo;
 
 // Properties of one client user: name, department, role, password and USB key number.
 // Uid 0 creates a user in DepartId; any other Uid edits that user. On OK the Users row has
-// been written; on Cancel nothing has.
+// been written; on Cancel nothing has. A user another console deleted meanwhile is not
+// written again as a new one: the dialog closes with Cancel and UserGone set.
 class TFrmUserInfo final : public ModuleDialog {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
 
     qint32 Uid = 0;
     qint32 DepartId = 0;
+    bool UserGone = false;
 
     void FormShow() override;
     void BtOkClick();

@@ -63,7 +63,10 @@ QString packageFileName(const QString& userName) {
         if (forbiddenInFileName(c))
             c = u'_';
     }
-    if (name.count(u'.') == name.size()) // empty, or dots only
+    // Leading dots would hide the file, or name the folder above.
+    for (qsizetype i = 0; i < name.size() && name[i] == u'.'; ++i)
+        name[i] = u'_';
+    if (name.isEmpty())
         name = u"_"_s;
     return name + u"_OutYXP.exe"_s;
 }

@@ -29,7 +29,7 @@ QStringList authorizationLines(const OutAuthorization& authorization);
 QString dateText(const QDate& date);
 
 // The package's file name for a user: characters a Windows file name cannot hold become "_",
-// so the package stays inside its folder.
+// so the package stays inside its folder; so do leading dots, which would hide the file.
 QString packageFileName(const QString& userName);
 
 // A policy file as the package carries it: its bare name and its bytes.

@@ -1,5 +1,6 @@
 #include "DialogSupport.h"
 
+#include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
 #include "MessageDialogs.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QShowEvent>
 #include <QTimer>
 #include <QWidget>
@@ -42,7 +44,14 @@ bool departExists(DbConnection* connection, qint32 id) {
 
 QString errorText(const std::exception& e) {
     const QString text = QString::fromUtf8(e.what());
-    return text == DatabaseLocked ? GetString(u"DatabaseLocked"_s) : text;
+    if (text == DatabaseLocked)
+        return GetString(u"DatabaseLocked"_s);
+    return text == ReadOnlyRefused ? GetString(u"DbReadOnly"_s) : text;
+}
+
+QString plainCaption(const QString& caption) {
+    static const QRegularExpression accessKey(u"\\(&.\\)|&(?=.)"_s);
+    return QString(caption).remove(accessKey).trimmed();
 }
 
 void warn(const QString& text) {

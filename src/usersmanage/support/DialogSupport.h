@@ -35,9 +35,12 @@ void loadChoices(DbQuery& query, const QString& statement, const QString& nameFi
 // Throws DbError.
 bool departExists(DbConnection* connection, qint32 id);
 
-// The text of an error caught in a user action; a lock waited for in vain in the user's
-// language.
+// The text of an error caught in a user action; a lock waited for in vain and a change refused
+// by a read-only database in the user's language.
 QString errorText(const std::exception& e);
+
+// A menu or button caption as running text: without its access key ("&A", "(&A)").
+QString plainCaption(const QString& caption);
 
 // A warning with an OK button under the title of key "idinf".
 void warn(const QString& text);

@@ -207,6 +207,18 @@
         <translation>Users Management</translation>
     </message>
     <message>
+        <source>部门树</source>
+        <translation>Department tree</translation>
+    </message>
+    <message>
+        <source>用户列表</source>
+        <translation>User list</translation>
+    </message>
+    <message>
+        <source>清除筛选(&amp;X)</source>
+        <translation>Clear filter (&amp;X)</translation>
+    </message>
+    <message>
         <source>搜索(&amp;Q)</source>
         <translation>Sear&amp;ch</translation>
     </message>

@@ -48,26 +48,25 @@ std::optional<QString> inputDepartName(const QString& title, QString value) {
     return value;
 }
 
-// name as a LIKE pattern that matches it anywhere, "\\" escaping the pattern characters.
-QString containing(const QString& name) {
-    QString escaped = name;
-    escaped.replace(u"\\"_s, u"\\\\"_s).replace(u"%"_s, u"\\%"_s).replace(u"_"_s, u"\\_"_s);
-    return u"%"_s + escaped + u"%"_s;
+// A department name as names are compared: blanks around it ignored, in one Unicode normal
+// form (a letter with its accent typed as one character or as two reads the same), letter case
+// folded.
+QString nameKey(const QString& name) {
+    return name.trimmed().normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
-// True when another department (any but exceptId) has the name, letter case and the blanks
-// around it ignored, so that the tree never shows two alike. LIKE, which folds letter case on
-// both backends, finds the candidates; their trimmed names decide.
+// True when another department (any but exceptId) has the name as nameKey compares names, so
+// that the tree never shows two alike. The stored names may be in any normal form, so the
+// database cannot narrow them down: every name is read.
 bool departNameTaken(DbConnection* connection, const QString& name,
                      std::optional<qint32> exceptId) {
-    const QString trimmed = name.trimmed();
+    const QString key = nameKey(name);
     DbQuery query(connection);
-    query.setSql(u"select id, name from usersort where name like :n escape '\\'"_s);
-    query.setParam(u"n"_s, containing(trimmed));
+    query.setSql(u"select id, name from usersort"_s);
     for (query.open(); !query.eof(); query.next()) {
         if (exceptId && query.asInteger(u"id"_s) == *exceptId)
             continue;
-        if (query.asString(u"name"_s).trimmed().compare(trimmed, Qt::CaseInsensitive) == 0)
+        if (nameKey(query.asString(u"name"_s)) == key)
             return true;
     }
     return false;
@@ -259,11 +258,14 @@ bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
         return false;
     if (!target->isExpanded())
         target->setExpanded(true); // hovering opens a department
+    if (!m_canWrite)
+        return false;
     const QList<int> rows = selectedRows();
     if (!rows.isEmpty()) {
-        // Users move; not onto the root, nor where the first of them already is.
+        // Users move, for an administrator who may edit users; not onto the root, nor where
+        // the first of them already is.
         const UserRow& first = m_users->row(rows.first());
-        return first.Item.Id != 0 && targetItem->Id != 0 &&
+        return m_userMenuPops && first.Item.Id != 0 && targetItem->Id != 0 &&
                first.SubItems.value(0) != target->text(0);
     }
     // A department moves; not onto itself, its parent or one of its descendants.
@@ -273,13 +275,15 @@ bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
 
 void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
     const TItem* targetItem = itemOf(m_ui->TV_Department->itemAt(pos));
-    if (!targetItem)
+    if (!targetItem || !m_canWrite)
         return;
     const qint32 departId = targetItem->Id;
     const QPointer<TFrmUsersManage> self(this);
     try {
         const QList<int> rows = selectedRows();
         if (!rows.isEmpty()) {
+            if (!m_userMenuPops)
+                return; // moving users is editing them
             moveUsers(ADOQuery1.connection(), uidsOf(*m_users, rows), departId);
             if (!self)
                 return; // closed while the role question was open

@@ -126,7 +126,14 @@ void TFrmUsersManage::MiUModifyClick() {
         TFrmUserInfo dialog;
         dialog.Uid = uid;
         const QPointer<TFrmUsersManage> self(this);
-        if (execModal(dialog) != QDialog::Accepted || !self)
+        const int result = execModal(dialog);
+        if (self && dialog.UserGone) {
+            warn(GetString(u"UserChanged"_s));
+            if (self)
+                TreeDepartFresh();
+            return;
+        }
+        if (result != QDialog::Accepted || !self)
             return;
         ADOQuery1.setSql(UserWithNames + u"where Uid = "_s + QString::number(uid));
         ADOQuery1.open();
@@ -241,12 +248,14 @@ void TFrmUsersManage::N6Click() {
 void TFrmUsersManage::BtSearchClick() {
     TFrmUsersSearchDlg dialog;
     const QPointer<TFrmUsersManage> self(this);
-    if (execModal(dialog) == QDialog::Accepted && self)
-        ShowUsers(dialog.Condition);
+    if (execModal(dialog) != QDialog::Accepted || !self)
+        return;
+    m_filterCaption = plainCaption(m_ui->BtSearch->text());
+    ShowUsers(dialog.Condition);
 }
 
 void TFrmUsersManage::LV_ManDblClick() {
-    if (!m_ui->MBtAuth->isHidden())
+    if (!m_ui->MBtAuth->isHidden() && m_canWrite)
         MiUAuthClick();
 }
 
@@ -266,7 +275,7 @@ void TFrmUsersManage::MiExportClick() {
 
 void TFrmUsersManage::PMUserPopup() {
     const qsizetype selected = selectedRows().size();
-    m_ui->MiUAdd->setEnabled(true);
-    m_ui->MiUModify->setEnabled(selected == 1);
-    m_ui->MiUDelete->setEnabled(selected >= 1);
+    m_ui->MiUAdd->setEnabled(m_canWrite);
+    m_ui->MiUModify->setEnabled(m_canWrite && selected == 1);
+    m_ui->MiUDelete->setEnabled(m_canWrite && selected >= 1);
 }

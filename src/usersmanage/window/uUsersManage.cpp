@@ -278,6 +278,7 @@ void TFrmUsersManage::ConnectHandlers() {
     for (QAction* filter : {m_ui->S_All, m_ui->S_Online, m_ui->S_NotOn})
         connect(filter, &QAction::triggered, this, [this, filter] { S_AllClick(filter); });
     connect(m_ui->BtnRefresh, &QPushButton::clicked, this, [this] { BtnRefreshClick(); });
+    connect(m_ui->BtClearFilter, &QToolButton::clicked, this, [this] { ClearFilter(); });
     ConnectDepartmentHandlers();
     ConnectUserHandlers();
     ConnectCommandHandlers();
@@ -379,9 +380,23 @@ void TFrmUsersManage::changeEvent(QEvent* event) {
     RefreshStatus();
 }
 
+// The selected department above the list, and the view filter or search narrowing the list,
+// with the button that clears it.
 void TFrmUsersManage::ShowDepartCaption() {
-    if (const QTreeWidgetItem* node = selectedNode())
-        m_ui->LbDepart->setText(GetString(u"Depart"_s) + u" >> "_s + node->text(0));
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return;
+    QString text = GetString(u"Depart"_s) + u" >> "_s + node->text(0);
+    if (!m_filterCaption.isEmpty())
+        text += u"    ("_s + GetString(u"FilterActive"_s) + m_filterCaption + u')';
+    m_ui->LbDepart->setText(text);
+    m_ui->BtClearFilter->setVisible(!m_filterCaption.isEmpty());
+    m_ui->BtClearFilter->setToolTip(GetString(u"FilterClear"_s));
+    m_ui->BtClearFilter->setAccessibleName(GetString(u"FilterClear"_s));
+}
+
+void TFrmUsersManage::ClearFilter() {
+    S_AllClick(m_ui->S_All);
 }
 
 // The columns' own widths, widened where a caption needs more (English ones are longer).
@@ -411,16 +426,23 @@ void TFrmUsersManage::FormShow() {
     m_showPending = false;
 }
 
+// A read-only database keeps the rights' controls where they are but disables every command
+// that would write, and the dragging that moves departments and users.
 void TFrmUsersManage::SetCompsAuths() {
     const qint32 auths = LogonInfo->AdminAuths;
+    m_canWrite = !LogonInfo->Connection || !LogonInfo->Connection->isReadOnly();
     const bool editDeparts = BT(auths, AA_UserEdepart);
     for (QAction* item : {m_ui->MiDAdd, m_ui->MiDModify, m_ui->MiDDelete, m_ui->MiDRole})
         item->setVisible(editDeparts);
+    for (QAction* item : {m_ui->MiDAdd, m_ui->MiUAuth, m_ui->MiOffline, m_ui->N6})
+        item->setEnabled(m_canWrite);
 
     m_userMenuPops = BT(auths, AA_UserEuser);
-    m_ui->LV_Man->setDragEnabled(m_userMenuPops);
-    m_ui->LV_Man->setDragDropMode(m_userMenuPops ? QAbstractItemView::DragOnly
-                                                 : QAbstractItemView::NoDragDrop);
+    const bool dragUsers = m_userMenuPops && m_canWrite;
+    m_ui->LV_Man->setDragEnabled(dragUsers);
+    m_ui->LV_Man->setDragDropMode(dragUsers ? QAbstractItemView::DragOnly
+                                            : QAbstractItemView::NoDragDrop);
+    m_ui->TV_Department->setDragEnabled(m_canWrite);
 
     m_ui->MBtAuth->setVisible(BT(auths, AA_UserEauth));
     m_ui->MbtCom->setVisible(BT(auths, AA_UserC));
@@ -487,6 +509,7 @@ bool TFrmUsersManage::TreeDepartFresh() {
     if (!node)
         return true;
     SetEnables(false);
+    m_filterCaption.clear(); // the load below is unfiltered
     ShowDepartCaption();
     LogonInfo->CurDepartId = itemOf(node)->Id;
     return ShowUsers(QString());
@@ -524,7 +547,7 @@ void TFrmUsersManage::TV_DepartmentContextPopup(const QPoint& pos) {
     const TItem* item = itemOf(node);
     const bool onDepartment = item && item->Id != 0;
     for (QAction* action : {m_ui->MiDModify, m_ui->MiDDelete, m_ui->MiDRole, m_ui->MiDUser})
-        action->setEnabled(onDepartment);
+        action->setEnabled(onDepartment && m_canWrite);
     if (!node)
         return;
     {
@@ -538,9 +561,14 @@ bool TFrmUsersManage::ShowUsers(const QString& filter) {
     const TItem* item = itemOf(selectedNode());
     if (!item)
         return true;
-    if (item->Id != 0)
-        return LoadUsers(u"where U.pid="_s + QString::number(item->Id) + filter);
-    return LoadUsers(u"where 1 = 1 "_s + filter);
+    if (filter.isEmpty())
+        m_filterCaption.clear();
+    const QString where =
+        item->Id != 0 ? u"where U.pid="_s + QString::number(item->Id) : u"where 1 = 1 "_s;
+    if (!LoadUsers(where + filter))
+        return false; // reported; the window may have been closed meanwhile
+    ShowDepartCaption();
+    return true;
 }
 
 bool TFrmUsersManage::LoadUsers(const QString& where) {
@@ -568,6 +596,7 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
     const QSet<qint32> expanded = ExpandedDeparts();
     const qint32 depart = LogonInfo->CurDepartId;
     const QString where = m_listWhere;
+    const QString filterCaption = m_filterCaption;
     try {
         BuildDepartTree();
     } catch (const DbError& error) {
@@ -579,8 +608,12 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
     if (!self)
         return;
     // A filter or a search on the same department is applied again.
-    if (LogonInfo->CurDepartId == depart && m_listWhere != where && !LoadUsers(where))
-        return;
+    if (LogonInfo->CurDepartId == depart && m_listWhere != where) {
+        if (!LoadUsers(where))
+            return;
+        m_filterCaption = filterCaption;
+        ShowDepartCaption();
+    }
     for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
         if (expanded.contains(itemOf(*it)->Id))
             (*it)->setExpanded(true);
@@ -666,6 +699,7 @@ void TFrmUsersManage::RefreshStatus() {
 
 void TFrmUsersManage::S_AllClick(QAction* clicked) {
     clicked->setChecked(true);
+    m_filterCaption = plainCaption(clicked->text());
     QString filter;
     if (m_ui->S_Online->isChecked())
         filter = u" and OnLined <> 0"_s;

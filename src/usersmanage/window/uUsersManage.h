@@ -68,6 +68,7 @@ public:
     void LV_ManContextPopup(const QPoint& pos);
     void LV_ManSelectItem();
     void BtSearchClick();
+    void ClearFilter(); // the whole department listed again
 
     // Department editing.
     void MiDAddClick();
@@ -162,10 +163,12 @@ private:
     bool Shown = false;
     bool m_showPending = false;  // FormShow is queued
     bool m_userMenuPops = false; // PMUser opens on right-click (AA_UserEuser)
+    bool m_canWrite = true;      // the database takes changes (not opened read-only)
     qint32 ClientPort = 0;
     std::unique_ptr<UserListLoader> m_loader;
     QString m_listWhere;                // the condition of the list's latest load
     QList<qint32> m_departsStoredTwice; // department ids of several rows, shown once
+    QString m_filterCaption; // the view filter or search narrowing the list, empty when none
     struct ListPlace {
         QList<qint32> selectedUids;
         int topRow = 0; // the row at the top of the list

@@ -64,8 +64,13 @@ TEST(OfflineDateTest, DateTextHasNoLeadingZeros) {
 
 TEST(OfflineNameTest, PackageNameStaysInItsFolder) {
     const std::pair<QString, QString> cases[] = {
-        {u" 张三 "_s, u"张三"_s}, {u"../x"_s, u".._x"_s}, {u"a\\b:c*?\"<>|"_s, u"a_b_c______"_s},
-        {u".."_s, u"_"_s},        {u""_s, u"_"_s},        {u"t\tab"_s, u"t_ab"_s},
+        {u" 张三 "_s, u"张三"_s},
+        {u"../../x"_s, u"___.._x"_s},
+        {u"a\\b:c*?\"<>|"_s, u"a_b_c______"_s},
+        {u".."_s, u"__"_s},
+        {u""_s, u"_"_s},
+        {u"t\tab"_s, u"t_ab"_s},
+        {u"a.b."_s, u"a.b."_s},
     };
     for (const auto& [user, stem] : cases)
         EXPECT_EQ(packageFileName(user), stem + u"_OutYXP.exe"_s) << user.toStdString();
@@ -201,8 +206,8 @@ TEST_P(OfflinePackageTest, PackagesInBulkFromTheCommandLine) {
         database =
             QStringList{u"--pg"_s,
                         u"%1:%2/%3"_s.arg(settings.host).arg(settings.port).arg(settings.database)}
-            << u"--user"_s << settings.user << u"--password"_s << settings.password << u"--schema"_s
-            << settings.schema;
+            << u"--pg-user"_s << settings.user << u"--pg-password"_s << settings.password
+            << u"--schema"_s << settings.schema; // the old spelling is kept as an alias
     database << u"--out"_s << folder.filePath(u"bulk"_s);
     const QString expiry = QDate::currentDate().addDays(30).toString(Qt::ISODate);
     const struct {
@@ -211,6 +216,7 @@ TEST_P(OfflinePackageTest, PackagesInBulkFromTheCommandLine) {
         qsizetype lines;
     } cases[] = {
         {{u"--uid"_s, u"99"_s}, 3, 0},
+        {{u"--uid"_s, u"1"_s, u"--sqlite"_s, folder.filePath(u"typo.db"_s)}, 2, 0},
         {{u"--uid"_s, u"1"_s, u"--ctrl"_s, u"5"_s}, 2, 0},
         {{u"--uid"_s, u"1"_s, u"--expiry"_s, u"2000-01-01"_s}, 2, 0},
         {{u"--uid"_s, u"1"_s, u"--depart"_s, u"3"_s}, 2, 0},
@@ -225,6 +231,7 @@ TEST_P(OfflinePackageTest, PackagesInBulkFromTheCommandLine) {
         EXPECT_EQ(ran.status, c.status) << c.arguments.join(u' ').toStdString();
         EXPECT_EQ(ran.out.size(), c.lines);
     }
+    EXPECT_FALSE(QFile::exists(folder.filePath(u"typo.db"_s))) << "a missing file is not created";
     const QString granted = u"48/"_s + today(30) + u"/p w "_s;
     EXPECT_EQ(userOut(Org::Alice), granted);
     EXPECT_EQ(userOut(Org::Bob), granted);

@@ -52,24 +52,28 @@ TEST_P(DepartEditingTest, AddPutsTheDepartmentUnderTheSelectedOneOrAtTopLevel) {
 }
 
 TEST_P(DepartEditingTest, DuplicateBlankAndInvalidNamesChangeNothing) {
+    addDepart(20, Org::Omega, u"Ärzte"_s); // the letter with its accent as one character
+    window().BuildDepartTree();
     selectDepart(Org::Alpha);
     const QString duplicate = GetString(u"DepartExist"_s);
     const QString blank = GetString(u"Depart"_s) + GetString(u"NameNullError"_s);
     const QString invalid = GetString(u"InvalidExt"_s) + u" \\ / : * ? \" < > |"_s;
     const std::pair<QString, QString> cases[] = {
-        {u"Omega"_s, duplicate},    // under another parent
-        {u"oMEGA"_s, duplicate},    // letter case ignored
-        {u" Omega  "_s, duplicate}, // blanks around ignored
-        {u"Alpha"_s, duplicate},
+        {u"Omega"_s, duplicate},       // under another parent
+        {u"oMEGA"_s, duplicate},       // letter case ignored
+        {u" Omega  "_s, duplicate},    // blanks around ignored
+        {u"a\u0308rzte"_s, duplicate}, // the same letter and accent as two characters
         {u"   "_s, blank},
         {u"What?"_s, invalid},
-        {u"a/b"_s, invalid},
         // Cut or changed on the way into the database: a NUL, a control character, a broken
         // surrogate pair.
         {u"Nul"_s + QChar(0) + u"x"_s, GetString(u"InvalidExt"_s) + u" U+0000"_s},
         {u"Tab\tx"_s, GetString(u"InvalidExt"_s) + u" U+0009"_s},
         {u"Omega"_s + QChar(0xD83D), GetString(u"InvalidExt"_s) + u" U+D83D"_s},
         {QChar(0xDE00) + u"Beta"_s, GetString(u"InvalidExt"_s) + u" U+DE00"_s},
+        // Invisible: a zero-width space, a tag character outside the basic plane.
+        {u"Sa\u200Bles"_s, GetString(u"InvalidExt"_s) + u" U+200B"_s},
+        {u"Sales\U000E0001"_s, GetString(u"InvalidExt"_s) + u" U+E0001"_s},
     };
     for (const auto& [name, refusal] : cases) {
         SCOPED_TRACE(name.toStdString());
@@ -79,8 +83,8 @@ TEST_P(DepartEditingTest, DuplicateBlankAndInvalidNamesChangeNothing) {
         EXPECT_EQ(attempt.messages(), QStringList{refusal});
         attempt.expectDone();
     }
-    EXPECT_EQ(count(u"UserSort"_s), Org::DepartCount);
-    EXPECT_EQ(nodeCount(), 5);
+    EXPECT_EQ(count(u"UserSort"_s), Org::DepartCount + 1);
+    EXPECT_EQ(nodeCount(), 6);
 }
 
 TEST_P(DepartEditingTest, RenameToItsOwnNameIsAllowedToAnotherNameRefusedCancelSilent) {

@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include "DbConnection.h"
+#include "DialogSupport.h"
 #include "FlagSets.h"
 #include "Multilanguage.h"
 #include "PgUsersManage.h"
@@ -129,17 +131,51 @@ TEST_P(DepartTreeTest, RightClickSelectsTheNodeAndSetsTheMenu) {
     EXPECT_EQ(selectedDepart(), 0);
 }
 
-TEST_P(DepartTreeTest, UserMenuPopsUpOnlyWithTheUserEditingRight) {
-    for (const bool withRight : {true, false}) {
-        logon.AdminAuths = withRight ? allRights() : allRights() & ~(1 << AA_UserEuser);
-        open();
-        QTreeView* list = window().ui()->LV_Man;
-        emit list->customContextMenuRequested(
-            list->visualRect(window().userList()->index(0, 0)).center());
-        EXPECT_EQ(window().ui()->PMUser->isVisible(), withRight);
-        window().ui()->PMUser->hide();
-        CloseBplForm();
-    }
+// A database opened read-only: every command that would write is disabled, nothing can be
+// dragged, and a refusal that still comes from the database reads in the user's language.
+TEST_P(DepartTreeTest, ReadOnlyDatabaseDisablesEveryChange) {
+    DbSettings settings = db->settings();
+    settings.readOnly = true;
+    const std::unique_ptr<DbConnection> readOnly = DbConnection::open(settings);
+    logon.Connection = readOnly.get();
+    open();
+    const auto* ui = window().ui();
+    window().TV_DepartmentContextPopup(pointOf(Org::Alpha));
+    selectUsers({Org::Erin});
+    window().PMUserPopup();
+    for (const QAction* item :
+         {ui->MiDAdd, ui->MiDModify, ui->MiDDelete, ui->MiDRole, ui->MiDUser, ui->MiUAdd,
+          ui->MiUModify, ui->MiUDelete, ui->MiUAuth, ui->MiOffline, ui->N6})
+        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_TRUE(ui->MiExport->isEnabled());
+    EXPECT_FALSE(ui->LV_Man->dragEnabled());
+    EXPECT_FALSE(ui->TV_Department->dragEnabled());
+    EXPECT_FALSE(window().TV_DepartmentDragOver(pointOf(Org::Zeta)));
+    EXPECT_EQ(errorText(DbError(ReadOnlyRefused)), GetString(u"DbReadOnly"_s));
+    CloseBplForm(); // before its connection closes
+}
+
+// A view filter or a search shows in the path line with a button that lists the whole
+// department again; changing the department ends it.
+TEST_P(DepartTreeTest, ActiveFilterIsShownAndClearedInOneClick) {
+    open();
+    selectDepart(Org::Zeta);
+    const auto* ui = window().ui();
+    EXPECT_FALSE(ui->BtClearFilter->isVisibleTo(&window()));
+    window().S_AllClick(ui->S_Online);
+    waitForList();
+    window().RereadViews(); // F5 keeps the filter and says so
+    waitForList();
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Alice});
+    EXPECT_TRUE(ui->LbDepart->text().endsWith(u"("_s + GetString(u"FilterActive"_s) +
+                                              plainCaption(ui->S_Online->text()) + u')'))
+        << ui->LbDepart->text().toStdString();
+    EXPECT_TRUE(ui->BtClearFilter->isVisibleTo(&window()));
+    ui->BtClearFilter->click();
+    waitForList();
+    EXPECT_EQ(listedUids(), (QList<qint32>{Org::Alice, Org::Bob}));
+    EXPECT_EQ(ui->LbDepart->text(), GetString(u"Depart"_s) + u" >> Zeta"_s);
+    EXPECT_FALSE(ui->BtClearFilter->isVisibleTo(&window()));
 }
 
 // Sends a drag event of the given type over the tree at the department's node; true when the
@@ -171,6 +207,28 @@ TEST_P(TreeDropTest, DraggedUsersMoveToTheDepartmentUnderTheDrop) {
     EXPECT_EQ(userField(Org::Bob, u"Pid"_s), Org::Alpha);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), (QList<qint32>{Org::Bob, Org::Erin}));
+}
+
+// Without the right to edit users, their menu does not pop up and they cannot be moved.
+TEST_P(TreeDropTest, UserMenuAndUserMovesNeedTheUserEditingRight) {
+    for (const bool withRight : {false, true}) {
+        logon.AdminAuths = withRight ? allRights() : allRights() & ~(1 << AA_UserEuser);
+        open();
+        selectDepart(Org::Zeta);
+        selectUsers({Org::Bob});
+        QMimeData mime;
+        mime.setData(UserListModel::mimeType(), "2");
+        send<QDragEnterEvent>(Org::Alpha, mime);
+        EXPECT_EQ(send<QDragMoveEvent>(Org::Alpha, mime), withRight);
+        send<QDropEvent>(Org::Alpha, mime);
+        EXPECT_EQ(userField(Org::Bob, u"Pid"_s), withRight ? Org::Alpha : Org::Zeta);
+        QTreeView* list = window().ui()->LV_Man;
+        emit list->customContextMenuRequested(
+            list->visualRect(window().userList()->index(0, 0)).center());
+        EXPECT_EQ(window().ui()->PMUser->isVisible(), withRight);
+        window().ui()->PMUser->hide();
+        CloseBplForm();
+    }
 }
 
 // Something dragged in from another program (files, text) is never taken by the tree.

@@ -101,6 +101,23 @@ TEST_P(UserEditingTest, ModifyRewritesTheRowInPlaceOrReloadsWhenTheUserLeaves) {
     expectCounters(1, 0, 0);
 }
 
+// Another console deleted the user while the dialog was open: nothing is written, the user is
+// not created again, and the list is read again without him.
+TEST_P(UserEditingTest, ModifyOfAUserDeletedElsewhereIsRefused) {
+    selectDepart(Org::Zeta);
+    selectUsers({Org::Bob});
+    answerUserDialog([this](TFrmUserInfo& dialog) {
+        dialog.ui()->EdUserName->setText(u"robert"_s);
+        db->exec(u"delete from Users where Uid = "_s + QString::number(Org::Bob));
+    });
+    script.answerMessage(QMessageBox::Ok);
+    window().MiUModifyClick();
+    EXPECT_EQ(script.messages(), QStringList{GetString(u"UserChanged"_s)});
+    EXPECT_EQ(count(u"Users"_s), Org::UserCount - 1);
+    waitForList();
+    EXPECT_EQ(listedUids(), QList<qint32>{Org::Alice});
+}
+
 TEST_P(UserEditingTest, DeleteRemovesTheRowsAndLowersEveryCounter) {
     selectUsers({Org::Alice});
     script.answerMessage(QMessageBox::No);
