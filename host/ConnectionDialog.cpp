@@ -5,13 +5,14 @@
 
 #include <QFileDialog>
 #include <QPushButton>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 enum Kind { SqliteKind = 0, PostgresKind = 1 };
 // Rows of the form: the file of a SQLite database, the server's fields of a PostgreSQL one.
-constexpr int FileRow = 1, FirstServerRow = 2, LastServerRow = 7;
+constexpr int FileRow = 1, FirstServerRow = 2, LastServerRow = 8;
 } // namespace
 
 ConnectionDialog::ConnectionDialog(QList<ConnectionProfile> recent, QWidget* parent)
@@ -56,6 +57,7 @@ void ConnectionDialog::setTexts() {
     m_ui->LblUser->setText(GetString(u"ConnUser"_s));
     m_ui->LblPassword->setText(GetString(u"ConnPassword"_s));
     m_ui->CbRemember->setText(GetString(u"ConnRemember"_s));
+    m_ui->LblSslMode->setText(GetString(u"ConnSslMode"_s));
     m_ui->LblName->setText(GetString(u"ConnName"_s));
 }
 
@@ -83,6 +85,8 @@ void ConnectionDialog::fill(const ConnectionProfile& profile) {
     m_ui->EdUser->setText(value(u"--pg-user"_s));
     m_ui->EdPassword->setText(value(u"--pg-password"_s));
     m_ui->CbRemember->setChecked(a.contains(u"--pg-password"_s));
+    m_ui->CbSslMode->setCurrentIndex(
+        std::max(0, m_ui->CbSslMode->findText(value(u"--pg-sslmode"_s))));
     m_ui->EdName->setText(profile.name);
 }
 
@@ -111,6 +115,8 @@ QStringList ConnectionDialog::arguments() const {
                           u"--pg-user"_s, m_ui->EdUser->text().trimmed()};
     if (!m_ui->EdSchema->text().trimmed().isEmpty())
         arguments << u"--pg-schema"_s << m_ui->EdSchema->text().trimmed();
+    if (m_ui->CbSslMode->currentIndex() > 0) // libpq's own default, prefer, goes unsaid
+        arguments << u"--pg-sslmode"_s << m_ui->CbSslMode->currentText();
     if (!m_ui->EdPassword->text().isEmpty())
         arguments << u"--pg-password"_s << m_ui->EdPassword->text();
     return arguments;

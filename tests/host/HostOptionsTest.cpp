@@ -65,9 +65,11 @@ TEST_F(HostOptionsTest, SavedConnectionsAndProfiles) {
 
 // A remembered connection chosen in the dialog gives back the options it was saved with.
 TEST_F(HostOptionsTest, ConnectionDialogGivesBackAChosenConnection) {
-    const QStringList pg{
-        u"--pg"_s,  u"db.example:5433/kvz"_s, u"--pg-user"_s, u"console"_s, u"--pg-schema"_s,
-        u"site2"_s, u"--pg-password"_s,       u"pw"_s};
+    const QStringList pg{u"--pg"_s,          u"db.example:5433/kvz"_s,
+                         u"--pg-user"_s,     u"console"_s,
+                         u"--pg-schema"_s,   u"site2"_s,
+                         u"--pg-sslmode"_s,  u"verify-full"_s,
+                         u"--pg-password"_s, u"pw"_s};
     ConnectionDialog dialog({{u"site2"_s, pg}, {u"file"_s, {u"--sqlite"_s, u"/srv/a.db"_s}}});
     EXPECT_EQ(dialog.arguments(), pg);
     EXPECT_TRUE(dialog.keepPassword());
