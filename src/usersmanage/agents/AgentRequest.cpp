@@ -35,6 +35,12 @@ AgentRequest::AgentRequest(QObject* parent) : QObject(parent) {
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &AgentRequest::onClosed);
 }
 
+// The socket signals its closing while it is destroyed, after the timer is gone: those last
+// signals must not reach this request.
+AgentRequest::~AgentRequest() {
+    m_socket.disconnect(this);
+}
+
 void AgentRequest::start(const QString& address, qint32 port, const QString& query,
                          const AgentBounds& bounds) {
     m_clock.start();

@@ -49,6 +49,7 @@ class AgentRequest : public QObject {
     Q_OBJECT
 public:
     explicit AgentRequest(QObject* parent = nullptr);
+    ~AgentRequest() override;
 
     void start(const QString& address, qint32 port, const QString& query,
                const AgentBounds& bounds);

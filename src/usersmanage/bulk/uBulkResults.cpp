@@ -61,6 +61,10 @@ TFrmBulkResults::~TFrmBulkResults() {
     m_command->cancel();
     for (int row = 0; row < m_command->results().size(); ++row)
         onProgressed(row);
+    // The view and its models read the command: they go before it does.
+    m_ui->LV_Results->setModel(nullptr);
+    delete m_sorted;
+    delete m_model;
 }
 
 void TFrmBulkResults::start() {
