@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
+#include <QHostAddress>
+#include <QUdpSocket>
 #include <algorithm>
 #include <functional>
 
@@ -162,10 +164,14 @@ TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
     EXPECT_EQ(english.first().captions.first(), u"Users Management"_s);
 }
 
-// A language switch while the window is open retranslates it, column headers and status line
-// included; closing the window takes the module's translator away.
+// A language switch while the window is open retranslates it, column headers, status line and
+// the busy presence port's notice included; closing the window takes the module's translator
+// away.
 TEST_P(TranslationTest, OpenWindowFollowsALanguageSwitch) {
+    QUdpSocket holder; // the presence port is busy whether this or another test program holds it
+    holder.bind(QHostAddress(u"127.0.0.1"_s), 2229);
     open();
+    ASSERT_TRUE(hasChinese(window().findChild<QLabel*>(u"LblAgents"_s)->text()));
     ASSERT_EQ(window().userList()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               u"用户名"_s);
     SetLanguage(u"eng"_s);

@@ -377,6 +377,7 @@ void TFrmUsersManage::changeEvent(QEvent* event) {
     emit m_users->headerDataChanged(Qt::Horizontal, 0, UserListModel::SubItemCount);
     FitColumnWidths();
     ShowDepartCaption();
+    ShowAgentNotice();
     RefreshStatus();
 }
 
