@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "JetDialect.h"
+#include "PgSession.h"
 #include "SqliteFolding.h"
 #include "SqliteStatement.h"
 
@@ -51,7 +52,7 @@ void configure(QSqlDatabase& db, const DbSettings& settings, bool immutable) {
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
     db.setPassword(settings.password);
-    QString options = QStringLiteral("connect_timeout=10");
+    QString options = QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutS);
     if (!settings.sslMode.isEmpty()) {
         options += QStringLiteral(";sslmode=") + settings.sslMode;
     }
@@ -68,8 +69,7 @@ void run(QSqlDatabase& db, const QString& statement) {
 // Puts schema first on the search path; the name is bound and quoted by the server.
 void setSearchPath(QSqlDatabase& db, const QString& schema) {
     QSqlQuery query(db);
-    if (!query.prepare(QStringLiteral(
-            "select set_config('search_path', quote_ident(?) || ', public', false)"))) {
+    if (!query.prepare(SearchPathStatement)) {
         throw sqlError(query.lastError());
     }
     query.addBindValue(schema);
@@ -104,12 +104,8 @@ void prepareSession(QSqlDatabase& db, const DbSettings& settings, DbConnection* 
         run(db, QStringLiteral("pragma mmap_size=0"));
         return;
     }
-    run(db, QStringLiteral("set client_min_messages to warning"));
-    run(db, QStringLiteral("set standard_conforming_strings = on"));
-    run(db, QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs));
-    run(db, QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs));
-    if (settings.readOnly) {
-        run(db, QStringLiteral("set default_transaction_read_only = on"));
+    for (const QString& statement : postgresSessionStatements(settings)) {
+        run(db, statement);
     }
     if (!settings.schema.isEmpty()) {
         setSearchPath(db, settings.schema);
@@ -217,8 +213,9 @@ void DbConnection::closeReader() {
     if (m_readerOpen) {
         QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false).close();
         m_readerOpen = false;
-        m_readers = 0;
     }
+    m_pgReader.reset();
+    m_readers = 0;
 }
 
 DbError DbConnection::failure(const QSqlError& error) {
@@ -238,9 +235,7 @@ DbError DbConnection::failure(const QSqlError& error) {
         return reported;
     }
     m_lost = true;
-    return DbError(reported.message() +
-                   QStringLiteral(" (the connection to the database was lost; it is opened "
-                                  "again for the next action)"));
+    return DbError(reported.message() + ConnectionLostNote);
 }
 
 void DbConnection::reopenIfLost() {
@@ -304,33 +299,35 @@ QSqlDatabase DbConnection::readerDatabase() {
 
 // A reader the server dropped (a restart) shows when its transaction cannot begin: nothing was
 // read on it yet, so it is opened again and the transaction begun on the new session.
-QSqlDatabase DbConnection::beginReading() {
-    QSqlDatabase reader = readerDatabase();
+PgSession& DbConnection::beginReading() {
+    requireOpen();
     if (m_readers == 0) {
-        try {
-            run(reader, QStringLiteral("begin"));
-        } catch (const DbError&) {
-            if (!m_readerOpen) {
-                throw;
+        if (m_pgReader) {
+            try {
+                m_pgReader->exec(QStringLiteral("begin"));
+            } catch (const DbError&) {
+                if (!m_pgReader->isLost()) {
+                    throw;
+                }
+                m_pgReader.reset();
             }
-            closeReader();
-            reader = readerDatabase();
-            run(reader, QStringLiteral("begin"));
+        }
+        if (!m_pgReader) {
+            m_pgReader = std::make_unique<PgSession>(m_settings);
+            m_pgReader->exec(QStringLiteral("begin"));
         }
     }
     ++m_readers;
-    return reader;
+    return *m_pgReader;
 }
 
 // A reader whose transaction cannot end is given up; the next read opens a new one.
 void DbConnection::endReading() {
-    if (m_readers > 0 && --m_readers == 0 && m_readerOpen) {
-        QSqlDatabase reader =
-            QSqlDatabase::database(m_connectionName + QStringLiteral("-reader"), false);
+    if (m_readers > 0 && --m_readers == 0 && m_pgReader) {
         try {
-            run(reader, QStringLiteral("commit"));
+            m_pgReader->exec(QStringLiteral("commit"));
         } catch (const DbError&) {
-            closeReader();
+            m_pgReader.reset();
             throw;
         }
     }

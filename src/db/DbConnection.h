@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <memory>
 
+class PgSession;
+
 enum class DbBackend { SQLite, PostgreSQL };
 
 // How long a statement waits for a lock another session holds before it fails with
@@ -17,6 +19,8 @@ enum class DbBackend { SQLite, PostgreSQL };
 constexpr int LockTimeoutMs = 5000;
 // How long one PostgreSQL statement may run before the server cancels it.
 constexpr int StatementTimeoutMs = 60000;
+// How long opening a PostgreSQL session may take, in seconds.
+constexpr int ConnectTimeoutS = 10;
 
 struct DbSettings {
     DbBackend backend = DbBackend::SQLite;
@@ -78,13 +82,14 @@ public:
 
     // A second session on the same database for long reads stepped between other work
     // (DbCursor): its reads keep one state of the tables and leave this session free for
-    // writes meanwhile. Opened on first use (the main session reopened first when lost),
-    // closed with the connection, and opened again when the server dropped it. An SQLite
-    // database in memory has no second session: the main one serves. Throws DbError.
-    QSqlDatabase readerDatabase();
-    // PostgreSQL cursors live in a transaction of the reader, open while any cursor is;
-    // beginReading() gives the reader session to read on.
-    QSqlDatabase beginReading();
+    // writes meanwhile. Opened on first use (the main session reopened first when lost) and
+    // closed with the connection. An SQLite database in memory has no second session: the main
+    // one serves. Throws DbError.
+    QSqlDatabase readerDatabase(); // SQLite
+    // On PostgreSQL the reader is a libpq session of its own, opened again when the server
+    // dropped it; cursors live in a transaction of it, open while any cursor is.
+    // beginReading() gives the session to read on.
+    PgSession& beginReading();
     void endReading();
 
     // Rewrites a statement of the console's SQL dialect into what this backend accepts
@@ -119,5 +124,6 @@ private:
     bool m_lost = false;   // the server dropped the session
     bool m_closed = false; // closed on purpose: stays closed
     int m_readers = 0;     // cursors open on the reader
+    std::unique_ptr<PgSession> m_pgReader;
     QElapsedTimer m_lockWait;
 };

@@ -2,15 +2,12 @@
 
 #include "DbError.h"
 #include "JetDialect.h"
+#include "PgSession.h"
 #include "SqliteStatement.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <algorithm>
 #include <atomic>
-#include <optional>
-#include <vector>
+#include <charconv>
+#include <libpq-fe.h>
 
 class DbCursor::Source {
 public:
@@ -64,7 +61,9 @@ private:
     SqliteStatementPtr m_statement;
 };
 
-// A server-side cursor in the reader's transaction, fetched a batch at a time.
+// A server-side cursor in the reader's transaction, fetched a batch at a time through libpq.
+// Fields are read from the wire text where libpq keeps it: texts checked to be UTF-8, integers
+// parsed, nothing converted in between.
 class PostgresSource final : public DbCursor::Source {
 public:
     PostgresSource(DbConnection& connection, const QString& statement)
@@ -72,21 +71,19 @@ public:
         if (holdsSecondStatement(statement)) {
             throw DbError(MultipleStatementsRefused);
         }
-        m_reader = connection.beginReading();
+        m_session = &connection.beginReading();
         try {
-            exec(QStringLiteral("declare ") + m_name + QStringLiteral(" no scroll cursor for ") +
-                 statement);
+            m_session->exec(QStringLiteral("declare ") + m_name +
+                            QStringLiteral(" no scroll cursor for ") + statement);
             m_declared = true;
-            exec(QStringLiteral("fetch forward 0 from ") + m_name);
-            const QSqlRecord record = m_batch.record();
-            for (int i = 0; i < record.count(); ++i) {
-                m_names << record.fieldName(i);
-            }
+            fetch(FirstBatch);
         } catch (...) {
             release();
             throw;
         }
-        m_texts.resize(size_t(m_names.size()));
+        for (int i = 0; i < PQnfields(m_batch.get()); ++i) {
+            m_names << QString::fromUtf8(PQfname(m_batch.get(), i));
+        }
     }
 
     ~PostgresSource() override { release(); }
@@ -94,30 +91,42 @@ public:
     QStringList names() const override { return m_names; }
 
     bool next() override {
-        std::fill(m_texts.begin(), m_texts.end(), std::nullopt);
-        if (m_batch.next()) {
-            ++m_batchRows;
+        if (++m_row < PQntuples(m_batch.get())) {
             return true;
         }
-        if (m_finished || (m_fetched && m_batchRows < m_batchSize)) {
-            m_finished = true;
+        if (PQntuples(m_batch.get()) < m_batchSize) {
             return false;
         }
-        m_batchSize = m_fetched ? LaterBatch : FirstBatch;
-        exec(QStringLiteral("fetch forward %1 from ").arg(m_batchSize) + m_name);
-        m_fetched = true;
-        m_batchRows = 0;
-        return next();
+        fetch(LaterBatch);
+        m_row = 0;
+        return PQntuples(m_batch.get()) > 0;
     }
 
-    bool isNull(int column) const override { return m_batch.isNull(column); }
-    qint64 integer(int column) const override { return m_batch.value(column).toLongLong(); }
-    QByteArrayView text(int column) const override {
-        std::optional<QByteArray>& text = m_texts[size_t(column)];
-        if (!text) {
-            text = m_batch.value(column).toString().toUtf8();
+    bool isNull(int column) const override { return PQgetisnull(m_batch.get(), m_row, column); }
+
+    // A whole number in decimal, or a boolean; NULL reads as 0.
+    qint64 integer(int column) const override {
+        const QByteArrayView text = wireText(column);
+        qint64 value = 0;
+        const auto [end, error] = std::from_chars(text.begin(), text.end(), value);
+        if (error == std::errc() && end == text.end()) {
+            return value;
         }
-        return *text;
+        if (text == "t" || text == "f") {
+            return text == "t";
+        }
+        if (isNull(column)) {
+            return 0;
+        }
+        throw DbError(QStringLiteral("The field %1 holds no whole number").arg(m_names[column]));
+    }
+
+    QByteArrayView text(int column) const override {
+        const QByteArrayView text = wireText(column);
+        if (!text.isValidUtf8()) {
+            throw DbError(QStringLiteral("The field %1 holds no UTF-8 text").arg(m_names[column]));
+        }
+        return text;
     }
 
 private:
@@ -130,21 +139,24 @@ private:
         return QStringLiteral("kvz_cursor_%1").arg(++counter);
     }
 
-    void exec(const QString& statement) {
-        m_batch = QSqlQuery(m_reader);
-        m_batch.setForwardOnly(true);
-        if (!m_batch.exec(statement)) {
-            throw sqlError(m_batch.lastError());
-        }
+    QByteArrayView wireText(int column) const {
+        return QByteArrayView(PQgetvalue(m_batch.get(), m_row, column),
+                              PQgetlength(m_batch.get(), m_row, column));
+    }
+
+    void fetch(int rows) {
+        m_batch.reset();
+        m_batch = m_session->exec(QStringLiteral("fetch forward %1 from ").arg(rows) + m_name);
+        m_batchSize = rows;
+        m_row = -1;
     }
 
     void release() {
-        m_batch = QSqlQuery();
+        m_batch.reset();
         try {
             if (m_declared) {
                 m_declared = false;
-                exec(QStringLiteral("close ") + m_name);
-                m_batch = QSqlQuery();
+                m_session->exec(QStringLiteral("close ") + m_name);
             }
         } catch (const DbError&) {
             // The transaction ends below whatever happened to the cursor.
@@ -157,16 +169,13 @@ private:
     }
 
     DbConnection& m_connection;
-    QSqlDatabase m_reader; // stays the session the cursor was declared on
+    PgSession* m_session = nullptr; // the reader the cursor was declared on
     QString m_name;
     QStringList m_names;
-    mutable QSqlQuery m_batch;
-    mutable std::vector<std::optional<QByteArray>> m_texts;
-    bool m_declared = false;
-    bool m_fetched = false;
-    bool m_finished = false;
+    PgSession::Result m_batch;
     int m_batchSize = 0;
-    int m_batchRows = 0;
+    int m_row = -1;
+    bool m_declared = false;
 };
 
 } // namespace

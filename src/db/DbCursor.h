@@ -11,7 +11,8 @@
 // A select read one record at a time, so that a long result can be taken in slices with other
 // work in between. It runs on the connection's reader session: from the first record to the
 // last it sees one state of the tables, and the main session stays free for writes. On SQLite
-// the statement itself is stepped; on PostgreSQL a server-side cursor is fetched in batches.
+// the statement itself is stepped; on PostgreSQL a server-side cursor is fetched in batches
+// through libpq, on a session of its own.
 // Every failure throws DbError; a cursor whose connection closes fails at its next record.
 class DbCursor {
 public:

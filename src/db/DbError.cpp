@@ -17,8 +17,7 @@ bool isSqliteLockCode(const QString& code) {
 }
 } // namespace
 
-DbError sqlError(const QSqlError& error) {
-    const QString code = error.nativeErrorCode();
+DbError databaseError(const QString& code, const QString& text) {
     if (code == LockNotAvailable || isSqliteLockCode(code)) {
         return DbError(DatabaseLocked);
     }
@@ -26,5 +25,9 @@ DbError sqlError(const QSqlError& error) {
         return DbError(QStringLiteral("database is busy: the statement took too long and was "
                                       "cancelled"));
     }
-    return DbError(error.text());
+    return DbError(text);
+}
+
+DbError sqlError(const QSqlError& error) {
+    return databaseError(error.nativeErrorCode(), error.text());
 }

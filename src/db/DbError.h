@@ -21,6 +21,13 @@ inline const QString DatabaseLocked =
     QStringLiteral("database is locked: another program is writing to the database; nothing "
                    "was changed");
 
-// The DbError for a failure Qt's drivers report; a lock waited for in vain reads as
-// DatabaseLocked on both backends.
+// Added to the message of a statement that found the PostgreSQL session dropped.
+inline const QString ConnectionLostNote =
+    QStringLiteral(" (the connection to the database was lost; it is opened again for the next "
+                   "action)");
+
+// The DbError for a failure a database reports with its code (SQLite's number or PostgreSQL's
+// SQLSTATE) and text; a lock waited for in vain reads as DatabaseLocked on both backends.
+DbError databaseError(const QString& code, const QString& text);
+// The same for a failure Qt's drivers report.
 DbError sqlError(const QSqlError& error);

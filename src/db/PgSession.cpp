@@ -1,0 +1,101 @@
+#include "PgSession.h"
+
+#include "DbError.h"
+
+#include <libpq-fe.h>
+#include <vector>
+
+namespace {
+
+QString messageOf(const PGconn* connection) {
+    return QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+}
+
+// Keywords and values go to PQconnectdbParams as they are, never parsed as a connection string,
+// so no setting can smuggle in another; empty settings are left to libpq's defaults.
+PGconn* connect(const DbSettings& settings) {
+    std::vector<std::pair<const char*, QByteArray>> params;
+    const auto add = [&params](const char* keyword, const QString& value) {
+        if (!value.isEmpty()) {
+            params.emplace_back(keyword, value.toUtf8());
+        }
+    };
+    add("host", settings.host);
+    add("port", QString::number(settings.port));
+    add("dbname", settings.database);
+    add("user", settings.user);
+    add("password", settings.password);
+    add("sslmode", settings.sslMode);
+    add("connect_timeout", QString::number(ConnectTimeoutS));
+    add("client_encoding", QStringLiteral("UTF8"));
+    std::vector<const char*> keywords, values;
+    for (const auto& [keyword, value] : params) {
+        keywords.push_back(keyword);
+        values.push_back(value.constData());
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keywords.data(), values.data(), 0);
+}
+
+} // namespace
+
+QStringList postgresSessionStatements(const DbSettings& settings) {
+    QStringList statements{QStringLiteral("set client_min_messages to warning"),
+                           QStringLiteral("set standard_conforming_strings = on"),
+                           QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs),
+                           QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs)};
+    if (settings.readOnly) {
+        statements << QStringLiteral("set default_transaction_read_only = on");
+    }
+    return statements;
+}
+
+void PgSession::ResultFree::operator()(pg_result* result) const {
+    PQclear(result);
+}
+
+void PgSession::ConnectionFree::operator()(pg_conn* connection) const {
+    PQfinish(connection);
+}
+
+PgSession::PgSession(const DbSettings& settings) {
+    m_connection.reset(connect(settings));
+    if (!m_connection) {
+        throw DbError(QStringLiteral("The database cannot be reached: out of memory"));
+    }
+    if (PQstatus(m_connection.get()) != CONNECTION_OK) {
+        throw DbError(QStringLiteral("The database cannot be reached: ") +
+                      messageOf(m_connection.get()));
+    }
+    for (const QString& statement : postgresSessionStatements(settings)) {
+        exec(statement);
+    }
+    if (!settings.schema.isEmpty()) {
+        exec(SearchPathStatement, settings.schema.toUtf8());
+    }
+}
+
+PgSession::~PgSession() = default;
+
+PgSession::Result PgSession::exec(const QString& statement, const QByteArray& parameter) {
+    const QByteArray text = statement.toUtf8();
+    const char* value = parameter.constData();
+    Result result(PQexecParams(m_connection.get(), text.constData(), parameter.isNull() ? 0 : 1,
+                               nullptr, &value, nullptr, nullptr, 0));
+    const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        return result;
+    }
+    const char* code = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    const QString message = result ? QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed()
+                                   : messageOf(m_connection.get());
+    if (isLost()) {
+        throw DbError(message + ConnectionLostNote);
+    }
+    throw databaseError(QString::fromLatin1(code), message);
+}
+
+bool PgSession::isLost() const {
+    return PQstatus(m_connection.get()) != CONNECTION_OK;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "DbConnection.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+struct pg_conn;
+struct pg_result;
+
+// What prepares every PostgreSQL session of a connection: notices kept quiet, literals with
+// plain backslashes, the lock and statement time-outs, read-only when asked; then, when a
+// schema is set, SearchPathStatement with the schema bound as its only parameter.
+QStringList postgresSessionStatements(const DbSettings& settings);
+inline const QString SearchPathStatement =
+    QStringLiteral("select set_config('search_path', quote_ident($1) || ', public', false)");
+
+// A PostgreSQL session of libpq's own, opened with what the connection's Qt sessions use: host,
+// port, database, user, password (else libpq's PGPASSWORD and password file), TLS mode, the
+// connect time-out, UTF-8 texts and the prepared session. Every statement runs alone through
+// the extended protocol, so a text holding a second statement is refused by the server. Every
+// failure throws DbError; one that finds the session dropped says so and marks it lost.
+class PgSession {
+public:
+    explicit PgSession(const DbSettings& settings);
+    ~PgSession();
+    PgSession(const PgSession&) = delete;
+    PgSession& operator=(const PgSession&) = delete;
+
+    struct ResultFree {
+        void operator()(pg_result* result) const;
+    };
+    using Result = std::unique_ptr<pg_result, ResultFree>;
+
+    // Runs statement, with one text parameter when parameter is not null.
+    Result exec(const QString& statement, const QByteArray& parameter = {});
+    bool isLost() const;
+
+private:
+    struct ConnectionFree {
+        void operator()(pg_conn* connection) const;
+    };
+    std::unique_ptr<pg_conn, ConnectionFree> m_connection;
+};
