@@ -21,17 +21,17 @@ protected:
             rows << u"(%1, 'user%1', %2)"_s.arg(uid).arg(uid % 2 ? -1 : 0);
         db.exec(u"insert into Users (Uid, UserName, Onlined) values "_s + rows.join(u','));
     }
-
-    // Steps the cursor to its end, reading every record's Uid and name.
-    static QStringList drain(DbCursor& cursor, int limit = -1) {
-        QStringList read;
-        const int uid = cursor.fieldIndex(u"UID"_s), name = cursor.fieldIndex(u"username"_s);
-        while (limit-- != 0 && cursor.next())
-            read << QString::number(cursor.integer(uid)) + u'=' +
-                        QString::fromUtf8(cursor.text(name));
-        return read;
-    }
 };
+
+// Steps the cursor to its end, reading every record's Uid and name (else its first field).
+QStringList drain(DbCursor& cursor, int limit = -1) {
+    QStringList read;
+    const int uid = std::max(cursor.fieldIndex(u"UID"_s), 0);
+    const int name = std::max(cursor.fieldIndex(u"username"_s), 0);
+    while (limit-- != 0 && cursor.next())
+        read << QString::number(cursor.integer(uid)) + u'=' + QString::fromUtf8(cursor.text(name));
+    return read;
+}
 
 TEST_P(DbCursorTest, StepsOneStateOfTheTableWhileTheMainSessionWrites) {
     addUsers(1, 500);
@@ -111,5 +111,55 @@ TEST_P(DbCursorTest, ResultsHoldValuesOfAnySizeInBlocks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);
+
+// What the libpq reader makes of the wire text: every column type the cursor reads, NULLs, a
+// huge text, numbers out of range, bytes that are no UTF-8 (a SQL_ASCII database holds any)
+// and the session dropped in the middle of a cursor.
+TEST(PostgresCursor, DecodesTheWireTextAndFailsOnlyWithDbError) {
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    DbCursor cursor(db.connection());
+    cursor.open(
+        u"select 42 as i, -9007199254740993::int8, true, false, null::int, 'Žluť 管'::citext, "
+        u"''::text, null::text, repeat('x', 20000000), 99999999999999999999::numeric"_s);
+    ASSERT_TRUE(cursor.next());
+    for (const auto& [column, value] :
+         {std::pair{0, 42ll}, {1, -9007199254740993ll}, {2, 1ll}, {3, 0ll}, {4, 0ll}})
+        EXPECT_EQ(cursor.integer(column), value) << column;
+    EXPECT_EQ(QString::fromUtf8(cursor.text(5)), u"Žluť 管"_s);
+    EXPECT_EQ(std::tuple(cursor.isNull(4), cursor.isNull(6), cursor.isNull(7)),
+              std::tuple(true, false, true));
+    EXPECT_EQ(cursor.text(8).size(), 20000000);
+    EXPECT_THROW(cursor.integer(9), DbError);
+    EXPECT_THROW(cursor.integer(5), DbError);
+    EXPECT_FALSE(cursor.next());
+
+    const QString ascii = db.settings().schema + u"_ascii"_s;
+    db.exec(u"create database "_s + ascii +
+            u" encoding 'SQL_ASCII' locale 'C' template template0"_s);
+    DbSettings settings = db.settings();
+    settings.database = ascii;
+    settings.schema.clear();
+    EXPECT_THROW(
+        {
+            const auto other = DbConnection::open(settings);
+            DbCursor bytes(other.get());
+            bytes.open(u"select convert_from('\\xff41'::bytea, 'SQL_ASCII')"_s);
+            bytes.next();
+            bytes.text(0);
+        },
+        DbError);
+    db.exec(u"drop database "_s + ascii + u" with (force)"_s);
+
+    cursor.open(u"select g from generate_series(1, 5000) g"_s);
+    ASSERT_TRUE(cursor.next());
+    DbCursor pid(db.connection()); // on the same reader
+    pid.open(u"select pg_backend_pid()"_s);
+    ASSERT_TRUE(pid.next());
+    db.exec(u"select pg_terminate_backend("_s + QString::number(pid.integer(0)) + u")"_s);
+    EXPECT_TRUE(errorOf([&] { drain(cursor); }).contains(u"lost"_s));
+    pid.close();
+    cursor.open(u"select g from generate_series(1, 5000) g"_s);
+    EXPECT_EQ(drain(cursor).size(), 5000) << "a new reader";
+}
 
 } // namespace

@@ -20,6 +20,13 @@ QVariant valueOn(const QSqlDatabase& session, const QString& sql) {
     return query.exec(sql) && query.next() ? query.value(0) : QVariant();
 }
 
+// The same on the reader session, which cursors read on.
+QString onReader(DbConnection* connection, const QString& sql) {
+    DbCursor cursor(connection);
+    cursor.open(sql);
+    return cursor.next() ? QString::fromUtf8(cursor.text(0)) : QString();
+}
+
 // Settings of a session, and hostile or odd input at the edges of the database layer.
 class DbSessionTest : public ::testing::TestWithParam<DbBackend> {
 protected:
@@ -27,20 +34,20 @@ protected:
 };
 
 TEST_P(DbSessionTest, BothSessionsWaitForLocksAWhileAndThenFailAsLocked) {
-    for (const QSqlDatabase& session :
-         {db.connection()->database(), db.connection()->readerDatabase()}) {
-        if (GetParam() == DbBackend::SQLite) { // a map of the file dies when it is cut short
-            EXPECT_EQ(valueOn(session, u"pragma mmap_size"_s).toInt(), 0);
-        } else {
-            EXPECT_EQ(valueOn(session, u"select setting from pg_settings where name = "
-                                       u"'lock_timeout'"_s)
-                          .toInt(),
-                      LockTimeoutMs);
-            EXPECT_EQ(valueOn(session, u"select setting from pg_settings where name = "
-                                       u"'statement_timeout'"_s)
-                          .toInt(),
-                      StatementTimeoutMs);
-        }
+    const auto setting = [](const char* name) -> QString {
+        return u"select setting from pg_settings where name = '"_s + QLatin1StringView(name) +
+               u"'"_s;
+    };
+    // On SQLite a map of the file would die when the file is cut short.
+    const std::vector<std::pair<QString, int>> expected =
+        GetParam() == DbBackend::SQLite
+            ? std::vector<std::pair<QString, int>>{{u"pragma mmap_size"_s, 0}}
+            : std::vector<std::pair<QString, int>>{
+                  {setting("lock_timeout"), LockTimeoutMs},
+                  {setting("statement_timeout"), StatementTimeoutMs}};
+    for (const auto& [sql, value] : expected) {
+        EXPECT_EQ(valueOn(db.connection()->database(), sql).toInt(), value);
+        EXPECT_EQ(onReader(db.connection(), sql).toInt(), value) << sql.toStdString();
     }
     db.exec(u"insert into UserSort (id, pid, name) values (5, 0, 'Sales')"_s);
     DbSettings settings = db.settings();
@@ -69,10 +76,13 @@ TEST_P(DbSessionTest, AReadOnlyDatabaseIsReadOnBothSessionsAndNeverChanged) {
     settings.readOnly = true;
     const auto viewer = DbConnection::open(settings);
     EXPECT_TRUE(viewer->isReadOnly());
-    for (const QSqlDatabase& session : {viewer->database(), viewer->readerDatabase()}) {
-        EXPECT_EQ(valueOn(session, u"select name from UserSort where id = 5"_s).toString(),
-                  u"Sales"_s);
-        EXPECT_FALSE(QSqlQuery(session).exec(u"update UserSort set name = 'x'"_s));
+    const QString name = u"select name from UserSort where id = 5"_s;
+    EXPECT_EQ(valueOn(viewer->database(), name).toString(), u"Sales"_s);
+    EXPECT_FALSE(QSqlQuery(viewer->database()).exec(u"update UserSort set name = 'x'"_s));
+    EXPECT_EQ(onReader(viewer.get(), name), u"Sales"_s);
+    if (GetParam() == DbBackend::PostgreSQL) {
+        EXPECT_EQ(onReader(viewer.get(), u"select current_setting('transaction_read_only')"_s),
+                  u"on"_s);
     }
     EXPECT_EQ(errorOf([&] { DbCommand(viewer.get(), u"delete * from UserSort"_s).execute(); }),
               ReadOnlyRefused);
@@ -208,7 +218,7 @@ TEST(PostgresSession, PasswordAndSslModeGoToLibpq) {
         DbSettings settings = postgresTestSettings();
         settings.user = user;
         settings.sslMode = sslMode;
-        return errorOf([&] { DbConnection::open(settings); });
+        return errorOf([&] { DbCursor(DbConnection::open(settings).get()).open(u"select 1"_s); });
     };
     EXPECT_TRUE(failure(u"kvzsecret"_s, {}).contains(u"password"_s));
     ASSERT_TRUE(passwords.open(QIODevice::WriteOnly) &&

@@ -2,6 +2,7 @@
 // write, waits for their locks visibly, and its edits never break the department table.
 #include "MainWindowFixture.h"
 
+#include "DbCursor.h"
 #include "DbQuery.h"
 #include "DbTransaction.h"
 #include "LiveRefresh.h"
@@ -246,12 +247,11 @@ TEST_P(ManyConsolesTest, AfterAFailedLoadOrADroppedSessionCaptionListAndStatusAg
         return;
     other = db->openConnection();
     for (const bool both : {false, true}) { // the reader alone, then both sessions
-        QString readerPid;
-        {
-            QSqlQuery reader(db->connection()->readerDatabase());
-            ASSERT_TRUE(reader.exec(u"select pg_backend_pid()"_s) && reader.next());
-            readerPid = reader.value(0).toString();
-        }
+        DbCursor reader(db->connection());
+        reader.open(u"select pg_backend_pid()"_s);
+        ASSERT_TRUE(reader.next());
+        const QString readerPid = QString::number(reader.integer(0));
+        reader.close();
         elsewhere(
             u"select pg_terminate_backend(pid) from pg_stat_activity where pid in (%1, %2)"_s.arg(
                 readerPid, both ? db->scalar(u"select pg_backend_pid()"_s).toString() : u"0"_s));
