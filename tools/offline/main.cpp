@@ -7,7 +7,8 @@
 //              [--pg-sslmode M] ...
 //   (--user, --password and --schema are accepted too)
 //
-// Prints one line per package: uid, user name and package path, tab-separated.
+// Prints one line per package: uid, user name and package path, tab-separated. The packages are
+// recorded in UserOut together at the end, in one transaction.
 #include "DbConnection.h"
 #include "DbQuery.h"
 #include "LogonInfo.h"
@@ -148,22 +149,22 @@ int run(const Options& options) {
     }
     QTextStream out(stdout);
     TerminalProgress progress(u"packages"_s);
-    const qint64 total = users.recordCount();
-    qint64 done = 0;
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(u"OutMain.exe"_s);
+    QList<PackageGrant> grants;
     for (; !users.eof(); users.next()) {
-        const qint32 uid = users.asInteger(u"Uid"_s);
-        const QString name = users.asString(u"UserName"_s).trimmed();
-        const OutAuthorization granted{users.asString(u"HardNo"_s).trimmed(),
-                                       dateText(QDate::currentDate()), dateText(options.expiry),
-                                       options.ctrl, options.password};
-        const QString path =
-            SetOutLine({connection.get(), uid, name, options.folder, program, granted});
-        WriteUserOut(connection.get(), uid, granted);
-        progress.clear();
-        out << uid << '\t' << name << '\t' << QDir::toNativeSeparators(path) << Qt::endl;
-        progress.update(++done, total);
+        grants.append({users.asInteger(u"Uid"_s),
+                       users.asString(u"UserName"_s).trimmed(),
+                       {users.asString(u"HardNo"_s).trimmed(), dateText(QDate::currentDate()),
+                        dateText(options.expiry), options.ctrl, options.password}});
     }
+    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(u"OutMain.exe"_s);
+    qint64 done = 0;
+    writePackages(connection.get(), grants, options.folder, program,
+                  [&](const PackageGrant& grant, const QString& path) {
+                      progress.clear();
+                      out << grant.uid << '\t' << grant.userName << '\t'
+                          << QDir::toNativeSeparators(path) << Qt::endl;
+                      progress.update(++done, grants.size());
+                  });
     return Ok;
 }
 

@@ -1,8 +1,9 @@
 // Prints what the main window costs on a large site: the whole user list of the root and the
-// first rows painted after the selection changed, next to the floor (the same statement stepped
-// with the database's own interface, reading the shown columns); the longest stretch the
-// window did not answer input while the list loaded; the memory kept per listed row; and the
-// department tree against the walk of its statement; sorting the whole list by a column, the
+// first rows painted after the selection changed, next to the floor (the same statement read
+// by the plain library: SQLite's C API on a memory-mapped connection, libpq's server-side
+// cursor with COPY beside it); the longest stretch the window did not answer input while the
+// list loaded; the memory kept per listed row; and the department tree against the floor of its
+// statement; sorting the whole list by a column, the
 // list loaded again while sorted, and the sorted list saved as CSV.
 //
 //   UsersManageBench [--sqlite FILE] [--users N] [--departments M]
@@ -13,6 +14,7 @@
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "Floors.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
 #include "PgUsersManage.h"
@@ -28,7 +30,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <algorithm>
@@ -36,7 +37,6 @@
 #include <ctime>
 #include <functional>
 #include <malloc.h>
-#include <sqlite3.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -44,11 +44,6 @@ namespace {
 
 constexpr quint32 SiteSeed = 20240601;
 constexpr int Rounds = 3;
-
-// The columns the list shows and the ids it keeps.
-const char* const ListColumns[] = {"UserName", "DName",  "Ip",       "ComputerName", "RName",
-                                   "Auths",    "CliVer", "ScanTime", "Uid",          "HardNo",
-                                   "OnLined",  "Pid",    "RoleID"};
 
 // On SQLite every step runs in this thread, so its CPU time is measured: other programs on the
 // machine do not count. PostgreSQL does its share in the server, so there the wall clock is.
@@ -121,71 +116,6 @@ public:
 private:
     Stopwatch m_timer;
 };
-
-// The floor on SQLite: the list statement stepped with SQLite's C interface on its own
-// handle, every shown column read; with SQLite's defaults, or reading through a memory map as
-// the window's sessions do.
-double sqliteFloorMs(const QString& path, bool mapped) {
-    sqlite3* handle = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    if (mapped)
-        sqlite3_exec(handle, "pragma mmap_size=268435456", nullptr, nullptr, nullptr);
-    const QByteArray sql = UserListLoader::statement(u"where 1 = 1 "_s).toUtf8();
-    const double ms = bestMs([&] {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr);
-        const int columns = sqlite3_column_count(statement);
-        qint64 sink = 0;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int column = 0; column < columns; ++column) {
-                if (sqlite3_column_type(statement, column) == SQLITE_INTEGER)
-                    sink += sqlite3_column_int64(statement, column);
-                else
-                    sink += sqlite3_column_bytes(statement, column) +
-                            (sqlite3_column_text(statement, column) ? 1 : 0);
-            }
-        }
-        sqlite3_finalize(statement);
-        if (sink == 0)
-            std::puts("the floor read nothing");
-    });
-    sqlite3_close(handle);
-    return ms;
-}
-
-// The floor on PostgreSQL: the list statement through Qt's driver, forward only, every shown
-// column read.
-double postgresFloorMs(DbConnection& connection) {
-    return bestMs([&] {
-        QSqlQuery query(connection.database());
-        query.setForwardOnly(true);
-        query.exec(UserListLoader::statement(u"where 1 = 1 "_s));
-        qsizetype sink = 0;
-        while (query.next())
-            for (int column = 0; column < int(std::size(ListColumns)); ++column)
-                sink += query.value(column).toString().size();
-        if (sink == 0)
-            std::puts("the floor read nothing");
-    });
-}
-
-// Walks the department statement through the data set the tree uses.
-double treeWalkMs(DbConnection& connection) {
-    return bestMs([&] {
-        DbQuery query(&connection);
-        query.setSql(u"select * from UserSort order by pid,id"_s);
-        query.open();
-        const QList<int> fields{query.fieldIndex(u"id"_s), query.fieldIndex(u"pid"_s),
-                                query.fieldIndex(u"name"_s), query.fieldIndex(u"ctrl"_s),
-                                query.fieldIndex(u"used"_s)};
-        qsizetype sink = 0;
-        for (query.first(); !query.eof(); query.next())
-            for (int field : fields)
-                sink += query.value(field).toString().size();
-        if (sink == 0)
-            std::puts("the walk read nothing");
-    });
-}
 
 void waitForList(const TFrmUsersManage& form) {
     while (form.isLoadingUsers())
@@ -296,8 +226,27 @@ void fillWhenSmaller(DbConnection& connection, int users, int departments) {
     generateLargeSite(connection, users, departments, SiteSeed);
 }
 
-void run(TimedApplication& app, const char* backend, DbConnection& connection, double floorMs,
-         double mappedFloorMs, int departments) {
+// The list's floor on the backend, and on PostgreSQL the same rows by COPY (0 on SQLite).
+struct ListFloors {
+    double cursorMs = 0;
+    double copyMs = 0;
+};
+
+ListFloors listFloors(const DbSettings& settings) {
+    const QString statement = UserListLoader::statement(u"where 1 = 1 "_s);
+    ListFloors floors{bestMs(bench::databaseFloor(settings, statement))};
+    if (settings.backend == DbBackend::PostgreSQL)
+        floors.copyMs = bestMs(bench::libpqCopyFloor(settings, statement));
+    return floors;
+}
+
+void printLine(const char* what, double measuredMs, double floorMs) {
+    std::printf("  %-17s %9.1f ms   floor %9.1f ms   ratio %5.2f\n", what, measuredMs, floorMs,
+                measuredMs / floorMs);
+}
+
+void run(TimedApplication& app, const char* backend, DbConnection& connection,
+         const DbSettings& settings, int departments) {
     QWidget panel;
     panel.resize(1200, 800);
     TLogonInfo logon;
@@ -313,13 +262,12 @@ void run(TimedApplication& app, const char* backend, DbConnection& connection, d
     TFrmUsersManage& form = *FrmUsersManage;
 
     const ListFigures list = measureList(app, form, departments);
+    const ListFloors floors = listFloors(settings);
     std::printf("%s, %d users listed at the root (best of %d, %s):\n", backend, list.rows, Rounds,
                 g_wallClock ? "wall clock" : "CPU time of the window's thread");
-    std::printf("  whole list        %9.1f ms   floor %9.1f ms   ratio %5.2f\n", list.wholeMs,
-                floorMs, list.wholeMs / floorMs);
-    if (mappedFloorMs > 0)
-        std::printf("  (memory-mapped floor %.1f ms   ratio %5.2f)\n", mappedFloorMs,
-                    list.wholeMs / mappedFloorMs);
+    printLine("whole list", list.wholeMs, floors.cursorMs);
+    if (floors.copyMs > 0)
+        printLine("  against COPY", list.wholeMs, floors.copyMs);
     std::printf("  first rows        %9.1f ms after the selection changed\n", list.firstPaintMs);
     std::printf("  longest event     %9.1f ms while the list loaded\n", list.longestEventMs);
     std::printf("  kept per row      %9.1f bytes on the heap (store alone %.1f)\n", list.heapPerRow,
@@ -332,9 +280,11 @@ void run(TimedApplication& app, const char* backend, DbConnection& connection, d
         form.BuildDepartTree();
         waitForList(form);
     });
-    const double walkMs = treeWalkMs(connection);
-    std::printf("  BuildDepartTree   %9.1f ms   walk  %9.1f ms   ratio %5.2f\n", treeMs, walkMs,
-                treeMs / walkMs);
+    const double walkMs =
+        bestMs(bench::databaseFloor(settings, u"select * from UserSort order by pid,id"_s,
+                                    {u"id"_s, u"pid"_s, u"name"_s, u"ctrl"_s, u"used"_s}));
+    printLine("BuildDepartTree", treeMs, walkMs);
+
     CloseBplForm();
 }
 
@@ -360,8 +310,7 @@ int main(int argc, char** argv) {
             parser.isSet(u"sqlite"_s) ? parser.value(u"sqlite"_s) : folder.filePath(u"large.db"_s);
         auto connection = DbConnection::open(sqlite);
         fillWhenSmaller(*connection, users, departments);
-        run(app, "SQLite", *connection, sqliteFloorMs(sqlite.sqlitePath, false),
-            sqliteFloorMs(sqlite.sqlitePath, true), departments);
+        run(app, "SQLite", *connection, sqlite, departments);
         if (parser.isSet(u"pg"_s)) {
             DbSettings pg;
             if (!parsePostgresAddress(parser.value(u"pg"_s), pg)) {
@@ -373,7 +322,7 @@ int main(int argc, char** argv) {
             auto server = DbConnection::open(pg);
             g_wallClock = true;
             fillWhenSmaller(*server, users, departments);
-            run(app, "PostgreSQL", *server, postgresFloorMs(*server), 0, departments);
+            run(app, "PostgreSQL", *server, pg, departments);
         }
     } catch (const DbError& error) {
         std::fprintf(stderr, "%s\n", error.what());

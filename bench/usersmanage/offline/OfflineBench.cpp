@@ -1,8 +1,10 @@
 // Prints how long a complete offline authorization (client and mail policy texts, package) takes
 // for a user whose role lists 200 file policies and whose mail categories form a tree of 1,000
-// categories holding 10,000 addresses, next to the time of merely running the statements the
-// texts need.
+// categories holding 10,000 addresses; then kvzoffline writing the packages of a department of
+// 1,000 users. Next to each, the floor: the statements it runs, replayed with SQLite's C API on
+// a memory-mapped connection, plus one synced file per package.
 #include "BenchSupport.h"
+#include "Floors.h"
 #include "LogonInfo.h"
 #include "OfflinePackage.h"
 #include "OfflinePolicy.h"
@@ -10,15 +12,23 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int Policies = 200;
-constexpr int Categories = 1000;
 constexpr int AddressesPerCategory = 10;
 constexpr int Fanout = 10;
+constexpr int DepartUsers = 1000;
+
+// A role of policies file policies and a mail tree of categories categories; users of the
+// role in department 1 from uid 1 up.
+struct Site {
+    int policies = 200;
+    int categories = 1000;
+    int users = 1;
+};
 
 void insertRows(DbConnection* connection, const QString& table, const QStringList& rows) {
     for (qsizetype at = 0; at < rows.size(); at += 500)
@@ -27,10 +37,10 @@ void insertRows(DbConnection* connection, const QString& table, const QStringLis
             .execute();
 }
 
-// One user of role 1; category 1 is the role's, category i > 1 lies under (i - 2) / 10 + 1.
-void fill(DbConnection* connection) {
-    QStringList ids, policies, sorts, mails, groups;
-    for (int fid = 1; fid <= Policies; ++fid) {
+// Category 1 is the role's, category i > 1 lies under (i - 2) / 10 + 1.
+void fill(DbConnection* connection, const Site& site) {
+    QStringList ids, policies, sorts, mails, groups, users;
+    for (int fid = 1; fid <= site.policies; ++fid) {
         ids.append(QString::number(fid));
         policies.append(u"(%1, 'a.exe;b.exe;', %2, 'doc;xls;s%1;%3', '', 'c:\\\\tmp;')"_s.arg(fid)
                             .arg(fid % 3 ? 2 : 1)
@@ -39,11 +49,11 @@ void fill(DbConnection* connection) {
     DbCommand(connection, u"insert into UserRole (Rid, RName, PlyIDs) values (1, 'r', '|"_s +
                               ids.join(u'|') + u"|')"_s)
         .execute();
-    DbCommand(connection, u"insert into Users (Uid, Pid, UserName, RoleId, HardNo) values "
-                          u"(1, 0, 'bench', 1, 'HW')"_s)
-        .execute();
+    for (int uid = 1; uid <= site.users; ++uid)
+        users.append(u"(%1, 1, 'bench%1', 1, 'HW%1')"_s.arg(uid));
+    insertRows(connection, u"Users (Uid, Pid, UserName, RoleId, HardNo)"_s, users);
     insertRows(connection, u"PlyFile (Fid, exes, entype, sufs, exsufs, expaths)"_s, policies);
-    for (int id = 1; id <= Categories; ++id) {
+    for (int id = 1; id <= site.categories; ++id) {
         sorts.append(u"(%1, %2, 'c%1', 0)"_s.arg(id).arg(id == 1 ? 0 : (id - 2) / Fanout + 1));
         for (int k = 0; k < AddressesPerCategory; ++k) {
             const int mail = (id - 1) * AddressesPerCategory + k + 1;
@@ -57,48 +67,31 @@ void fill(DbConnection* connection) {
     DbCommand(connection, u"insert into PlyMailRole (rid, sid) values (1, 1)"_s).execute();
 }
 
-// The statements each text runs, walked without building any text.
-void plyStatements(DbConnection* c) {
-    bench::walk(c,
-                u" select U.*,US.name as DName from users U left join UserSort US on U.Pid = "
-                u"US.id where uid=1"_s,
-                {u"UserName"_s});
-    bench::walk(c, u"select * from UserRole where Rid=1"_s, {u"PlyIDs"_s});
-    for (int fid = 1; fid <= Policies; ++fid)
-        bench::walk(c, u"Select * from PlyFile where Fid="_s + QString::number(fid), {u"sufs"_s});
-}
-
-void mailStatements(DbConnection* c) {
-    for (int id = 1; id <= Categories; ++id) {
-        bench::walk(c, u"select * from PlyMailSort where pid="_s + QString::number(id),
-                    {u"id"_s, u"name"_s});
-        bench::walk(c,
-                    u"select * from PlyMailGroup Inner join PlyMail on PlyMail.id=PlyMailGroup.mid "
-                    u"where sid="_s +
-                        QString::number(id),
-                    {u"name"_s, u"mail"_s});
-    }
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QTemporaryDir folder;
+DbSettings siteFile(const QString& path) {
     DbSettings settings;
-    settings.sqlitePath = folder.filePath(u"offline.db"_s);
-    const auto connection = DbConnection::open(settings);
+    settings.sqlitePath = path;
+    return settings;
+}
+
+// The floor of work on the file at path: its statements replayed.
+double replayFloorMs(DbConnection& connection, const QString& path, const bench::Work& work) {
+    return bench::bestMs(bench::sqliteReplay(path, bench::tracedStatements(connection, work)));
+}
+
+void authorization(bench::Timed<QCoreApplication>& app, const QTemporaryDir& folder) {
+    const QString path = folder.filePath(u"offline.db"_s);
+    const auto connection = DbConnection::open(siteFile(path));
     createSchema(*connection);
-    fill(connection.get());
+    fill(connection.get(), Site{});
     TLogonInfo logon;
     logon.Connection = connection.get();
     LogonInfo = &logon;
 
     QStringList ply, mail;
-    const double plyMs =
-        bench::bestMs([&] { GetPly(connection.get(), 1, ply); }, [&] { ply.clear(); });
-    const double mailMs =
-        bench::bestMs([&] { GetMailPly(connection.get(), u"1"_s, mail); }, [&] { mail.clear(); });
+    const auto getPly = [&] { GetPly(connection.get(), 1, ply); };
+    const auto getMail = [&] { GetMailPly(connection.get(), u"1"_s, mail); };
+    const auto [plyMs, plyEvent] = bench::clickMs(app, getPly, [&] { ply.clear(); });
+    const auto [mailMs, mailEvent] = bench::clickMs(app, getMail, [&] { mail.clear(); });
     std::printf("client policy: %lld lines, mail policy: %lld lines\n",
                 static_cast<long long>(ply.size()), static_cast<long long>(mail.size()));
     const OfflineOrder order{
@@ -109,12 +102,106 @@ int main(int argc, char** argv) {
         QDir(QCoreApplication::applicationDirPath()).filePath(u"OutMain.exe"_s),
         {u"HW"_s, u"2026-1-1"_s, u"2026-1-8"_s, 0, u"pw"_s}};
     QString package;
-    const double packageMs = bench::bestMs([&] { package = SetOutLine(order); });
-    std::printf("package: %lld bytes\n", static_cast<long long>(QFileInfo(package).size()));
-    const double plyFloorMs = bench::bestMs([&] { plyStatements(connection.get()); });
-    const double mailFloorMs = bench::bestMs([&] { mailStatements(connection.get()); });
-    bench::report("GetPly", plyMs, plyFloorMs);
-    bench::report("GetMailPly", mailMs, mailFloorMs);
-    bench::report("authorization (texts + package)", packageMs, plyFloorMs + mailFloorMs);
+    const auto [packageMs, packageEvent] =
+        bench::clickMs(app, [&] { package = SetOutLine(order); });
+    QFile written(package);
+    const QByteArray bytes = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    std::printf("package: %lld bytes\n", static_cast<long long>(bytes.size()));
+    const double plyFloorMs = replayFloorMs(*connection, path, getPly);
+    const double mailFloorMs = replayFloorMs(*connection, path, getMail);
+    const double packageFloorMs =
+        replayFloorMs(*connection, path, [&] { SetOutLine(order); }) +
+        bench::bestMs(bench::syncedFilesFloor(folder.filePath(u"floor"_s), {bytes}));
+    bench::report("GetPly", plyMs, plyFloorMs, plyEvent);
+    bench::report("GetMailPly", mailMs, mailFloorMs, mailEvent);
+    bench::report("authorization (texts + package)", packageMs, packageFloorMs, packageEvent);
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw std::runtime_error("cannot copy the site");
+}
+
+// kvzoffline --depart 1 as a program of its own (the wall clock), against its statements
+// replayed in process and one synced file per package.
+void department(const QTemporaryDir& folder) {
+    const QString site = folder.filePath(u"depart.db"_s), run = folder.filePath(u"run.db"_s);
+    {
+        const auto connection = DbConnection::open(siteFile(site));
+        createSchema(*connection);
+        fill(connection.get(), Site{20, 10, DepartUsers});
+    }
+    const QString out = folder.filePath(u"depart"_s);
+    const auto fresh = [&] {
+        replaceFile(site, run);
+        QDir(out).removeRecursively();
+    };
+    const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzoffline"_s);
+    int status = -1;
+    const double toolMs = bench::bestMs(
+        [&] {
+            QProcess process;
+            process.start(tool, {u"--sqlite"_s, run, u"--depart"_s, u"1"_s, u"--out"_s, out});
+            process.waitForFinished(600000);
+            status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        },
+        fresh);
+    const QStringList packages = QDir(out).entryList(QDir::Files);
+    std::printf("kvzoffline: status %d, %lld packages\n", status,
+                static_cast<long long>(packages.size()));
+    QList<QByteArray> bytes;
+    for (const QString& name : packages) {
+        QFile file(QDir(out).filePath(name));
+        bytes.append(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+
+    fresh();
+    QStringList statements;
+    {
+        const auto connection = DbConnection::open(siteFile(run));
+        TLogonInfo logon;
+        logon.Connection = connection.get();
+        LogonInfo = &logon;
+        statements = bench::tracedStatements(*connection, [&] {
+            DbQuery users(connection.get());
+            users.setSql(u"select Uid, UserName, HardNo from Users where Pid = 1 order by Uid"_s);
+            users.open();
+            QList<PackageGrant> grants;
+            for (; !users.eof(); users.next())
+                grants.append({users.asInteger(u"Uid"_s),
+                               users.asString(u"UserName"_s),
+                               {users.asString(u"HardNo"_s), u"2026-1-1"_s, u"2026-1-8"_s, 0, {}}});
+            writePackages(connection.get(), grants, out,
+                          QDir(QCoreApplication::applicationDirPath()).filePath(u"OutMain.exe"_s),
+                          [](const PackageGrant&, const QString&) {});
+        });
+    }
+    const bench::Work replay = bench::sqliteReplay(run, statements);
+    const bench::Work files = bench::syncedFilesFloor(folder.filePath(u"floor"_s), bytes);
+    const double floorMs = bench::bestMs(
+        [&] {
+            replay();
+            files();
+        },
+        fresh);
+    std::printf("%-34s %9.1f ms   floor %9.1f ms   ratio %5.2f   (%lld statements, %lld "
+                "synced files)\n",
+                "kvzoffline --depart, 1,000 users", toolMs, floorMs, toolMs / floorMs,
+                static_cast<long long>(statements.size()), static_cast<long long>(bytes.size()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bench::Timed<QCoreApplication> app(argc, argv);
+    const QTemporaryDir folder;
+    try {
+        authorization(app, folder);
+        department(folder);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
     return 0;
 }

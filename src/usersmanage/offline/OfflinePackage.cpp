@@ -1,6 +1,7 @@
 #include "OfflinePackage.h"
 
 #include "DbQuery.h"
+#include "DbTransaction.h"
 #include "LogonInfo.h"
 #include "Multilanguage.h"
 #include "NarrowText.h"
@@ -139,4 +140,28 @@ void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& 
     query.setValue(u"outdate"_s, granted.outTime);
     query.setValue(u"pass"_s, granted.password);
     query.post();
+}
+
+void writePackages(DbConnection* connection, const QList<PackageGrant>& grants,
+                   const QString& folder, const QString& program,
+                   const std::function<void(const PackageGrant&, const QString&)>& written) {
+    qsizetype done = 0;
+    std::exception_ptr failure;
+    try {
+        for (const PackageGrant& grant : grants) {
+            written(grant, SetOutLine({connection, grant.uid, grant.userName, folder, program,
+                                       grant.authorization}));
+            ++done;
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (done > 0) {
+        DbTransaction whole(*connection);
+        for (const PackageGrant& grant : grants.first(done))
+            WriteUserOut(connection, grant.uid, grant.authorization);
+        whole.commit();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <stdexcept>
 
 class DbConnection;
@@ -66,3 +67,17 @@ QString SetOutLine(const OfflineOrder& order);
 // Records an authorization delivered to a user: the user's UserOut row, created when missing,
 // else its first row changed. Throws DbError.
 void WriteUserOut(DbConnection* connection, qint32 uid, const OutAuthorization& granted);
+
+// A user of a package order in bulk, and what is granted to them.
+struct PackageGrant {
+    qint32 uid = 0;
+    QString userName;
+    OutAuthorization authorization;
+};
+
+// Writes the package of every grant into folder, calling written(grant, path) after each, then
+// records them all in one transaction: also when a package fails, the ones written before it are
+// recorded before the failure is thrown on. Throws EPackageError or DbError.
+void writePackages(DbConnection* connection, const QList<PackageGrant>& grants,
+                   const QString& folder, const QString& program,
+                   const std::function<void(const PackageGrant&, const QString&)>& written);
