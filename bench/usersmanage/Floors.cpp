@@ -136,9 +136,9 @@ Work sqliteReplay(const QString& path, const QStringList& statements) {
     QList<QByteArray> texts;
     for (const QString& statement : statements)
         texts.append(statement.toUtf8());
-    return [path, texts] {
-        const SqliteHandle handle = openMapped(path, SQLITE_OPEN_READWRITE);
-        step(handle.get(), "pragma synchronous=normal", {});
+    const SqliteHandle handle = openMapped(path, SQLITE_OPEN_READWRITE);
+    step(handle.get(), "pragma synchronous=normal", {});
+    return [handle, texts] {
         qint64 sink = 0;
         for (const QByteArray& text : texts)
             sink += step(handle.get(), text, {});

@@ -39,10 +39,10 @@ Work databaseFloor(const DbSettings& settings, const QString& statement,
 // parameters filled in.
 QStringList tracedStatements(DbConnection& connection, const Work& work);
 // Runs statements with SQLite's C API on a memory-mapped connection of its own to the file at
-// path, opened anew for every round (the file may be replaced in between), reading every column
-// of every row; writes are synced as the console's sessions sync them.
+// path, reading every column of every row; writes are synced as the console's sessions sync
+// them. The connection stays open as long as the work is kept.
 Work sqliteReplay(const QString& path, const QStringList& statements);
-// Writes each of files into folder as a file of its own, synced once.
+// Writes each of files into folder as a new file of its own, synced once.
 Work syncedFilesFloor(const QString& folder, const QList<QByteArray>& files);
 
 // An application that times every event it dispatches from its loop: the longest one is the

@@ -88,10 +88,16 @@ void authorization(bench::Timed<QCoreApplication>& app, const QTemporaryDir& fol
     LogonInfo = &logon;
 
     QStringList ply, mail;
-    const auto getPly = [&] { GetPly(connection.get(), 1, ply); };
-    const auto getMail = [&] { GetMailPly(connection.get(), u"1"_s, mail); };
-    const auto [plyMs, plyEvent] = bench::clickMs(app, getPly, [&] { ply.clear(); });
-    const auto [mailMs, mailEvent] = bench::clickMs(app, getMail, [&] { mail.clear(); });
+    const auto getPly = [&] {
+        ply.clear();
+        GetPly(connection.get(), 1, ply);
+    };
+    const auto getMail = [&] {
+        mail.clear();
+        GetMailPly(connection.get(), u"1"_s, mail);
+    };
+    const auto [plyMs, plyEvent] = bench::clickMs(app, getPly);
+    const auto [mailMs, mailEvent] = bench::clickMs(app, getMail);
     std::printf("client policy: %lld lines, mail policy: %lld lines\n",
                 static_cast<long long>(ply.size()), static_cast<long long>(mail.size()));
     const OfflineOrder order{
@@ -111,7 +117,8 @@ void authorization(bench::Timed<QCoreApplication>& app, const QTemporaryDir& fol
     const double mailFloorMs = replayFloorMs(*connection, path, getMail);
     const double packageFloorMs =
         replayFloorMs(*connection, path, [&] { SetOutLine(order); }) +
-        bench::bestMs(bench::syncedFilesFloor(folder.filePath(u"floor"_s), {bytes}));
+        bench::bestMs(bench::syncedFilesFloor(folder.filePath(u"floor"_s), {bytes}),
+                      [&] { QDir(folder.filePath(u"floor"_s)).removeRecursively(); });
     bench::report("GetPly", plyMs, plyFloorMs, plyEvent);
     bench::report("GetMailPly", mailMs, mailFloorMs, mailEvent);
     bench::report("authorization (texts + package)", packageMs, packageFloorMs, packageEvent);
@@ -177,18 +184,22 @@ void department(const QTemporaryDir& folder) {
                           [](const PackageGrant&, const QString&) {});
         });
     }
-    const bench::Work replay = bench::sqliteReplay(run, statements);
-    const bench::Work files = bench::syncedFilesFloor(folder.filePath(u"floor"_s), bytes);
-    const double floorMs = bench::bestMs(
-        [&] {
-            replay();
-            files();
-        },
-        fresh);
-    std::printf("%-34s %9.1f ms   floor %9.1f ms   ratio %5.2f   (%lld statements, %lld "
-                "synced files)\n",
+    bench::Work replay;
+    const double statementsMs = bench::bestMs([&] { replay(); },
+                                              [&] {
+                                                  replay = {};
+                                                  fresh();
+                                                  replay = bench::sqliteReplay(run, statements);
+                                              });
+    const QString floorFolder = folder.filePath(u"floor"_s);
+    const double filesMs = bench::bestMs(bench::syncedFilesFloor(floorFolder, bytes),
+                                         [&] { QDir(floorFolder).removeRecursively(); });
+    const double floorMs = statementsMs + filesMs;
+    std::printf("%-34s %9.1f ms   floor %9.1f ms   ratio %5.2f   (%lld statements %.1f ms, %lld "
+                "synced files %.1f ms)\n",
                 "kvzoffline --depart, 1,000 users", toolMs, floorMs, toolMs / floorMs,
-                static_cast<long long>(statements.size()), static_cast<long long>(bytes.size()));
+                static_cast<long long>(statements.size()), statementsMs,
+                static_cast<long long>(bytes.size()), filesMs);
 }
 
 } // namespace
