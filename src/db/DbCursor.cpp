@@ -5,6 +5,7 @@
 #include "PgSession.h"
 #include "SqliteStatement.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <libpq-fe.h>
@@ -97,7 +98,7 @@ public:
         if (PQntuples(m_batch.get()) < m_batchSize) {
             return false;
         }
-        fetch(LaterBatch);
+        fetch(laterBatchRows());
         m_row = 0;
         return PQntuples(m_batch.get()) > 0;
     }
@@ -130,9 +131,22 @@ public:
     }
 
 private:
-    // The first batch is small, so the first records arrive at once.
+    // The first batch is small, so the first records arrive at once; later ones hold about
+    // BatchBytes of text, so that long values cannot make a batch take all memory.
     static constexpr int FirstBatch = 200;
     static constexpr int LaterBatch = 1000;
+    static constexpr qint64 BatchBytes = 32 << 20;
+
+    int laterBatchRows() const {
+        qint64 bytes = 1;
+        const int rows = PQntuples(m_batch.get()), columns = PQnfields(m_batch.get());
+        for (int row = 0; row < rows; ++row) {
+            for (int column = 0; column < columns; ++column) {
+                bytes += PQgetlength(m_batch.get(), row, column);
+            }
+        }
+        return int(std::clamp<qint64>(BatchBytes * rows / bytes, 1, LaterBatch));
+    }
 
     static QString nextName() {
         static std::atomic<int> counter{0};
