@@ -85,7 +85,7 @@ int collect(unsigned, void* statements, void* statement, void*) {
 
 using Session = std::shared_ptr<PGconn>;
 
-Session connect(const DbSettings& settings) {
+Session openSession(const DbSettings& settings) {
     const QByteArray host = settings.host.toUtf8(), port = QByteArray::number(settings.port),
                      database = settings.database.toUtf8(), user = settings.user.toUtf8(),
                      password = settings.password.toUtf8(),
@@ -154,7 +154,8 @@ Work syncedFilesFloor(const QString& folder, const QList<QByteArray>& files) {
             const int file = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const bool written = file >= 0 && ::write(file, files[i].constData(),
                                                       size_t(files[i].size())) == files[i].size();
-            if (!written || ::fsync(file) != 0 || ::close(file) != 0)
+            const bool synced = written && ::fsync(file) == 0;
+            if ((file >= 0 && ::close(file) != 0) || !synced)
                 throw std::runtime_error("the floor could not write its files");
         }
     };
@@ -162,7 +163,7 @@ Work syncedFilesFloor(const QString& folder, const QList<QByteArray>& files) {
 
 Work libpqCursorFloor(const DbSettings& settings, const QString& statement,
                       const QStringList& columns) {
-    const Session session = connect(settings);
+    const Session session = openSession(settings);
     const QByteArray declare = "declare floor no scroll cursor for " + statement.toUtf8();
     return [session, declare, columns] {
         exec(session, "begin read only");
@@ -188,7 +189,7 @@ Work libpqCursorFloor(const DbSettings& settings, const QString& statement,
 }
 
 Work libpqCopyFloor(const DbSettings& settings, const QString& statement) {
-    const Session session = connect(settings);
+    const Session session = openSession(settings);
     const QByteArray copy = "copy (" + statement.toUtf8() + ") to stdout";
     return [session, copy] {
         exec(session, copy);
