@@ -29,6 +29,7 @@ bool AgentReply::confirmed() const {
 AgentRequest::AgentRequest(QObject* parent) : QObject(parent) {
     m_socket.setProxy(QNetworkProxy::NoProxy); // agents are reached directly
     m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may end a request 5% early
     connect(&m_deadline, &QTimer::timeout, this, [this] { end(AgentOutcome::TimedOut); });
     connect(&m_socket, &QTcpSocket::connected, this, &AgentRequest::onConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &AgentRequest::onReadyRead);
