@@ -95,57 +95,6 @@ TEST_P(ServerTest, AnnouncedAgentsReachTheDatabaseAndTheConsole) {
     EXPECT_TRUE(nextDatagram(console.socket, 200).isEmpty());
 }
 
-// kvzcommand against agents of every behaviour: one line per user with its outcome, each in the
-// operation log, and a failing exit when any agent did not confirm; to the confirming agent
-// alone it exits 0.
-TEST_P(ServerTest, CommandLineSenderReportsEveryAgent) {
-    TestDatabase database(GetParam());
-    const quint16 port = freeTcpPort();
-    const struct {
-        const char* ip;
-        const char* mode; // none: nobody listens
-        const char* outcome;
-    } agents[] = {{"127.0.9.1", "ok", "confirmed"},    {"127.0.9.2", "lower", "refused ok"},
-                  {"127.0.9.3", "stall", "time-out"},  {"127.0.9.4", "close", "no-answer"},
-                  {"127.0.9.5", nullptr, "no-answer"}, {"127.0.9.6:1/x", nullptr, "no-address"}};
-    QStringList modes;
-    QHash<qint32, QString> expected; // uid -> address and outcome
-    database.exec(u"delete from Users where Uid > "_s + QString::number(std::size(agents)));
-    for (qint32 uid = 1; uid <= qint32(std::size(agents)); ++uid) {
-        const QString ip = QString::fromLatin1(agents[uid - 1].ip);
-        database.exec(u"update Users set Ip = '%1' where Uid = %2"_s.arg(ip).arg(uid));
-        expected[uid] = ip + u'\t' + QString::fromLatin1(agents[uid - 1].outcome);
-        if (agents[uid - 1].mode)
-            modes << u"--agent"_s
-                  << u"%1:%2,mode=%3"_s.arg(ip).arg(port).arg(
-                         QString::fromLatin1(agents[uid - 1].mode));
-    }
-    StandIn stand(QStringLiteral(KVZAGENT_PATH), modes);
-    ASSERT_TRUE(stand.isReady()) << stand.errorText().toStdString();
-    const auto send = [&](const QStringList& whom, QByteArray& output) {
-        QProcess command;
-        command.start(QStringLiteral(KVZCOMMAND_PATH),
-                      databaseArguments(database.settings())
-                          << whom << u"--command"_s << u"UpdatePly"_s << u"--port"_s
-                          << QString::number(port) << u"--command-timeout"_s << u"1000,500"_s);
-        command.waitForFinished(10000);
-        output = command.readAllStandardOutput();
-        return command.exitCode();
-    };
-    QByteArray output;
-    EXPECT_EQ(send({u"--depart"_s, u"0"_s}, output), 1);
-    const QList<QByteArray> lines = output.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), qsizetype(std::size(agents))) << output.constData();
-    for (const QByteArray& line : lines) {
-        const QStringList fields = QString::fromUtf8(line).split(u'\t');
-        ASSERT_EQ(fields.size(), 5) << line.constData();
-        EXPECT_EQ(fields[2] + u'\t' + fields[3], expected.value(fields[0].toInt()));
-    }
-    EXPECT_EQ(database.scalar(u"select count(*) from LogAct where Lhow = 'UpdatePly'"_s).toInt(),
-              int(std::size(agents)));
-    EXPECT_EQ(send({u"--uid"_s, u"1"_s}, output), 0) << output.constData();
-}
-
 // kvzdb generate shows its progress on a terminal (here the one script(1) gives it) and keeps
 // quiet on a pipe.
 TEST(ToolProgressTest, ShownOnATerminalOnly) {

@@ -3,7 +3,7 @@
 // records each user's outcome in the operation log.
 //
 //   kvzcommand --sqlite FILE (--uid N | --depart N) --command WORD [--port 2230]
-//              [--command-timeout CONNECT,ANSWER] [--concurrency 32] [--admin NAME]
+//              [--command-timeout CONNECT,ANSWER] [--concurrency 256] [--admin NAME]
 //   kvzcommand --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S]
 //              [--pg-sslmode M] ...
 //   (--user, --password and --schema are accepted too)
@@ -42,7 +42,7 @@ struct Options {
     QString word;
     qint32 port = 2230;
     AgentBounds bounds;
-    int concurrency = 32;
+    int concurrency = 256;
     QString admin;
     QByteArray codePage;
 };
@@ -99,7 +99,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         {u"port"_s, u"Port of the client agents (2230)."_s, u"port"_s, u"2230"_s},
         {u"command-timeout"_s, u"Bounds in milliseconds: reaching an agent, its answer."_s,
          u"connect,answer"_s, u"3000,15000"_s},
-        {u"concurrency"_s, u"Requests in flight at once (32)."_s, u"n"_s, u"32"_s},
+        {u"concurrency"_s, u"Requests reaching their agents at once (256)."_s, u"n"_s, u"256"_s},
         {u"admin"_s, u"Administrator named in the operation log."_s, u"name"_s, u"kvzcommand"_s},
         {u"code-page"_s, u"Narrow code page of the texts (GBK)."_s, u"name"_s, u"GBK"_s},
     });

@@ -5,7 +5,7 @@
 // event loop was held, and the memory the run took. Then one command to one agent, the way the
 // window sends it, against Qt's HTTP client.
 //
-//   BulkBench [--users 10000] [--concurrency 32] [--answer-ms 15000]
+//   BulkBench [--users 10000] [--concurrency 256] [--answer-ms 15000]
 //             [--lang chs|eng] [--screenshot FILE]
 //
 // --screenshot saves the results view once the run has ended.
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
     bench::TimedApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOptions({{u"users"_s, u"Users and agents."_s, u"n"_s, u"10000"_s},
-                       {u"concurrency"_s, u"Requests reaching agents at once."_s, u"n"_s, u"32"_s},
+                       {u"concurrency"_s, u"Requests reaching agents at once."_s, u"n"_s, u"256"_s},
                        {u"answer-ms"_s, u"Bound of an answer."_s, u"ms"_s, u"15000"_s},
                        {u"lang"_s, u"Language of the window."_s, u"lang"_s, u"chs"_s},
                        {u"screenshot"_s, u"Save the results view as PNG."_s, u"file"_s}});
