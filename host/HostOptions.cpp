@@ -72,9 +72,10 @@ struct OptionSet {
         u"command-timeout"_s,
         u"Bounds of a command to a client agent in milliseconds: reaching it, then its answer."_s,
         u"CONNECT,ANSWER"_s, u"3000,15000"_s};
-    QCommandLineOption commandConcurrency{u"command-concurrency"_s,
-                                          u"Requests in flight of a command to many agents (32)."_s,
-                                          u"N"_s, u"32"_s};
+    QCommandLineOption commandConcurrency{
+        u"command-concurrency"_s,
+        u"Requests of a command to many agents reaching their agents at once (256)."_s, u"N"_s,
+        u"256"_s};
 
     QList<QCommandLineOption> all() const {
         return {sqlite,

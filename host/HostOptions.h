@@ -35,7 +35,7 @@ struct HostOptions {
     QString screenshot;             // render the window to this PNG and quit
     qint32 commandConnectMs = 3000; // bounds of a request to a client agent
     qint32 commandAnswerMs = 15000;
-    qint32 commandConcurrency = 32; // requests in flight of a command to many agents
+    qint32 commandConcurrency = 256; // requests of a bulk command reaching agents at once
 };
 
 // Parses the arguments (program name first). On a mistake returns nothing and sets error to

@@ -5,11 +5,13 @@
 #include "LargeSite.h"
 #include "Schema.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -58,6 +60,66 @@ inline std::unique_ptr<DbConnection> largeSite(const QTemporaryDir& folder, int 
     generateLargeSite(*connection, users, departments, 20240601);
     return connection;
 }
+
+// Now on the given clock, in milliseconds.
+inline double clockMs(clockid_t clock) {
+    timespec time{};
+    clock_gettime(clock, &time);
+    return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
+}
+
+// Times every event the application dispatches from its loop: the longest one is the longest
+// time the window could not answer input. Events sent while one is handled count in it. Keeps
+// what the longest was (the receiver's class and the event's type) to say where to look, and
+// the longest in the CPU time of the window's thread, which other programs on the machine do
+// not lengthen.
+template <class Application> class Timed : public Application {
+public:
+    using Application::Application;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (m_depth++ > 0) {
+            const bool handled = Application::notify(receiver, event);
+            --m_depth;
+            return handled;
+        }
+        const QByteArray what = describe(receiver, event); // the event may be gone afterwards
+        const double wall = clockMs(CLOCK_MONOTONIC);
+        const double cpu = clockMs(CLOCK_THREAD_CPUTIME_ID);
+        const bool handled = Application::notify(receiver, event);
+        const double wallMs = clockMs(CLOCK_MONOTONIC) - wall;
+        const double cpuMs = clockMs(CLOCK_THREAD_CPUTIME_ID) - cpu;
+        longestCpuMs = std::max(longestCpuMs, cpuMs);
+        if (wallMs > longestMs) {
+            longestMs = wallMs;
+            longestWhat = what + ", " + QByteArray::number(cpuMs, 'f', 1) + " ms of it on the CPU";
+        }
+        --m_depth;
+        return handled;
+    }
+
+    void resetLongest() {
+        longestMs = longestCpuMs = 0;
+        longestWhat.clear();
+    }
+
+    double longestMs = 0; // wall clock
+    double longestCpuMs = 0;
+    QByteArray longestWhat;
+
+private:
+    // "QTimer of BulkAudit, event 1": the receiver, its owner and the event's type.
+    static QByteArray describe(const QObject* receiver, const QEvent* event) {
+        QByteArray what = receiver->metaObject()->className();
+        if (const QObject* owner = receiver->parent())
+            what += QByteArray(" of ") + owner->metaObject()->className();
+        return what + ", event " + QByteArray::number(int(event->type()));
+    }
+
+    int m_depth = 0;
+};
+
+using TimedApplication = Timed<QApplication>;
 
 inline void report(const char* what, double measuredMs, double floorMs) {
     std::printf("%-34s %9.1f ms   floor %9.1f ms   ratio %5.2f\n", what, measuredMs, floorMs,

@@ -1,7 +1,7 @@
 #pragma once
 
 // The floors the benchmarks measure against: the plain libraries doing the same reads, nothing
-// of ours in between; and the longest event the application dispatched while a benchmark ran.
+// of ours in between.
 #include "BenchSupport.h"
 #include "DbConnection.h"
 
@@ -45,30 +45,6 @@ Work sqliteReplay(const QString& path, const QStringList& statements);
 // Writes each of files into folder as a new file of its own, synced once.
 Work syncedFilesFloor(const QString& folder, const QList<QByteArray>& files);
 
-// An application that times every event it dispatches from its loop: the longest one is the
-// longest time a window could not answer input.
-template <class Application> class Timed : public Application {
-public:
-    using Application::Application;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (m_depth++ > 0) {
-            const bool handled = Application::notify(receiver, event);
-            --m_depth;
-            return handled;
-        }
-        m_clock.start();
-        const bool handled = Application::notify(receiver, event);
-        longestMs = std::max(longestMs, double(m_clock.nsecsElapsed()) / 1e6);
-        --m_depth;
-        return handled;
-    }
-    double longestMs = 0;
-
-private:
-    int m_depth = 0;
-    QElapsedTimer m_clock;
-};
-
 // One line per operation: measured, floor, ratio, and the longest event while it ran.
 void report(const char* what, double measuredMs, double floorMs, double longestEventMs);
 
@@ -79,7 +55,7 @@ void inEvent(const Work& work);
 template <class Application>
 std::pair<double, double> clickMs(Timed<Application>& app, const Work& work,
                                   const Work& prepare = {}) {
-    app.longestMs = 0;
+    app.resetLongest();
     const double ms = bestMs([&] { inEvent(work); }, prepare);
     return {ms, app.longestMs};
 }

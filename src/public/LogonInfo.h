@@ -53,7 +53,7 @@ public:
     QStringList Internal;                           // kept for the host; unused by the module
     qint32 CommandConnectMs = 3000;                 // bound of reaching a client agent
     qint32 CommandAnswerMs = 15000;                 // bound of its answer once reached
-    qint32 CommandConcurrency = 32;                 // requests in flight of a bulk command
+    qint32 CommandConcurrency = 256;                // bulk command: reaching agents at once
 };
 
 // The logon context in force. The module sets a default one at load and the host's one

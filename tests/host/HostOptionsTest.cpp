@@ -1,9 +1,12 @@
 #include "HostOptions.h"
+#include "AccessibilityWalk.h"
 #include "ConnectionDialog.h"
 #include "ConnectionProfiles.h"
 #include "IniFile.h"
+#include "Multilanguage.h"
 #include "ui_ConnectionDialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -78,4 +81,21 @@ TEST_F(HostOptionsTest, ConnectionDialogGivesBackAChosenConnection) {
     EXPECT_EQ(dialog.profileName(), u"file"_s);
     dialog.ui()->EdFile->clear();
     EXPECT_FALSE(dialog.ui()->Buttons->button(QDialogButtonBox::Ok)->isEnabled());
+}
+
+// In either language and with the fields of either kind of database, every control of the
+// connection dialog has a name and the keyboard reaches them in reading order.
+TEST_F(HostOptionsTest, ConnectionDialogIsReachedByKeyboardInReadingOrder) {
+    for (const QString& language : {u"eng"_s, u"chs"_s}) {
+        SetLanguage(language);
+        ConnectionDialog dialog({{u"file"_s, {u"--sqlite"_s, u"/srv/a.db"_s}}});
+        dialog.show();
+        for (const int kind : {0, 1}) {
+            dialog.ui()->CbKind->setCurrentIndex(kind);
+            QCoreApplication::processEvents();
+            const QStringList faults = inaccessibleControls(dialog) + backwardTabSteps(dialog);
+            EXPECT_TRUE(faults.isEmpty()) << language.toStdString() << ' ' << kind << ": "
+                                          << faults.join(u", "_s).toStdString();
+        }
+    }
 }

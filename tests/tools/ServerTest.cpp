@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include <QJsonObject>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -92,6 +93,31 @@ TEST_P(ServerTest, AnnouncedAgentsReachTheDatabaseAndTheConsole) {
     EXPECT_EQ(nextDatagram(console.socket), "Sign=KVZCLIENTOUT\r\nUserId=5");
     EXPECT_EQ(row(), u"127.0.8.1|测试机|9.9.9|HD00000005|0"_s) << "going down keeps the rest";
     EXPECT_TRUE(nextDatagram(console.socket, 200).isEmpty());
+}
+
+// kvzdb generate shows its progress on a terminal (here the one script(1) gives it) and keeps
+// quiet on a pipe.
+TEST(ToolProgressTest, ShownOnATerminalOnly) {
+    QTemporaryDir folder;
+    const QString kvzdb = QStringLiteral(KVZDB_PATH) + u" --sqlite "_s + folder.path();
+    const struct {
+        QString program;
+        QStringList arguments;
+        bool shown;
+    } cases[] = {
+        {u"sh"_s, {u"-c"_s, kvzdb + u"/a.db generate --users 3000 --departments 30 2>&1"_s}, false},
+        {u"script"_s,
+         {u"-qec"_s, kvzdb + u"/b.db generate --users 3000 --departments 30"_s, u"/dev/null"_s},
+         true},
+    };
+    for (const auto& c : cases) {
+        QProcess tool;
+        tool.start(c.program, c.arguments);
+        ASSERT_TRUE(tool.waitForFinished(60000)) << c.program.toStdString();
+        const QByteArray output = tool.readAllStandardOutput();
+        EXPECT_EQ(tool.exitCode(), 0) << output.constData();
+        EXPECT_EQ(output.contains("\rgenerating: "), c.shown) << output.constData();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ServerTest, ::testing::ValuesIn(testBackends()), backendName);

@@ -1,9 +1,11 @@
+#include "AccessibilityWalk.h"
 #include "MainWindowFixture.h"
 #include "ModuleLanguage.h"
 #include "Multilanguage.h"
 #include "U_ScanClient.h"
 #include "U_UserOut.h"
 #include "UserListModel.h"
+#include "uBulkResults.h"
 #include "uDepartRole.h"
 #include "uUserAuth.h"
 #include "uUserChose.h"
@@ -12,18 +14,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAbstractSpinBox>
-#include <QAccessible>
 #include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QHeaderView>
+#include <QHostAddress>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
-#include <QHostAddress>
 #include <QUdpSocket>
 #include <algorithm>
 #include <functional>
@@ -80,37 +77,30 @@ QStringList clippedCaptions(const QWidget& form) {
     return clipped;
 }
 
-// The controls the keyboard cannot reach, or that a screen reader would announce without a name
-// (Qt's accessible name: their text, their label's, or the one set for them).
-QStringList inaccessibleControls(const QWidget& form) {
-    QStringList found;
-    for (QWidget* w : form.findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
-                             qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
-                             qobject_cast<QAbstractSpinBox*>(w);
-        const bool part = qobject_cast<QComboBox*>(w->parentWidget()) ||
-                          qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
-                          qobject_cast<QHeaderView*>(w);
-        if (control && !part && w->isVisibleTo(&form) &&
-            (!(w->focusPolicy() & Qt::TabFocus) ||
-             QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).trimmed().isEmpty()))
-            found.append(w->objectName());
-    }
-    return found;
-}
-
 struct FormTexts {
     QStringList captions;
     QStringList clipped;
-    QStringList inaccessible;
+    QStringList inaccessible; // and steps of the tab order against the reading order
 };
 
 FormTexts textsOf(const QWidget& form) {
     return {captionsOf(form), clippedCaptions(form), inaccessibleControls(form)};
 }
 
+// A form's texts, then its tab order as it is shown.
+FormTexts shownTextsOf(QWidget& form) {
+    FormTexts texts = textsOf(form);
+    form.show();
+    QCoreApplication::processEvents();
+    texts.inaccessible += backwardTabSteps(form);
+    return texts;
+}
+
 template <typename Dialog> std::function<FormTexts()> dialogTexts() {
-    return [] { return textsOf(Dialog()); };
+    return [] {
+        Dialog dialog;
+        return shownTextsOf(dialog);
+    };
 }
 
 class TranslationTest : public MainWindowTest {
@@ -125,7 +115,7 @@ protected:
     QList<FormTexts> textsIn(const QString& language) {
         SetLanguage(language);
         open();
-        QList<FormTexts> forms{textsOf(window())};
+        QList<FormTexts> forms{shownTextsOf(window())};
         for (const auto& dialog : {dialogTexts<TFrmUserInfo>(), dialogTexts<TFrmDepartRole>(),
                                    dialogTexts<TFrm_UserChose>(), dialogTexts<TFrmUsersSearchDlg>(),
                                    dialogTexts<TFrmUserAuth>(), dialogTexts<TFrm_ScanClient>(),
@@ -138,7 +128,7 @@ protected:
 
 // In English no caption of any form is left in Chinese and none goes blank; in Chinese every
 // form keeps its Chinese captions. In both, every caption fits its place, and every control is
-// reached by the keyboard and has an accessible name.
+// reached by the keyboard in reading order and has an accessible name.
 TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
     const QList<FormTexts> chinese = textsIn(u"chs"_s);
     const QList<FormTexts> english = textsIn(u"eng"_s);
@@ -165,19 +155,20 @@ TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
 }
 
 // A language switch while the window is open retranslates it, column headers, status line and
-// the busy presence port's notice included; closing the window takes the module's translator
-// away.
+// the busy presence port's notice included, and an open results view of a command; closing the
+// window takes the module's translator away.
 TEST_P(TranslationTest, OpenWindowFollowsALanguageSwitch) {
     QUdpSocket holder; // the presence port is busy whether this or another test program holds it
     holder.bind(QHostAddress(u"127.0.0.1"_s), 2229);
     open();
+    TFrmBulkResults results({{1, u"alice"_s, {}, {}}}, u"UpdatePly"_s, "更新策略", 1, 1);
     ASSERT_TRUE(hasChinese(window().findChild<QLabel*>(u"LblAgents"_s)->text()));
     ASSERT_EQ(window().userList()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               u"用户名"_s);
     SetLanguage(u"eng"_s);
     ASSERT_TRUE(UseModuleLanguage(u"eng"_s));
     QCoreApplication::processEvents(); // the language change reaches the window
-    for (const QString& text : captionsOf(window()))
+    for (const QString& text : captionsOf(window()) + captionsOf(results))
         EXPECT_FALSE(hasChinese(text)) << text.toStdString();
     EXPECT_EQ(window().userList()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               u"User Name"_s);

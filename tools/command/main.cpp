@@ -3,8 +3,10 @@
 // records each user's outcome in the operation log.
 //
 //   kvzcommand --sqlite FILE (--uid N | --depart N) --command WORD [--port 2230]
-//              [--command-timeout CONNECT,ANSWER] [--concurrency 32] [--admin NAME]
-//   kvzcommand --pg HOST:PORT/DB --user U [--password P] [--schema S] ...
+//              [--command-timeout CONNECT,ANSWER] [--concurrency 256] [--admin NAME]
+//   kvzcommand --pg HOST:PORT/DB --pg-user U [--pg-password P] [--pg-schema S]
+//              [--pg-sslmode M] ...
+//   (--user, --password and --schema are accepted too)
 //
 // Prints one line per user: uid, user name, address, outcome and milliseconds, tab-separated.
 // Exits 0 when every agent confirmed, 1 when any did not.
@@ -13,6 +15,7 @@
 #include "DbConnection.h"
 #include "DbQuery.h"
 #include "LogonInfo.h"
+#include "ToolDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,7 +42,7 @@ struct Options {
     QString word;
     qint32 port = 2230;
     AgentBounds bounds;
-    int concurrency = 32;
+    int concurrency = 256;
     QString admin;
     QByteArray codePage;
 };
@@ -53,19 +56,6 @@ std::optional<int> numberOf(const QString& text, int low, int high) {
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok && value >= low && value <= high ? std::optional<int>(value) : std::nullopt;
-}
-
-std::optional<QString> parseDatabase(const QCommandLineParser& parser, DbSettings& settings) {
-    if (parser.isSet(u"sqlite"_s) == parser.isSet(u"pg"_s))
-        return u"give either --sqlite FILE or --pg HOST:PORT/DB"_s;
-    if (parser.isSet(u"sqlite"_s))
-        settings.sqlitePath = parser.value(u"sqlite"_s);
-    else if (!parsePostgresAddress(parser.value(u"pg"_s), settings))
-        return u"--pg expects HOST:PORT/DB"_s;
-    settings.user = parser.value(u"user"_s);
-    settings.password = parser.value(u"password"_s);
-    settings.schema = parser.value(u"schema"_s);
-    return std::nullopt;
 }
 
 std::optional<QString> parseCommand(const QCommandLineParser& parser, Options& options) {
@@ -101,25 +91,22 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Sends a one-word command to the agents of many users."_s);
     parser.addHelpOption();
+    addToolDatabaseOptions(parser);
     parser.addOptions({
-        {u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
-        {u"pg"_s, u"PostgreSQL server and database."_s, u"host:port/db"_s},
-        {u"user"_s, u"PostgreSQL user."_s, u"name"_s},
-        {u"password"_s, u"PostgreSQL password."_s, u"pw"_s},
-        {u"schema"_s, u"PostgreSQL schema."_s, u"name"_s},
         {u"uid"_s, u"The user whose agent gets the command."_s, u"n"_s},
         {u"depart"_s, u"Every user of this department and those below it (0: all)."_s, u"n"_s},
         {u"command"_s, u"The command word: "_s + Words.join(u", "_s) + u'.', u"word"_s},
         {u"port"_s, u"Port of the client agents (2230)."_s, u"port"_s, u"2230"_s},
         {u"command-timeout"_s, u"Bounds in milliseconds: reaching an agent, its answer."_s,
          u"connect,answer"_s, u"3000,15000"_s},
-        {u"concurrency"_s, u"Requests in flight at once (32)."_s, u"n"_s, u"32"_s},
+        {u"concurrency"_s, u"Requests reaching their agents at once (256)."_s, u"n"_s, u"256"_s},
         {u"admin"_s, u"Administrator named in the operation log."_s, u"name"_s, u"kvzcommand"_s},
         {u"code-page"_s, u"Narrow code page of the texts (GBK)."_s, u"name"_s, u"GBK"_s},
     });
     parser.process(app);
     Options options;
-    std::optional<QString> error = parseDatabase(parser, options.settings);
+    std::optional<QString> error =
+        readToolDatabase(parser, SqliteFile::MustExist, options.settings);
     if (!error)
         error = parseCommand(parser, options);
     if (error) {

@@ -13,6 +13,7 @@
 #include "NewDatabaseFile.h"
 #include "Schema.h"
 #include "TerminalProgress.h"
+#include "ToolDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -55,23 +56,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     parser.setApplicationDescription(
         QStringLiteral("Creates, seeds and fills management databases."));
     parser.addHelpOption();
+    addToolDatabaseOptions(parser);
     parser.addOptions({
-        {QStringLiteral("sqlite"), QStringLiteral("SQLite database file."), QStringLiteral("file")},
-        {QStringLiteral("pg"), QStringLiteral("PostgreSQL server and database."),
-         QStringLiteral("host:port/db")},
-        // Spelled as the console spells them; the short names stay for older scripts.
-        {{QStringLiteral("pg-user"), QStringLiteral("user")},
-         QStringLiteral("PostgreSQL user."),
-         QStringLiteral("name")},
-        {{QStringLiteral("pg-password"), QStringLiteral("password")},
-         QStringLiteral("PostgreSQL password."),
-         QStringLiteral("pw")},
-        {QStringLiteral("pg-sslmode"),
-         QStringLiteral("TLS to PostgreSQL: prefer (default), require or verify-full."),
-         QStringLiteral("mode")},
-        {{QStringLiteral("pg-schema"), QStringLiteral("schema")},
-         QStringLiteral("PostgreSQL schema to work in."),
-         QStringLiteral("name")},
         {QStringLiteral("users"), QStringLiteral("Users to generate (100000)."),
          QStringLiteral("n")},
         {QStringLiteral("departments"), QStringLiteral("Departments to generate (20000)."),
@@ -92,26 +78,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
         err() << "kvzdb: give one command: create, seed or generate\n";
         return std::nullopt;
     }
-    if (parser.isSet(QStringLiteral("sqlite")) == parser.isSet(QStringLiteral("pg"))) {
-        err() << "kvzdb: give either --sqlite FILE or --pg HOST:PORT/DB\n";
-        return std::nullopt;
-    }
-    if (parser.isSet(QStringLiteral("sqlite"))) {
-        options.settings.sqlitePath = parser.value(QStringLiteral("sqlite"));
-        if (options.settings.sqlitePath.isEmpty()) { // a temporary database, lost at exit
-            err() << "kvzdb: --sqlite expects the name of the database file\n";
-            return std::nullopt;
-        }
-    } else if (!parsePostgresAddress(parser.value(QStringLiteral("pg")), options.settings)) {
-        err() << "kvzdb: --pg expects HOST:PORT/DB\n";
-        return std::nullopt;
-    }
-    options.settings.user = parser.value(QStringLiteral("user"));
-    options.settings.password = parser.value(QStringLiteral("password"));
-    options.settings.schema = parser.value(QStringLiteral("schema"));
-    options.settings.sslMode = parser.value(QStringLiteral("pg-sslmode"));
-    if (parser.isSet(QStringLiteral("pg-sslmode")) && !isValidSslMode(options.settings.sslMode)) {
-        err() << "kvzdb: --pg-sslmode expects prefer, require or verify-full\n";
+    if (const auto error = readToolDatabase(parser, SqliteFile::MayBeCreated, options.settings)) {
+        err() << "kvzdb: " << *error << '\n';
         return std::nullopt;
     }
     int seed = int(options.seed);

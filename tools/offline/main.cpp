@@ -15,11 +15,11 @@
 #include "Multilanguage.h"
 #include "OfflinePackage.h"
 #include "TerminalProgress.h"
+#include "ToolDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
 
@@ -47,24 +47,6 @@ struct Options {
 QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
-}
-
-std::optional<QString> parseDatabase(const QCommandLineParser& parser, DbSettings& settings) {
-    if (parser.isSet(u"sqlite"_s) == parser.isSet(u"pg"_s))
-        return u"give either --sqlite FILE or --pg HOST:PORT/DB"_s;
-    if (parser.isSet(u"sqlite"_s)) {
-        settings.sqlitePath = parser.value(u"sqlite"_s);
-        if (!QFileInfo(settings.sqlitePath).isFile()) // SQLite would create an empty one
-            return settings.sqlitePath + u" is no database file"_s;
-    } else if (!parsePostgresAddress(parser.value(u"pg"_s), settings))
-        return u"--pg expects HOST:PORT/DB"_s;
-    settings.user = parser.value(u"user"_s);
-    settings.password = parser.value(u"password"_s);
-    settings.schema = parser.value(u"schema"_s);
-    settings.sslMode = parser.value(u"pg-sslmode"_s);
-    if (parser.isSet(u"pg-sslmode"_s) && !isValidSslMode(settings.sslMode))
-        return u"--pg-sslmode expects prefer, require or verify-full"_s;
-    return std::nullopt;
 }
 
 // The same limits as the dialog: not before today, at most a year ahead; the control word
@@ -100,16 +82,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Writes offline-use packages and records them."_s);
     parser.addHelpOption();
+    addToolDatabaseOptions(parser);
     parser.addOptions({
-        {u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
-        {u"pg"_s, u"PostgreSQL server and database."_s, u"host:port/db"_s},
-        {{u"pg-user"_s, u"user"_s}, u"PostgreSQL user."_s, u"name"_s},
-        {{u"pg-password"_s, u"password"_s},
-         u"PostgreSQL password (better PGPASSWORD or ~/.pgpass)."_s,
-         u"pw"_s},
-        {{u"pg-schema"_s, u"schema"_s}, u"PostgreSQL schema."_s, u"name"_s},
-        {u"pg-sslmode"_s, u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
-         u"mode"_s},
         {u"uid"_s, u"The user to authorize."_s, u"n"_s},
         {u"depart"_s, u"Authorize every user of this department."_s, u"n"_s},
         {u"out"_s, u"Folder of the packages (created when missing)."_s, u"dir"_s},
@@ -123,7 +97,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app) {
     });
     parser.process(app);
     Options options;
-    std::optional<QString> error = parseDatabase(parser, options.settings);
+    std::optional<QString> error =
+        readToolDatabase(parser, SqliteFile::MustExist, options.settings);
     if (!error)
         error = parseGrant(parser, options);
     if (error) {

@@ -1,25 +1,15 @@
 #include "ServerOptions.h"
 
 #include "CommandLine.h"
+#include "ToolDatabase.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 struct OptionSet {
-    QCommandLineOption sqlite{u"sqlite"_s, u"Management database in SQLite FILE."_s, u"FILE"_s};
-    QCommandLineOption pg{u"pg"_s, u"Management database on PostgreSQL, HOST:PORT/DATABASE."_s,
-                          u"HOST:PORT/DB"_s};
-    QCommandLineOption pgUser{u"pg-user"_s, u"PostgreSQL user."_s, u"USER"_s};
-    QCommandLineOption pgPassword{u"pg-password"_s, u"PostgreSQL password."_s, u"PASSWORD"_s};
-    QCommandLineOption pgSslMode{u"pg-sslmode"_s,
-                                 u"TLS to PostgreSQL: prefer (default), require or verify-full."_s,
-                                 u"MODE"_s};
-    QCommandLineOption pgSchema{u"pg-schema"_s,
-                                u"PostgreSQL schema holding the management tables."_s, u"SCHEMA"_s};
     QCommandLineOption serverPort{u"server-port"_s,
                                   u"UDP port for agent announcements on 127.0.0.1; presence "
                                   u"datagrams go to the next port."_s,
@@ -34,40 +24,8 @@ struct OptionSet {
     QCommandLineOption firstUid{u"first-uid"_s, u"Storm: user id of the first datagram (1)."_s,
                                 u"U"_s, u"1"_s};
 
-    QList<QCommandLineOption> all() const {
-        return {sqlite,     pg,    pgUser, pgPassword, pgSslMode, pgSchema,
-                serverPort, storm, down,   rate,       firstUid};
-    }
+    QList<QCommandLineOption> all() const { return {serverPort, storm, down, rate, firstUid}; }
 };
-
-std::optional<DbSettings> readDatabase(const QCommandLineParser& parser, const OptionSet& o,
-                                       QString& error) {
-    if (parser.isSet(o.sqlite) == parser.isSet(o.pg)) {
-        error = u"give either --sqlite FILE or --pg HOST:PORT/DB"_s;
-        return std::nullopt;
-    }
-    DbSettings settings;
-    if (parser.isSet(o.sqlite)) {
-        settings.sqlitePath = parser.value(o.sqlite);
-        if (QFileInfo::exists(settings.sqlitePath))
-            return settings;
-        error = u"no database file "_s + settings.sqlitePath + u" (kvzdb creates one)"_s;
-        return std::nullopt;
-    }
-    if (!parsePostgresAddress(parser.value(o.pg), settings)) {
-        error = u"--pg expects HOST:PORT/DATABASE, got \""_s + parser.value(o.pg) + u'"';
-        return std::nullopt;
-    }
-    settings.user = parser.value(o.pgUser);
-    settings.password = parser.value(o.pgPassword);
-    settings.schema = parser.value(o.pgSchema);
-    settings.sslMode = parser.value(o.pgSslMode);
-    if (parser.isSet(o.pgSslMode) && !isValidSslMode(settings.sslMode)) {
-        error = u"--pg-sslmode expects prefer, require or verify-full"_s;
-        return std::nullopt;
-    }
-    return settings;
-}
 
 std::optional<StormOptions> readStorm(const QCommandLineParser& parser, const OptionSet& o,
                                       QString& error) {
@@ -97,6 +55,7 @@ std::optional<ServerOptions> parseServerOptions(const QStringList& arguments, QS
     parser.setApplicationDescription(
         u"Server side on loopback: keeps agent state in the management database and sends "
         u"presence datagrams to the console. Prints \"ready\" once it listens."_s);
+    addToolDatabaseOptions(parser);
     parser.addOptions(o.all());
     ServerOptions options;
     if (!parseStandInCommandLine(parser, arguments, options.codePage, error))
@@ -112,6 +71,11 @@ std::optional<ServerOptions> parseServerOptions(const QStringList& arguments, QS
         options.storm = readStorm(parser, o, error);
         return options.storm ? std::optional(options) : std::nullopt;
     }
-    options.database = readDatabase(parser, o, error);
-    return options.database ? std::optional(options) : std::nullopt;
+    DbSettings database;
+    if (const auto wrong = readToolDatabase(parser, SqliteFile::MustExist, database)) {
+        error = *wrong;
+        return std::nullopt;
+    }
+    options.database = database;
+    return options;
 }

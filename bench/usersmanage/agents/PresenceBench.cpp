@@ -1,12 +1,14 @@
 // Prints how the main window keeps up with a storm of presence datagrams: with every user of a
 // large site listed, the server side's storm mode announces each of them once, as fast as it
-// can; next to it, the floor: a bare socket reading the same storm. Then the refresh of the
-// whole site: resetting the marks and sending one refresh datagram per user address.
+// can, and the longest event of the window meanwhile; next to it, the floor: a bare socket
+// reading the same storm. Then the refresh of the whole site: resetting the marks and sending
+// one refresh datagram per user address.
 //
 //   PresenceBench [--sqlite FILE] [--users N]
 //
 // The SQLite file (a temporary one when none is given) is filled with a generated site when it
 // holds fewer users; every user starts offline. kvzserver is taken from this program's folder.
+#include "BenchSupport.h"
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
@@ -79,7 +81,7 @@ void report(const char* what, const Storm& storm, int count) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    bench::TimedApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOptions({{u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
                        {u"users"_s, u"Users of the site."_s, u"n"_s, u"100000"_s}});
@@ -117,8 +119,10 @@ int main(int argc, char** argv) {
         const int listed = form.TotalCount();
         std::printf("%d users listed at the root, all offline\n", listed);
 
+        app.resetLongest();
         const Storm window = runStorm(settings.sqlitePath, quint16(logon.ServerPort + 1), listed,
                                       [&form] { return form.OnlineCount(); });
+        const double longestMs = app.longestMs, longestCpuMs = app.longestCpuMs;
         QUdpSocket bare;
         bare.bind(QHostAddress::LocalHost, freeUdpPort());
         bare.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 16 * 1024 * 1024);
@@ -133,6 +137,8 @@ int main(int argc, char** argv) {
         std::printf("storm of %d KVZCLIENTIN datagrams:\n", listed);
         report("window (applied)", window, listed);
         report("bare socket (floor)", floor, listed);
+        std::printf("  the window's longest event meanwhile: %.1f ms (CPU time %.1f ms)\n",
+                    longestMs, longestCpuMs);
         std::printf("  window against the floor: %.2f\n",
                     floor.ms > 0 && window.ms > 0
                         ? (window.applied / window.ms) / (floor.applied / floor.ms)

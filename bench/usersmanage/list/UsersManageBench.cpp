@@ -12,6 +12,7 @@
 //
 // The SQLite file (a temporary one when none is given) and the PostgreSQL schema are filled
 // with a generated site when they hold fewer users than asked for.
+#include "BenchSupport.h"
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
@@ -50,18 +51,18 @@ constexpr int Rounds = 3;
 // machine do not count. PostgreSQL does its share in the server, so there the wall clock is.
 bool g_wallClock = false;
 
+clockid_t clockId() {
+    return g_wallClock ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID;
+}
+
 class Stopwatch {
 public:
     void start() { m_start = now(); }
     bool isValid() const { return m_start >= 0; }
-    double ms() const { return (now() - m_start) / 1e6; }
+    double ms() const { return now() - m_start; }
 
 private:
-    static double now() {
-        timespec time{};
-        clock_gettime(g_wallClock ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &time);
-        return double(time.tv_sec) * 1e9 + double(time.tv_nsec);
-    }
+    static double now() { return bench::clockMs(clockId()); }
     double m_start = -1;
 };
 
@@ -75,30 +76,6 @@ double bestMs(const std::function<void()>& work) {
     }
     return best;
 }
-
-// Times every event the application dispatches from its loop: the longest one is the longest
-// time the window could not answer input.
-class TimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (m_depth++ > 0) {
-            const bool handled = QApplication::notify(receiver, event);
-            --m_depth;
-            return handled;
-        }
-        Stopwatch timer;
-        timer.start();
-        const bool handled = QApplication::notify(receiver, event);
-        longestMs = std::max(longestMs, timer.ms());
-        --m_depth;
-        return handled;
-    }
-    double longestMs = 0;
-
-private:
-    int m_depth = 0;
-};
 
 // Notes when the list's viewport first paints after arm().
 class PaintWatch : public QObject {
@@ -137,7 +114,7 @@ struct ListFigures {
 };
 
 // Selects a department of a few users, then the root, and measures the root's list.
-ListFigures measureList(TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
+ListFigures measureList(bench::TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
     QTreeWidget* tree = form.ui()->TV_Department;
     QTreeWidgetItem* root = tree->topLevelItem(0);
     PaintWatch paints;
@@ -150,7 +127,7 @@ ListFigures measureList(TimedApplication& app, TFrmUsersManage& form, qint32 sma
         QCoreApplication::processEvents();
         malloc_trim(0);
         const size_t heapBefore = heapInUse();
-        app.longestMs = 0;
+        app.resetLongest();
         paints.arm();
         Stopwatch timer;
         timer.start();
@@ -160,7 +137,8 @@ ListFigures measureList(TimedApplication& app, TFrmUsersManage& form, qint32 sma
         while (paints.paintedMs < 0)
             QCoreApplication::processEvents();
         figures.firstPaintMs = std::min(figures.firstPaintMs, paints.paintedMs);
-        figures.longestEventMs = std::max(figures.longestEventMs, app.longestMs);
+        figures.longestEventMs =
+            std::max(figures.longestEventMs, g_wallClock ? app.longestMs : app.longestCpuMs);
         figures.rows = form.userList()->rowCount();
         figures.heapPerRow = double(heapInUse() - heapBefore) / figures.rows;
         figures.storePerRow = double(form.userList()->store().bytes()) / figures.rows;
@@ -185,7 +163,7 @@ double sortMs(QTreeView* list, int column) {
     return best;
 }
 
-void measureSortAndExport(TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
+void measureSortAndExport(bench::TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
     QTreeView* list = form.ui()->LV_Man;
     const int rows = form.userList()->rowCount();
     for (const int column : {0, 1, 2}) {
@@ -263,7 +241,7 @@ void printLine(const char* what, double measuredMs, double floorMs) {
                 measuredMs / floorMs);
 }
 
-void run(TimedApplication& app, const char* backend, DbConnection& connection,
+void run(bench::TimedApplication& app, const char* backend, DbConnection& connection,
          const DbSettings& settings, int departments) {
     QWidget panel;
     panel.resize(1200, 800);
@@ -311,7 +289,7 @@ void run(TimedApplication& app, const char* backend, DbConnection& connection,
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    TimedApplication app(argc, argv);
+    bench::TimedApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOptions({{u"sqlite"_s, u"SQLite database file."_s, u"file"_s},
                        {u"users"_s, u"Users of the generated site."_s, u"n"_s, u"100000"_s},

@@ -1,5 +1,6 @@
 #include "AgentRequest.h"
 
+#include "AgentReplyHead.h"
 #include "ClientCommand.h"
 #include "LogonInfo.h"
 
@@ -28,6 +29,7 @@ bool AgentReply::confirmed() const {
 AgentRequest::AgentRequest(QObject* parent) : QObject(parent) {
     m_socket.setProxy(QNetworkProxy::NoProxy); // agents are reached directly
     m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may end a request 5% early
     connect(&m_deadline, &QTimer::timeout, this, [this] { end(AgentOutcome::TimedOut); });
     connect(&m_socket, &QTcpSocket::connected, this, &AgentRequest::onConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &AgentRequest::onReadyRead);
@@ -66,6 +68,8 @@ void AgentRequest::cancel() {
 void AgentRequest::onConnected() {
     m_deadline.start(m_bounds.answerMs);
     m_socket.write(m_request);
+    m_sent = true;
+    emit sent();
 }
 
 // Only a short answer matters: a longer one is a refusal, and is not read on.
@@ -91,25 +95,14 @@ bool AgentRequest::parseHead() {
             end(AgentOutcome::NoAnswer);
         return false;
     }
-    const QList<QByteArray> lines = m_received.left(headEnd).split('\n');
-    const QList<QByteArray> status = lines.constFirst().trimmed().split(' ');
-    bool number = false;
-    m_result.status = status.value(1).toInt(&number);
-    if (!status.constFirst().startsWith("HTTP/1.") || !number || m_result.status < 100 ||
-        m_result.status > 999) {
-        m_result.status = 0;
+    const std::optional<AgentReplyHead> head =
+        parseReplyHead(QByteArrayView(m_received).first(headEnd));
+    if (!head) {
         end(AgentOutcome::NoAnswer);
         return false;
     }
-    for (const QByteArray& line : lines.mid(1)) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 ||
-            line.left(colon).trimmed().compare("Content-Length", Qt::CaseInsensitive) != 0)
-            continue;
-        m_contentLength = line.mid(colon + 1).trimmed().toLongLong(&number);
-        if (!number || m_contentLength < 0)
-            m_contentLength = -1;
-    }
+    m_result.status = head->status;
+    m_contentLength = head->contentLength;
     m_bodyStart = headEnd + 4;
     return true;
 }

@@ -55,7 +55,10 @@ public:
                const AgentBounds& bounds);
     void cancel();
 
+    bool isSent() const { return m_sent; }
+
 signals:
+    void sent(); // the agent was reached and has the request: only its answer is awaited
     void finished(const AgentReply& reply);
 
 private:
@@ -74,5 +77,6 @@ private:
     qsizetype m_bodyStart = -1;  // where the body begins once the head is whole
     qint64 m_contentLength = -1; // as the head announces it; -1: until the agent closes
     AgentReply m_result;
+    bool m_sent = false;
     bool m_ended = false;
 };

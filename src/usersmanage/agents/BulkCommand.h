@@ -32,9 +32,12 @@ QString bulkOutcomeWord(BulkOutcome outcome);
 QString bulkOutcomeWord(const BulkResult& result);
 bool isFailure(BulkOutcome outcome); // not confirmed and not pending
 
-// A one-word command sent to many agents at once, at most maxInFlight requests at a time,
-// each with the bounds of a single command. Runs from the event loop; progressed tells of
-// each target done, finished of the run's end (also after cancel).
+// A one-word command sent to many agents at once, each request with the bounds of a single
+// command. At most maxInFlight requests are reaching their agents at a time (connecting and
+// sending: the traffic a site's network sees); a request sent waits for its answer without
+// holding a place, within a budget of open sockets. Runs from the event loop; progressed tells
+// of each target done, finished of the run's end (also after cancel). Targets may keep
+// arriving while it runs (addTargets, then setMoreToCome(false)).
 class BulkCommand : public QObject {
     Q_OBJECT
 public:
@@ -52,7 +55,12 @@ public:
     // Sends to the given targets (all when empty) again; the others keep their results.
     void run(const QList<int>& rows = {});
     void cancel(); // in-flight and queued targets end cancelled
-    bool isRunning() const { return !m_queue.isEmpty() || m_inFlight > 0; }
+    bool isRunning() const { return m_moreToCome || !m_queue.isEmpty() || m_open > 0; }
+
+    // More targets, sent to as soon as a run is going; the run does not end before
+    // setMoreToCome(false).
+    void addTargets(const QList<BulkTarget>& more);
+    void setMoreToCome(bool more);
 
     const QString& word() const { return m_word; }
     const QList<BulkTarget>& targets() const { return m_targets; }
@@ -60,11 +68,14 @@ public:
     Counts counts() const;
 
 signals:
+    void targetsAdded(int first, int last);
     void progressed(int row);
     void finished();
 
 private:
     void sendNext();
+    void sendSoon();
+    void endIfDone();
     void done(int row, const BulkResult& result);
     void setResult(int row, const BulkResult& result);
     void count(BulkOutcome outcome, int step);
@@ -76,9 +87,12 @@ private:
     AgentBounds m_bounds;
     int m_maxInFlight;
     QList<int> m_queue;
-    int m_inFlight = 0;
-    bool m_sendDue = false; // more are started at the next turn of the event loop
-    bool m_running = false; // finished not yet told
-    Counts m_counts;        // sent is worked out
+    std::vector<bool> m_queued; // by row
+    int m_reaching = 0;         // connecting or sending
+    int m_open = 0;             // every request in flight
+    bool m_sendDue = false;     // more are started at the next turn of the event loop
+    bool m_running = false;     // finished not yet told
+    bool m_moreToCome = false;
+    Counts m_counts;                                       // sent is worked out
     std::vector<std::unique_ptr<AgentRequest>> m_requests; // by row, while in flight
 };

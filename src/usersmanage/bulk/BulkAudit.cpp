@@ -6,13 +6,14 @@
 #include "OperationLog.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 constexpr int FlushMs = 250;
-constexpr int RowsPerTurn = 64; // a turn of the event loop stays short
+constexpr int TurnMs = 4; // a turn of the event loop stays short
 constexpr int NextRowsMs = 10;
 
 QStringList auditRow(const QString& address, const QString& word, const QString& userName,
@@ -56,22 +57,28 @@ void BulkAudit::add(const QString& address, const QString& word, const QString& 
 }
 
 // Logging never disturbs the command: a transaction that cannot begin or end leaves the rows
-// written one by one, as WriteLogFile does. A few rows at a time; the rest soon after.
+// written one by one, as WriteLogFile does. The rows of a few milliseconds at a time; the rest
+// soon after.
 void BulkAudit::flush() {
     m_timer.stop();
-    const QList<QStringList> rows = m_rows.first(qMin(m_rows.size(), qsizetype(RowsPerTurn)));
-    m_rows.remove(0, rows.size());
-    if (!m_rows.isEmpty())
-        m_timer.start(NextRowsMs);
-    if (rows.isEmpty() || !LogonInfo->Connection)
+    if (m_rows.isEmpty() || !LogonInfo->Connection) {
+        m_rows.clear();
         return;
+    }
+    QElapsedTimer turn;
+    turn.start();
+    qsizetype written = 0;
     try {
         DbTransaction transaction(*LogonInfo->Connection);
-        for (const QStringList& row : rows)
-            writeRow(row);
+        while (written < m_rows.size() && turn.elapsed() < TurnMs)
+            writeRow(m_rows.at(written++));
         transaction.commit();
     } catch (const DbError&) {
-        for (const QStringList& row : rows)
-            writeRow(row);
+        written = qMax(written, qsizetype(1));
+        for (qsizetype row = 0; row < written; ++row)
+            writeRow(m_rows.at(row));
     }
+    m_rows.remove(0, written);
+    if (!m_rows.isEmpty())
+        m_timer.start(NextRowsMs);
 }

@@ -3,10 +3,10 @@
 #include "BulkCommand.h"
 
 BulkResultsModel::BulkResultsModel(const BulkCommand& command, QObject* parent)
-    : QAbstractTableModel(parent), m_command(command) {}
+    : QAbstractTableModel(parent), m_command(command), m_rows(int(command.targets().size())) {}
 
 int BulkResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_command.targets().size());
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int BulkResultsModel::columnCount(const QModelIndex& parent) const {
@@ -78,6 +78,18 @@ QVariant BulkResultsModel::headerData(int section, Qt::Orientation orientation, 
     }
 }
 
-void BulkResultsModel::rowChanged(int row) {
-    emit dataChanged(index(row, Outcome), index(row, Time));
+void BulkResultsModel::addRows(int first, int last) {
+    beginInsertRows({}, first, last);
+    m_rows = last + 1;
+    endInsertRows();
+}
+
+void BulkResultsModel::rowsChanged(int first, int last) {
+    emit dataChanged(index(first, Outcome), index(last, Time));
+}
+
+void BulkResultsModel::retranslate() {
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (m_rows > 0)
+        emit dataChanged(index(0, Outcome), index(m_rows - 1, Outcome));
 }

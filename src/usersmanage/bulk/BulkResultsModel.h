@@ -5,7 +5,8 @@
 class BulkCommand;
 
 // The outcome of a command to many agents, one row per addressed user: name, department,
-// address, outcome and time taken. Qt::UserRole gives each cell's sort key.
+// address, outcome and time taken. Qt::UserRole gives each cell's sort key. Rows appear as
+// the command's targets are added.
 class BulkResultsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -18,10 +19,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void rowChanged(int row);
+    void addRows(int first, int last);
+    void rowsChanged(int first, int last);
+    void retranslate(); // headers and outcomes in the language in force
     // The outcome of a row as shown.
     QString outcomeText(int row) const;
 
 private:
     const BulkCommand& m_command;
+    int m_rows;
 };

@@ -12,18 +12,23 @@ class TFrmBulkResults;
 }
 class BulkAudit;
 class BulkResultsModel;
+class BulkTargetReader;
 class QSortFilterProxyModel;
 
 // A one-word command sent to many agents, and its results: progress with counts and Cancel
 // while it runs, then one row per user (sortable), a retry of the failed ones and a CSV export.
-// Not modal: the main window stays usable. Each user's outcome goes to the operation log.
+// Not modal: the main window stays usable. Each user's outcome goes to the operation log. The
+// caption is the menu item's text as written, shown in the language in force.
 class TFrmBulkResults : public QDialog {
     Q_OBJECT
 public:
-    TFrmBulkResults(QList<BulkTarget> targets, const QString& word, const QString& caption,
-                    qint32 port, int maxInFlight, QWidget* parent = nullptr);
+    TFrmBulkResults(QList<BulkTarget> targets, const QString& word, QByteArray caption, qint32 port,
+                    int maxInFlight, QWidget* parent = nullptr);
     ~TFrmBulkResults() override;
 
+    // The targets come from reader as it reads them, sent to as they arrive. Throws DbError
+    // when it cannot start.
+    void readTargets(std::unique_ptr<BulkTargetReader> reader);
     void start();
     void BtnCancelClick();
     void BtnRetryClick();
@@ -39,16 +44,24 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void onProgressed(int row);
     void showCounts();
+    void showChanges();
+    void cancelRun();
+    void retranslate();
 
     std::unique_ptr<Ui::TFrmBulkResults> m_ui;
     std::unique_ptr<BulkCommand> m_command;
     std::unique_ptr<BulkAudit> m_audit;
+    std::unique_ptr<BulkTargetReader> m_reader;
     BulkResultsModel* m_model = nullptr;
     QSortFilterProxyModel* m_sorted = nullptr;
-    QTimer m_countsDue; // the counts are rewritten a few times a second, not per answer
+    QByteArray m_caption;
+    // The counts and the changed rows are shown a few times a second, not per answer.
+    QTimer m_countsDue;
+    int m_changedFirst = -1, m_changedLast = -1;
     QSet<int> m_logged; // rows whose outcome is in the operation log
 };

@@ -3,8 +3,10 @@
 // stays usable, and their results view shows each user's outcome.
 #include "uUsersManage.h"
 
+#include "BulkTargetReader.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "DialogSupport.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
@@ -61,8 +63,8 @@ void TFrmUsersManage::ConnectBulkCommands() {
             action->setData(QString::fromUtf16(item.word));
             connect(action, &QAction::triggered, this,
                     [this, action, department = scope.department] {
-                        SendBulkCommand(action->data().toString(), action->text().remove(u'&'),
-                                        department);
+                        SendBulkCommand(action->data().toString(),
+                                        action->property(SourceText).toByteArray(), department);
                     });
         }
     }
@@ -91,13 +93,13 @@ QList<BulkTarget> TFrmUsersManage::SelectedTargets() const {
     return targets;
 }
 
-// The users of the selected department and of every department below it in the tree; of the
-// root, every user. Throws DbError.
-QList<BulkTarget> TFrmUsersManage::DepartmentTargets() {
+// The reader of the users of the selected department and of every department below it in
+// the tree; of the root, every user.
+std::unique_ptr<BulkTargetReader> TFrmUsersManage::DepartmentTargets() {
     QTreeWidgetItem* top = selectedNode();
     const TItem* topItem = itemOf(top);
     if (!topItem)
-        return {};
+        return nullptr;
     QHash<qint32, QString> departments; // id -> name, of the departments addressed
     QList<QTreeWidgetItem*> below{top};
     while (!below.isEmpty()) {
@@ -107,35 +109,33 @@ QList<BulkTarget> TFrmUsersManage::DepartmentTargets() {
         for (int child = 0; child < node->childCount(); ++child)
             below.append(node->child(child));
     }
-    const bool all = topItem->Id == 0;
-    DbQuery users(ADOQuery1.connection());
-    users.setSql(u"select Uid, Pid, UserName, Ip from Users order by UserName"_s);
-    users.open();
-    QList<BulkTarget> targets;
-    for (; !users.eof(); users.next()) {
-        const qint32 pid = users.value(u"Pid"_s).toInt();
-        if (!all && !departments.contains(pid))
-            continue;
-        targets.append({users.value(u"Uid"_s).toInt(),
-                        users.value(u"UserName"_s).toString().trimmed(), departments.value(pid),
-                        users.value(u"Ip"_s).toString().trimmed()});
-    }
-    return targets;
+    return std::make_unique<BulkTargetReader>(ADOQuery1.connection(), std::move(departments),
+                                              topItem->Id == 0);
 }
 
-void TFrmUsersManage::SendBulkCommand(const QString& word, const QString& caption,
+// To the selected users, or to a department's users as they are read: the results view opens
+// at once. The uninstall names the count first, so its users are read before it asks.
+void TFrmUsersManage::SendBulkCommand(const QString& word, const QByteArray& caption,
                                       bool department) {
+    const bool uninstall = word == u"UninstCli";
     QList<BulkTarget> targets;
+    std::unique_ptr<BulkTargetReader> reader;
     try {
-        targets = department ? DepartmentTargets() : SelectedTargets();
+        if (department) {
+            reader = DepartmentTargets();
+            if (reader && uninstall)
+                targets = std::exchange(reader, nullptr)->readAll();
+        } else {
+            targets = SelectedTargets();
+        }
     } catch (const DbError& e) {
         MyMessageBox(0, u"SendBulkCommand: "_s + e.message(), GetString(u"idinf"_s), MB_WARNING_OK);
         return;
     }
-    if (targets.isEmpty())
+    if (targets.isEmpty() && !reader)
         return;
     const QPointer<TFrmUsersManage> self(this);
-    if (word == u"UninstCli" &&
+    if (uninstall &&
         (MyMessageBox(
              0, GetString(u"ClientUnInstallConfirm"_s) + u' ' + QString::number(targets.size()),
              GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES ||
@@ -146,6 +146,12 @@ void TFrmUsersManage::SendBulkCommand(const QString& word, const QString& captio
     results->setWindowFlag(Qt::Window);
     m_bulkResults = results;
     results->show();
+    try {
+        if (reader)
+            results->readTargets(std::move(reader));
+    } catch (const DbError& e) {
+        warn(u"SendBulkCommand: "_s + e.message());
+    }
     results->start();
 }
 

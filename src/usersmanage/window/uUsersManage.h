@@ -19,6 +19,7 @@ class TFrmUsersManage;
 }
 class AgentRequest;
 struct BulkTarget;
+class BulkTargetReader;
 class TFrmBulkResults;
 class InputBlocker;
 class LiveRefresh;
@@ -149,8 +150,8 @@ private:
     void ConnectBulkCommands();
     void RetranslateBulkCommands();
     QList<BulkTarget> SelectedTargets() const;
-    QList<BulkTarget> DepartmentTargets();
-    void SendBulkCommand(const QString& word, const QString& caption, bool department);
+    std::unique_ptr<BulkTargetReader> DepartmentTargets();
+    void SendBulkCommand(const QString& word, const QByteArray& caption, bool department);
     void ReportShowUsersFailure(const QString& message);
     void RewriteUserRow(int row, DbQuery& user, const QString& decryptMark);
 

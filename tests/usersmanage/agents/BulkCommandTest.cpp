@@ -149,8 +149,9 @@ TEST_P(BulkCommandTest, EveryAgentsOutcomeIsRecorded) {
     EXPECT_EQ(count(u"LogAct"_s), qint64(std::size(Agents)));
 }
 
-// Cancel ends every request at once, each cancelled; a retry sends the failed ones again; the
-// export writes the rows as shown. The uninstall asks once, naming the count.
+// A request sent holds no place of the in-flight bound while it waits for its answer. Cancel
+// ends every request at once, each cancelled; a retry sends the failed ones again; the export
+// writes the rows as shown. The uninstall asks once, naming the count.
 TEST_P(BulkCommandTest, CancelRetryAndExport) {
     logon.CommandConcurrency = 1;
     db->exec(u"update Users set Ip = '127.0.2.3'"_s); // every agent stalls
@@ -164,6 +165,7 @@ TEST_P(BulkCommandTest, CancelRetryAndExport) {
     TFrmBulkResults* results = window().lastBulkResults();
     ASSERT_TRUE(results);
     QTest::qWait(200);
+    EXPECT_EQ(results->command().counts().sent, 3);
     QElapsedTimer timer;
     timer.start();
     results->ui()->BtnCancel->click();
