@@ -250,6 +250,9 @@ std::int64_t TAESMemoryStream::Read(std::uint8_t* data, std::int64_t size) {
 }
 
 std::int64_t TAESMemoryStream::Write(const std::uint8_t* data, std::int64_t size) {
+    if (size <= 0) {
+        return 0;
+    }
     std::memcpy(LendOutput(size), data, static_cast<std::size_t>(size));
     m_position += size;
     return size;
