@@ -1,7 +1,6 @@
 #include "AesTestSupport.h"
 #include "TextCipher.h"
 
-#include <regex>
 #include <set>
 
 using namespace kvz::cipher;
@@ -18,7 +17,7 @@ std::string allNonZeroBytes() {
 }
 
 bool isUpperHex(const std::string& text) {
-    return std::regex_match(text, std::regex("([0-9A-F]{2})*"));
+    return text.size() % 2 == 0 && text.find_first_not_of("0123456789ABCDEF") == std::string::npos;
 }
 
 std::string lower(std::string text) {
