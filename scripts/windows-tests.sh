@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/windows}"
 
 cmake -S "$root/tests/windows" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/tests/windows/mingw-w64.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
 wine=/usr/lib/wine/wine64

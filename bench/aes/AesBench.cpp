@@ -3,8 +3,8 @@
 // table code (OPENSSL_ia32cap masking AES-NI and SSSE3, set in a child process).
 // Also the speed of the En string cipher.
 
+#include "AesDevice.h"
 #include "StringCipher.h"
-#include "uAES.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

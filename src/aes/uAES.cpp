@@ -3,12 +3,9 @@
 #include "AesHardware.h"
 #include "AesTables.h"
 
-#include <QBuffer>
-#include <QMetaMethod>
-
 #include <algorithm>
 #include <atomic>
-#include <typeinfo>
+#include <cstring>
 #include <vector>
 
 using kvz::aes::AesEngine;
@@ -16,9 +13,9 @@ using kvz::aes::KeySchedule;
 
 namespace {
 
-constexpr qint64 BlockSize = 16;
+constexpr std::int64_t BlockSize = 16;
 // Streams are read, processed and written in chunks of this many bytes.
-constexpr qint64 ChunkSize = 64 * 1024;
+constexpr std::int64_t ChunkSize = 64 * 1024;
 
 std::atomic<TAESImplementation> requestedImplementation{TAESImplementation::Automatic};
 
@@ -90,29 +87,29 @@ template <class ExpandedKey, class Key> ExpandedKey decryptionSchedule(const Key
 
 // --- Streams ------------------------------------------------------------------------------
 
-qint64 amountToProcess(QIODevice& source, std::uint32_t count) {
+std::int64_t amountToProcess(TAESStream& source, std::uint32_t count) {
     if (count == 0) {
-        source.seek(0);
-        return source.size();
+        source.Seek(0);
+        return source.Size();
     }
-    return std::clamp<qint64>(source.size() - source.pos(), 0, count);
+    return std::clamp<std::int64_t>(source.Size() - source.Position(), 0, count);
 }
 
-void requireWholeBlocks(qint64 amount) {
+void requireWholeBlocks(std::int64_t amount) {
     if (amount % BlockSize != 0) {
         throw EAESError("Invalid buffer size for decryption");
     }
 }
 
-qint64 roundUpToBlock(qint64 size) {
+std::int64_t roundUpToBlock(std::int64_t size) {
     return (size + BlockSize - 1) / BlockSize * BlockSize;
 }
 
-// Reads until `size` bytes arrived or the device delivers no more; returns the bytes read.
-qint64 readUpTo(QIODevice& source, std::uint8_t* data, qint64 size) {
-    qint64 total = 0;
+// Reads until `size` bytes arrived or the stream delivers no more; returns the bytes read.
+std::int64_t readUpTo(TAESStream& source, std::uint8_t* data, std::int64_t size) {
+    std::int64_t total = 0;
     while (total < size) {
-        const qint64 received = source.read(reinterpret_cast<char*>(data) + total, size - total);
+        const std::int64_t received = source.Read(data + total, size - total);
         if (received <= 0) {
             break;
         }
@@ -121,11 +118,10 @@ qint64 readUpTo(QIODevice& source, std::uint8_t* data, qint64 size) {
     return total;
 }
 
-void writeAll(QIODevice& dest, const std::uint8_t* data, qint64 size) {
-    qint64 total = 0;
+void writeAll(TAESStream& dest, const std::uint8_t* data, std::int64_t size) {
+    std::int64_t total = 0;
     while (total < size) {
-        const qint64 accepted =
-            dest.write(reinterpret_cast<const char*>(data) + total, size - total);
+        const std::int64_t accepted = dest.Write(data + total, size - total);
         if (accepted <= 0) {
             throw EStreamError("Stream write error");
         }
@@ -133,87 +129,32 @@ void writeAll(QIODevice& dest, const std::uint8_t* data, qint64 size) {
     }
 }
 
-// Gives access to QObject::isSignalConnected, which is protected, for any QBuffer.
-class SignalProbe : public QBuffer {
-public:
-    static bool isListenedTo(const QBuffer& buffer, const QMetaMethod& signal) {
-        return (buffer.*(&SignalProbe::isSignalConnected))(signal);
-    }
-};
-
-// A plain QBuffer lends its memory to the cipher directly, which saves a copy per chunk. Text
-// mode, which QIODevice applies on reading and writing, keeps a buffer on the copying path, as
-// do listeners to a destination's write signals, which direct writes would not raise.
-QBuffer* lentSource(QIODevice& source) {
-    if (typeid(source) != typeid(QBuffer) || !source.isReadable() || source.isTextModeEnabled() ||
-        source.isTransactionStarted()) {
-        return nullptr;
-    }
-    return static_cast<QBuffer*>(&source);
-}
-
-QBuffer* lentDest(QIODevice& dest, const QBuffer* source) {
-    if (typeid(dest) != typeid(QBuffer) || !dest.isWritable() || dest.isTextModeEnabled()) {
-        return nullptr;
-    }
-    auto* buffer = static_cast<QBuffer*>(&dest);
-    if (source != nullptr && &source->data() == &buffer->data()) {
-        return nullptr;
-    }
-    if (SignalProbe::isListenedTo(*buffer, QMetaMethod::fromSignal(&QIODevice::bytesWritten)) ||
-        SignalProbe::isListenedTo(*buffer, QMetaMethod::fromSignal(&QIODevice::readyRead))) {
-        return nullptr;
-    }
-    return buffer;
-}
-
-struct StreamEnds {
-    QIODevice& source;
-    QIODevice& dest;
-    QBuffer* lentSource;
-    QBuffer* lentDest;
-};
-
-// Makes room for `size` bytes at the destination buffer's position and returns their address.
-std::uint8_t* reserveAtPosition(QBuffer& dest, qint64 size) {
-    QByteArray& bytes = dest.buffer();
-    const qint64 end = dest.pos() + size;
-    if (bytes.size() < end) {
-        bytes.resize(end);
-    }
-    return reinterpret_cast<std::uint8_t*>(bytes.data()) + dest.pos();
-}
-
-const std::uint8_t* bytesAtPosition(const QBuffer& source) {
-    return reinterpret_cast<const std::uint8_t*>(source.data().constData()) + source.pos();
-}
-
-// One chunk: input lent by the source buffer or read into `chunk` (partial last block filled
-// with zero bytes), output written into the destination buffer or through `chunk`. After a short
-// read, the whole blocks that did arrive are processed and written before the error is raised.
+// One chunk: input lent by the source or read into `chunk` (partial last block filled with
+// zero bytes), output written into memory lent by the destination or through `chunk`. After a
+// short read, the whole blocks that did arrive are processed and written before the error.
 template <class Transform>
-void processChunk(StreamEnds& ends, qint64 size, std::uint8_t* chunk, Transform& transformBlocks) {
-    const bool lendsInput =
-        ends.lentSource != nullptr && size % BlockSize == 0 && ends.source.bytesAvailable() >= size;
-    qint64 usable = size;
+void processChunk(TAESStream& source, TAESStream& dest, std::int64_t size, std::uint8_t* chunk,
+                  Transform& transformBlocks) {
+    const std::uint8_t* lentInput = size % BlockSize == 0 ? source.LendInput(size) : nullptr;
+    std::int64_t usable = size;
     bool complete = true;
-    if (!lendsInput) {
-        const qint64 received = readUpTo(ends.source, chunk, size);
+    if (lentInput == nullptr) {
+        const std::int64_t received = readUpTo(source, chunk, size);
         complete = received == size;
         usable = complete ? roundUpToBlock(size) : received / BlockSize * BlockSize;
         std::fill(chunk + std::min(received, usable), chunk + usable, std::uint8_t{0});
     }
-    std::uint8_t* out =
-        ends.lentDest != nullptr ? reserveAtPosition(*ends.lentDest, usable) : chunk;
-    const std::uint8_t* in = lendsInput ? bytesAtPosition(*ends.lentSource) : chunk;
-    transformBlocks(in, out, static_cast<std::size_t>(usable / BlockSize));
-    if (lendsInput) {
-        ends.source.seek(ends.source.pos() + usable);
+    std::uint8_t* lentOutput = dest.LendOutput(usable);
+    transformBlocks(lentInput != nullptr ? lentInput : chunk,
+                    lentOutput != nullptr ? lentOutput : chunk,
+                    static_cast<std::size_t>(usable / BlockSize));
+    if (lentInput != nullptr) {
+        source.Seek(source.Position() + usable);
     }
-    if (ends.lentDest != nullptr) {
-        ends.dest.seek(ends.dest.pos() + usable);
+    if (lentOutput != nullptr) {
+        dest.Seek(dest.Position() + usable);
     } else {
-        writeAll(ends.dest, chunk, usable);
+        writeAll(dest, chunk, usable);
     }
     if (!complete) {
         throw EStreamError("Stream read error");
@@ -222,24 +163,23 @@ void processChunk(StreamEnds& ends, qint64 size, std::uint8_t* chunk, Transform&
 
 // Runs `transformBlocks(in, out, blockCount)` over `amount` source bytes, chunk by chunk.
 template <class Transform>
-void processStream(QIODevice& source, qint64 amount, QIODevice& dest, Transform transformBlocks) {
+void processStream(TAESStream& source, std::int64_t amount, TAESStream& dest,
+                   Transform transformBlocks) {
     if (amount == 0) {
         return;
     }
     std::vector<std::uint8_t> chunk(
         static_cast<std::size_t>(roundUpToBlock(std::min(amount, ChunkSize))));
-    QBuffer* const lentInput = lentSource(source);
-    StreamEnds ends{source, dest, lentInput, lentDest(dest, lentInput)};
-    for (qint64 remaining = amount; remaining > 0;) {
-        const qint64 size = std::min(remaining, ChunkSize);
-        processChunk(ends, size, chunk.data(), transformBlocks);
+    for (std::int64_t remaining = amount; remaining > 0;) {
+        const std::int64_t size = std::min(remaining, ChunkSize);
+        processChunk(source, dest, size, chunk.data(), transformBlocks);
         remaining -= size;
     }
 }
 
 template <class ExpandedKey>
-void encryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, QIODevice& dest) {
-    const qint64 amount = amountToProcess(source, count);
+void encryptEcb(TAESStream& source, std::uint32_t count, const ExpandedKey& key, TAESStream& dest) {
+    const std::int64_t amount = amountToProcess(source, count);
     const AesEngine& engine = activeEngine();
     processStream(source, amount, dest,
                   [&](const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
@@ -248,8 +188,8 @@ void encryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, 
 }
 
 template <class ExpandedKey>
-void decryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, QIODevice& dest) {
-    const qint64 amount = amountToProcess(source, count);
+void decryptEcb(TAESStream& source, std::uint32_t count, const ExpandedKey& key, TAESStream& dest) {
+    const std::int64_t amount = amountToProcess(source, count);
     requireWholeBlocks(amount);
     const AesEngine& engine = activeEngine();
     processStream(source, amount, dest,
@@ -259,9 +199,9 @@ void decryptEcb(QIODevice& source, std::uint32_t count, const ExpandedKey& key, 
 }
 
 template <class ExpandedKey>
-void encryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
-                const TAESBuffer& initVector, QIODevice& dest) {
-    const qint64 amount = amountToProcess(source, count);
+void encryptCbc(TAESStream& source, std::uint32_t count, const ExpandedKey& key,
+                const TAESBuffer& initVector, TAESStream& dest) {
+    const std::int64_t amount = amountToProcess(source, count);
     const AesEngine& engine = activeEngine();
     TAESBuffer chain = initVector;
     processStream(source, amount, dest,
@@ -271,9 +211,9 @@ void encryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
 }
 
 template <class ExpandedKey>
-void decryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
-                const TAESBuffer& initVector, QIODevice& dest) {
-    const qint64 amount = amountToProcess(source, count);
+void decryptCbc(TAESStream& source, std::uint32_t count, const ExpandedKey& key,
+                const TAESBuffer& initVector, TAESStream& dest) {
+    const std::int64_t amount = amountToProcess(source, count);
     requireWholeBlocks(amount);
     const AesEngine& engine = activeEngine();
     TAESBuffer chain = initVector;
@@ -284,6 +224,53 @@ void decryptCbc(QIODevice& source, std::uint32_t count, const ExpandedKey& key,
 }
 
 } // namespace
+
+// --- Memory stream ------------------------------------------------------------------------
+
+std::int64_t TAESMemoryStream::Size() const {
+    return static_cast<std::int64_t>(m_bytes.size());
+}
+
+std::int64_t TAESMemoryStream::Position() const {
+    return m_position;
+}
+
+void TAESMemoryStream::Seek(std::int64_t position) {
+    m_position = std::max<std::int64_t>(position, 0);
+}
+
+std::int64_t TAESMemoryStream::Read(std::uint8_t* data, std::int64_t size) {
+    const std::int64_t available = std::clamp<std::int64_t>(Size() - m_position, 0, size);
+    if (available == 0) {
+        return 0;
+    }
+    std::memcpy(data, m_bytes.data() + m_position, static_cast<std::size_t>(available));
+    m_position += available;
+    return available;
+}
+
+std::int64_t TAESMemoryStream::Write(const std::uint8_t* data, std::int64_t size) {
+    if (size <= 0) {
+        return 0;
+    }
+    std::memcpy(LendOutput(size), data, static_cast<std::size_t>(size));
+    m_position += size;
+    return size;
+}
+
+const std::uint8_t* TAESMemoryStream::LendInput(std::int64_t size) {
+    if (Size() - m_position < size) {
+        return nullptr;
+    }
+    return reinterpret_cast<const std::uint8_t*>(m_bytes.data()) + m_position;
+}
+
+std::uint8_t* TAESMemoryStream::LendOutput(std::int64_t size) {
+    if (Size() < m_position + size) {
+        m_bytes.resize(static_cast<std::size_t>(m_position + size));
+    }
+    return reinterpret_cast<std::uint8_t*>(m_bytes.data()) + m_position;
+}
 
 // --- Implementation choice ----------------------------------------------------------------
 
@@ -369,130 +356,130 @@ void DecryptAES(const TAESBuffer& in, const TAESExpandedKey256& key, TAESBuffer&
 
 // --- ECB streams --------------------------------------------------------------------------
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         TAESStream& dest) {
     encryptEcb(source, count, encryptionSchedule<TAESExpandedKey128>(key), dest);
 }
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         TAESStream& dest) {
     encryptEcb(source, count, encryptionSchedule<TAESExpandedKey192>(key), dest);
 }
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         TAESStream& dest) {
     encryptEcb(source, count, encryptionSchedule<TAESExpandedKey256>(key), dest);
 }
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey128& expandedKey, QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey128& expandedKey, TAESStream& dest) {
     encryptEcb(source, count, expandedKey, dest);
 }
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey192& expandedKey, QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey192& expandedKey, TAESStream& dest) {
     encryptEcb(source, count, expandedKey, dest);
 }
 
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey256& expandedKey, QIODevice& dest) {
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey256& expandedKey, TAESStream& dest) {
     encryptEcb(source, count, expandedKey, dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         TAESStream& dest) {
     decryptEcb(source, count, decryptionSchedule<TAESExpandedKey128>(key), dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         TAESStream& dest) {
     decryptEcb(source, count, decryptionSchedule<TAESExpandedKey192>(key), dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         TAESStream& dest) {
     decryptEcb(source, count, decryptionSchedule<TAESExpandedKey256>(key), dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey128& expandedKey, QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey128& expandedKey, TAESStream& dest) {
     decryptEcb(source, count, expandedKey, dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey192& expandedKey, QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey192& expandedKey, TAESStream& dest) {
     decryptEcb(source, count, expandedKey, dest);
 }
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey256& expandedKey, QIODevice& dest) {
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey256& expandedKey, TAESStream& dest) {
     decryptEcb(source, count, expandedKey, dest);
 }
 
 // --- CBC streams --------------------------------------------------------------------------
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     encryptCbc(source, count, encryptionSchedule<TAESExpandedKey128>(key), initVector, dest);
 }
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     encryptCbc(source, count, encryptionSchedule<TAESExpandedKey192>(key), initVector, dest);
 }
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     encryptCbc(source, count, encryptionSchedule<TAESExpandedKey256>(key), initVector, dest);
 }
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey128& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     encryptCbc(source, count, expandedKey, initVector, dest);
 }
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey192& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     encryptCbc(source, count, expandedKey, initVector, dest);
 }
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey256& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     encryptCbc(source, count, expandedKey, initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     decryptCbc(source, count, decryptionSchedule<TAESExpandedKey128>(key), initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     decryptCbc(source, count, decryptionSchedule<TAESExpandedKey192>(key), initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         const TAESBuffer& initVector, QIODevice& dest) {
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         const TAESBuffer& initVector, TAESStream& dest) {
     decryptCbc(source, count, decryptionSchedule<TAESExpandedKey256>(key), initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey128& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     decryptCbc(source, count, expandedKey, initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey192& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     decryptCbc(source, count, expandedKey, initVector, dest);
 }
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey256& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest) {
+                         TAESStream& dest) {
     decryptCbc(source, count, expandedKey, initVector, dest);
 }

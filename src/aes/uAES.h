@@ -2,13 +2,14 @@
 
 // AES (FIPS-197) for 128-, 192- and 256-bit keys: key schedules, single blocks, and ECB and
 // CBC over byte streams. Enciphered streams always hold whole blocks: a partial last block is
-// filled up with zero bytes, and deciphering returns those zero bytes unchanged.
+// filled up with zero bytes, and deciphering returns those zero bytes unchanged. Standard C++
+// only; AesDevice.h takes Qt's devices as streams.
 
 #include <array>
 #include <cstdint>
 #include <stdexcept>
-
-class QIODevice;
+#include <string>
+#include <utility>
 
 using TAESBuffer = std::array<std::uint8_t, 16>;
 using TAESKey128 = std::array<std::uint8_t, 16>;
@@ -43,6 +44,43 @@ public:
 class EStreamError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A byte stream as the stream forms read and write it.
+class TAESStream {
+public:
+    virtual ~TAESStream() = default;
+    virtual std::int64_t Size() const = 0;
+    virtual std::int64_t Position() const = 0;
+    virtual void Seek(std::int64_t position) = 0;
+    // Up to `size` bytes; the number that arrived, 0 or less at the end or on a failure.
+    virtual std::int64_t Read(std::uint8_t* data, std::int64_t size) = 0;
+    // The number of bytes taken, 0 or less on a failure.
+    virtual std::int64_t Write(const std::uint8_t* data, std::int64_t size) = 0;
+    // A stream over memory may lend it instead of copying: the next `size` bytes at the
+    // position, or room for `size` bytes there (the stream grows to hold them). Nothing when it
+    // cannot; the caller moves the position past the lent bytes.
+    virtual const std::uint8_t* LendInput(std::int64_t /*size*/) { return nullptr; }
+    virtual std::uint8_t* LendOutput(std::int64_t /*size*/) { return nullptr; }
+};
+
+// A stream over bytes in memory, which it lends.
+class TAESMemoryStream : public TAESStream {
+public:
+    explicit TAESMemoryStream(std::string bytes = {}) : m_bytes(std::move(bytes)) {}
+    const std::string& Bytes() const { return m_bytes; }
+
+    std::int64_t Size() const override;
+    std::int64_t Position() const override;
+    void Seek(std::int64_t position) override;
+    std::int64_t Read(std::uint8_t* data, std::int64_t size) override;
+    std::int64_t Write(const std::uint8_t* data, std::int64_t size) override;
+    const std::uint8_t* LendInput(std::int64_t size) override;
+    std::uint8_t* LendOutput(std::int64_t size) override;
+
+private:
+    std::string m_bytes;
+    std::int64_t m_position = 0;
 };
 
 // Which block code runs. Automatic uses the processor's AES instructions when it has them and
@@ -81,60 +119,60 @@ void DecryptAES(const TAESBuffer& in, const TAESExpandedKey256& key, TAESBuffer&
 // raises EAESError when the amount is not a multiple of 16, before reading or writing. Short
 // reads and writes raise EStreamError after the blocks before them have been written. The
 // caller's chaining vector is not changed.
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         QIODevice& dest);
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         QIODevice& dest);
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         QIODevice& dest);
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey128& expandedKey, QIODevice& dest);
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey192& expandedKey, QIODevice& dest);
-void EncryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey256& expandedKey, QIODevice& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         TAESStream& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         TAESStream& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         TAESStream& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey128& expandedKey, TAESStream& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey192& expandedKey, TAESStream& dest);
+void EncryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey256& expandedKey, TAESStream& dest);
 
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         QIODevice& dest);
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         QIODevice& dest);
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         QIODevice& dest);
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey128& expandedKey, QIODevice& dest);
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey192& expandedKey, QIODevice& dest);
-void DecryptAESStreamECB(QIODevice& source, std::uint32_t count,
-                         const TAESExpandedKey256& expandedKey, QIODevice& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         TAESStream& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         TAESStream& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         TAESStream& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey128& expandedKey, TAESStream& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey192& expandedKey, TAESStream& dest);
+void DecryptAESStreamECB(TAESStream& source, std::uint32_t count,
+                         const TAESExpandedKey256& expandedKey, TAESStream& dest);
 
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey128& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+                         TAESStream& dest);
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey192& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
-void EncryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+                         TAESStream& dest);
+void EncryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey256& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
+                         TAESStream& dest);
 
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey128& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey192& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count, const TAESKey256& key,
-                         const TAESBuffer& initVector, QIODevice& dest);
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey128& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey192& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count, const TAESKey256& key,
+                         const TAESBuffer& initVector, TAESStream& dest);
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey128& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+                         TAESStream& dest);
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey192& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
-void DecryptAESStreamCBC(QIODevice& source, std::uint32_t count,
+                         TAESStream& dest);
+void DecryptAESStreamCBC(TAESStream& source, std::uint32_t count,
                          const TAESExpandedKey256& expandedKey, const TAESBuffer& initVector,
-                         QIODevice& dest);
+                         TAESStream& dest);

@@ -46,6 +46,33 @@ TEST_P(AesBlockTest, ExampleVectorsOfTheThreeKeySizes) {
         "8ea2b7ca516745bfeafc49904b496089");
 }
 
+// SP 800-38A F.1.1 and F.2.1: the first two blocks of the ECB and CBC examples; a partial
+// last block is filled with zero bytes.
+TEST_P(AesBlockTest, StreamKnownAnswersAndPartialLastBlock) {
+    const TAESKey128 key = bytesFromHex<16>("2b7e151628aed2a6abf7158809cf4f3c");
+    const std::string plain =
+        fromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
+    const auto run = [&](auto cipher, const std::string& in) {
+        TAESMemoryStream source(in), dest;
+        cipher(source, dest);
+        return dest.Bytes();
+    };
+    const auto ecb = [&](TAESStream& in, TAESStream& out) { EncryptAESStreamECB(in, 0, key, out); };
+    const auto cbc = [&](TAESStream& in, TAESStream& out) {
+        EncryptAESStreamCBC(in, 0, key, bytesFromHex<16>("000102030405060708090a0b0c0d0e0f"), out);
+    };
+    EXPECT_EQ(run(ecb, plain),
+              fromHex("3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"));
+    EXPECT_EQ(run(cbc, plain),
+              fromHex("7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"));
+    const std::string cipher = run(ecb, plain.substr(0, 20));
+    ASSERT_EQ(cipher.size(), 32U);
+    const auto decipher = [&](TAESStream& in, TAESStream& out) {
+        DecryptAESStreamECB(in, 0, key, out);
+    };
+    EXPECT_EQ(run(decipher, cipher), plain.substr(0, 20) + std::string(12, '\0'));
+}
+
 KVZ_INSTANTIATE_AES_PATHS(AesBlockTest);
 
 // FIPS-197 appendix A: first derived and last words of each schedule. A word holds its

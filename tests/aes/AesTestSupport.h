@@ -2,13 +2,11 @@
 
 #include "uAES.h"
 
-#include <QByteArray>
-#include <QRandomGenerator>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <random>
 #include <string>
 
 // Runs each test once on the table code and once on the AES instructions (skipped on a
@@ -33,23 +31,28 @@ inline std::string aesPathName(const ::testing::TestParamInfo<TAESImplementation
         Paths, Suite, ::testing::Values(TAESImplementation::Table, TAESImplementation::Hardware),  \
         aesPathName)
 
+// The bytes of a text of hexadecimal digit pairs.
+inline std::string fromHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+    }
+    return bytes;
+}
+
 template <std::size_t Size> std::array<std::uint8_t, Size> bytesFromHex(const char* hex) {
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    EXPECT_EQ(bytes.size(), static_cast<qsizetype>(Size)) << hex;
+    const std::string bytes = fromHex(hex);
+    EXPECT_EQ(bytes.size(), Size) << hex;
     std::array<std::uint8_t, Size> result{};
-    std::copy_n(bytes.cbegin(), std::min<qsizetype>(bytes.size(), Size), result.begin());
+    std::copy_n(bytes.begin(), std::min(bytes.size(), Size), result.begin());
     return result;
 }
 
-template <std::size_t Size> QByteArray toByteArray(const std::array<std::uint8_t, Size>& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), Size);
-}
-
-inline QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
+inline std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
     for (char& byte : bytes) {
-        byte = static_cast<char>(generator.bounded(256));
+        byte = static_cast<char>(generator() & 0xff);
     }
     return bytes;
 }

@@ -3,8 +3,8 @@
 // does (the last block filled with zero bytes), decipher as OpenSSL does, refuse a partial
 // block when deciphering, and decipher their own output back to the data.
 
+#include "AesDevice.h"
 #include "FuzzCheck.h"
-#include "uAES.h"
 
 #include <QBuffer>
 #include <fuzzer/FuzzedDataProvider.h>

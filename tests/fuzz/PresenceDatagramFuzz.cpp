@@ -10,7 +10,7 @@
 namespace {
 
 PresenceDatagram parsed(const QByteArray& bytes) {
-    return PresenceDatagram::parse(bytes);
+    return PresenceDatagram::parse({bytes.constData(), std::size_t(bytes.size())});
 }
 
 bool same(const PresenceDatagram& a, const PresenceDatagram& b) {

@@ -6,13 +6,13 @@
 #include "Multilanguage.h"
 #include "NarrowText.h"
 #include "OfflinePolicy.h"
+#include "PackageLayout.h"
 #include "PrivateFile.h"
 #include "StringCipher.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -20,7 +20,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray PolicyKey = QByteArrayLiteral("qv");
-const QByteArray Marker = QByteArrayLiteral("Client");
 constexpr qint64 CopyChunk = 64 * 1024;
 
 // The program, read in pieces into the package.
@@ -35,11 +34,6 @@ void copyProgram(const QString& program, qint64 size, PrivateFile& to) {
         to.write(buffer);
         size -= buffer.size();
     }
-}
-
-QByteArray le32(qint64 value) {
-    const quint32 little = qToLittleEndian(quint32(value));
-    return QByteArray(reinterpret_cast<const char*>(&little), sizeof little);
 }
 
 bool forbiddenInFileName(QChar c) {
@@ -90,22 +84,11 @@ QString CompressExs(const QList<PolicyFile>& files, const QString& program, cons
     PrivateFile package(path);
     const qint64 programSize = programInfo.size();
     copyProgram(program, programSize, package);
-    package.write(Marker);
-    QList<qint64> trailer{programSize, Marker.size()};
-    for (const PolicyFile& file : files) {
-        package.write(file.bytes);
-        trailer.append(file.bytes.size());
-    }
-    QByteArray tail; // the names, then the trailer
-    for (const PolicyFile& file : files) {
-        const QByteArray name = toNarrow(file.name, LogonInfo->CodePage);
-        tail += name;
-        trailer.append(name.size());
-    }
-    trailer.append(2 * files.size() + 3);
-    for (const qint64 value : trailer)
-        tail += le32(value);
-    package.write(tail);
+    std::vector<PackedFile> packed;
+    for (const PolicyFile& file : files)
+        packed.push_back(
+            {toNarrow(file.name, LogonInfo->CodePage).toStdString(), file.bytes.toStdString()});
+    package.write(QByteArray::fromStdString(PackageAppendix(programSize, packed)));
     package.commit(programInfo.permissions()); // runnable as the program is
     return path;
 }

@@ -71,7 +71,8 @@ void TFrmUsersManage::ShowAgentNotice() {
 }
 
 void TFrmUsersManage::UDPSevUDPRead(const QByteArray& datagram) {
-    const PresenceDatagram presence = PresenceDatagram::parse(datagram);
+    const PresenceDatagram presence =
+        PresenceDatagram::parse({datagram.constData(), std::size_t(datagram.size())});
     if (presence.sign != PresenceDatagram::Sign::Unknown)
         UpdateOnline(presence.userId, presence.sign == PresenceDatagram::Sign::ClientIn);
 }

@@ -1,10 +1,13 @@
-# Cross-compiling for 64-bit Windows with Debian's mingw-w64 (POSIX threads variant).
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64 (POSIX threads variant: Qt and
+# std::thread need it). A Qt built for Windows is searched in KVZ_QT_WINDOWS; its tools run from the
+# host Qt (QT_HOST_PATH).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${KVZ_QT_WINDOWS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
