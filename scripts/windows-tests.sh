@@ -6,8 +6,14 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/windows}"
 
+toolchain="$root/cmake/mingw-w64.cmake"
+# A build folder configured with a toolchain file elsewhere (an older tree) starts afresh.
+if [ -f "$build/CMakeCache.txt" ] && [ "$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' \
+  "$build/CMakeCache.txt")" != "$toolchain" ]; then
+  rm -rf "$build"
+fi
 cmake -S "$root/tests/windows" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
 wine=/usr/lib/wine/wine64
