@@ -18,19 +18,20 @@ quint32 UserChoices::add(qint32 uid, QByteArrayView userName, QByteArrayView ip,
     m_scratch.clear();
     const quint32 nameSize = decode(userName);
     const quint32 ipSize = decode(ip);
-    const ByteBlocks::Position texts = m_texts.reserve(m_scratch.size() * sizeof(char16_t));
-    if (!m_scratch.empty())
-        std::memcpy(m_texts.at(texts), m_scratch.data(), m_scratch.size() * sizeof(char16_t));
+    const size_t bytes = size_t(m_scratch.size()) * sizeof(char16_t);
+    const ByteBlocks::Position texts = m_texts.reserve(bytes);
+    if (bytes > 0)
+        std::memcpy(m_texts.at(texts), m_scratch.data(), bytes);
     m_rows.push_back({uid, texts, nameSize, ipSize, depart, image});
     return quint32(m_rows.size() - 1);
 }
 
 quint32 UserChoices::decode(QByteArrayView utf8) {
-    const size_t at = m_scratch.size();
-    m_scratch.resize(at + size_t(utf8.size())); // UTF-16 takes no more units than UTF-8 bytes
+    const qsizetype at = m_scratch.size();
+    m_scratch.resize(at + utf8.size()); // UTF-16 takes no more units than UTF-8 bytes
     auto* out = reinterpret_cast<QChar*>(m_scratch.data() + at);
     const qsizetype size = m_decoder.appendToBuffer(out, utf8) - out;
-    m_scratch.resize(at + size_t(size));
+    m_scratch.resize(at + size);
     return quint32(size);
 }
 
@@ -102,7 +103,27 @@ void UserChoiceModel::clear() {
 }
 
 void UserChoiceModel::addLoaded(quint32 row) {
-    m_loaded.push_back(row);
+    m_loaded.push_back(entryOf(row));
+}
+
+UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
+    Entry entry{{0, 0}, row};
+    const QStringView name = m_choices->name(row);
+    for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), 8); ++i) {
+        char16_t c = name[i].unicode();
+        c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        entry.head[i / 4] |= quint64(c) << (48 - 16 * (i % 4));
+    }
+    return entry;
+}
+
+// The heads decide unless they are equal; then the whole names do.
+bool UserChoiceModel::less(const Entry& a, const Entry& b) const {
+    if (a.head[0] != b.head[0])
+        return a.head[0] < b.head[0];
+    if (a.head[1] != b.head[1])
+        return a.head[1] < b.head[1];
+    return compareText(m_choices->name(a.row), m_choices->name(b.row)) < 0;
 }
 
 size_t UserChoiceModel::readCount() const {
@@ -134,30 +155,25 @@ void UserChoiceModel::publish() {
     }
 }
 
-bool UserChoiceModel::nameLess(quint32 a, quint32 b) const {
-    return compareText(m_choices->name(a), m_choices->name(b)) < 0;
-}
-
 // A sorting list merges the rows read since the last call into the order of every row read.
 void UserChoiceModel::arrange() {
     if (!m_autoSort || m_loaded.empty())
         return;
     if (m_arranged.empty())
         m_arranged = m_rows;
-    const auto less = [this](quint32 a, quint32 b) { return nameLess(a, b); };
-    if (!std::is_sorted(m_loaded.begin(), m_loaded.end(), less))
-        std::stable_sort(m_loaded.begin(), m_loaded.end(), less);
-    mergeSorted(m_arranged, m_loaded, less);
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    std::stable_sort(m_loaded.begin(), m_loaded.end(), before);
+    mergeSorted(m_arranged, m_loaded, before);
     m_loaded.clear();
 }
 
 // Views, selections and current rows follow their rows into the sorting list's new order.
-void UserChoiceModel::setOrder(std::vector<quint32> rows) {
+void UserChoiceModel::setOrder(std::vector<Entry> rows) {
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    std::vector<quint32> kept;
+    std::vector<Entry> kept;
     for (const QModelIndex& index : before)
-        kept.push_back(rowAt(index.row()));
+        kept.push_back(m_rows[size_t(index.row())]);
     m_rows = std::move(rows);
     QModelIndexList after;
     for (size_t i = 0; i < kept.size(); ++i)
@@ -166,54 +182,56 @@ void UserChoiceModel::setOrder(std::vector<quint32> rows) {
     emit layoutChanged({}, VerticalSortHint);
 }
 
-// The list row of row in a sorting list: among the rows of its name.
-int UserChoiceModel::find(quint32 row) const {
-    const auto less = [this](quint32 a, quint32 b) { return nameLess(a, b); };
-    const auto [first, last] = std::equal_range(m_rows.begin(), m_rows.end(), row, less);
-    return int(std::find(first, last, row) - m_rows.begin());
+// The list row of an entry of a sorting list: among the entries of its name.
+int UserChoiceModel::find(const Entry& entry) const {
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    const auto [first, last] = std::equal_range(m_rows.begin(), m_rows.end(), entry, before);
+    return int(std::find_if(first, last, [&entry](const Entry& e) { return e.row == entry.row; }) -
+               m_rows.begin());
 }
 
-quint32 UserChoiceModel::take(int row) {
-    const quint32 taken = rowAt(row);
+UserChoiceModel::Entry UserChoiceModel::take(int row) {
+    const Entry taken = m_rows[size_t(row)];
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    std::erase(m_arranged, taken);
+    std::erase_if(m_arranged, [&taken](const Entry& e) { return e.row == taken.row; });
     return taken;
 }
 
-void UserChoiceModel::append(quint32 row) {
-    const auto less = [this](quint32 a, quint32 b) { return nameLess(a, b); };
-    const auto at =
-        m_autoSort ? std::upper_bound(m_rows.begin(), m_rows.end(), row, less) : m_rows.end();
+void UserChoiceModel::append(const Entry& entry) {
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    const auto at = m_autoSort ? std::upper_bound(m_rows.begin(), m_rows.end(), entry, before)
+                               : m_rows.end();
     const int position = int(at - m_rows.begin());
     beginInsertRows({}, position, position);
-    m_rows.insert(at, row);
+    m_rows.insert(at, entry);
     endInsertRows();
     if (!m_arranged.empty())
-        m_arranged.insert(std::upper_bound(m_arranged.begin(), m_arranged.end(), row, less), row);
+        m_arranged.insert(std::upper_bound(m_arranged.begin(), m_arranged.end(), entry, before),
+                          entry);
 }
 
-std::vector<quint32> UserChoiceModel::takeAll() {
+std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {
     publish();
     beginResetModel();
-    std::vector<quint32> taken = std::move(m_rows);
+    std::vector<Entry> taken = std::move(m_rows);
     m_rows.clear();
     endResetModel();
     return taken;
 }
 
-// Sorted rows (from another sorting list) merge in one linear pass.
-void UserChoiceModel::appendAll(std::vector<quint32> rows) {
+// Rows in order (from another sorting list) merge in one linear pass.
+void UserChoiceModel::appendAll(std::vector<Entry> rows) {
     if (rows.empty())
         return;
     publish();
     beginResetModel();
     if (m_autoSort) {
-        const auto less = [this](quint32 a, quint32 b) { return nameLess(a, b); };
-        if (!std::is_sorted(rows.begin(), rows.end(), less))
-            std::stable_sort(rows.begin(), rows.end(), less);
-        mergeSorted(m_rows, rows, less);
+        const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+        if (!std::is_sorted(rows.begin(), rows.end(), before))
+            std::stable_sort(rows.begin(), rows.end(), before);
+        mergeSorted(m_rows, rows, before);
     } else {
         m_rows.insert(m_rows.end(), rows.begin(), rows.end());
     }
@@ -224,14 +242,15 @@ void UserChoiceModel::sortBy(int column) {
     publish();
     std::vector<QString> texts;
     texts.reserve(m_rows.size());
-    for (const quint32 row : m_rows)
-        texts.push_back(m_choices->text(row, column));
+    for (const Entry& entry : m_rows)
+        texts.push_back(m_choices->text(entry.row, column));
     std::vector<size_t> positions(m_rows.size());
     std::iota(positions.begin(), positions.end(), size_t(0));
-    std::stable_sort(positions.begin(), positions.end(),
-                     [&texts](size_t a, size_t b) { return compareText(texts[a], texts[b]) < 0; });
+    std::stable_sort(positions.begin(), positions.end(), [&texts](size_t a, size_t b) {
+        return compareText(texts[a], texts[b]) < 0;
+    });
     beginResetModel();
-    std::vector<quint32> sorted;
+    std::vector<Entry> sorted;
     sorted.reserve(m_rows.size());
     for (const size_t position : positions)
         sorted.push_back(m_rows[position]);

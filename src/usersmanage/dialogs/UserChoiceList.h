@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QStringView>
+#include <QVarLengthArray>
 #include <memory>
 #include <vector>
 
@@ -44,16 +45,22 @@ private:
     BlockArray<Row> m_rows;
     ByteBlocks m_texts;
     std::vector<QString> m_departs;
-    std::vector<char16_t> m_scratch;
+    QVarLengthArray<char16_t, 256> m_scratch; // grows without clearing what it adds
     QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
 // One of a dialog's user lists over the dialog's UserChoices. Rows a load adds show when the
 // load publishes them; a list that sorts itself (by name) keeps them in order slice by slice,
-// equal names in the order they came.
+// equal names in the order they came. Each entry carries the head of its name, so that sorting
+// and merging compare in place and look at the names only where the heads are equal.
 class UserChoiceModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
+    struct Entry {
+        quint64 head[2]; // the name's first 8 UTF-16 units, A to Z folded, 0 past its end
+        quint32 row;     // in UserChoices
+    };
+
     UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
                     QList<QIcon> images, QObject* parent = nullptr);
 
@@ -70,29 +77,30 @@ public:
     void loadedSlice(bool last);
     void publish(); // shows every row read
 
-    quint32 rowAt(int row) const { return m_rows[size_t(row)]; }
+    quint32 rowAt(int row) const { return m_rows[size_t(row)].row; }
     qint32 uid(int row) const { return m_choices->uid(rowAt(row)); }
     QString text(int row, int column) const { return m_choices->text(rowAt(row), column); }
 
-    quint32 take(int row);
-    void append(quint32 row);                  // at the end, or in order when sorting itself
-    std::vector<quint32> takeAll();            // in list order; the list is empty afterwards
-    void appendAll(std::vector<quint32> rows); // as append(), in one step
-    void sortBy(int column);                   // ascending by compareText of that column, stable
+    Entry take(int row);
+    void append(const Entry& entry);         // at the end, or in order when sorting itself
+    std::vector<Entry> takeAll();            // in list order; the list is empty afterwards
+    void appendAll(std::vector<Entry> rows); // as append(), in one step
+    void sortBy(int column);                 // ascending by compareText of that column, stable
 
 private:
-    bool nameLess(quint32 a, quint32 b) const;
+    Entry entryOf(quint32 row) const;
+    bool less(const Entry& a, const Entry& b) const;
     size_t readCount() const; // rows shown and read
     void arrange();
-    void setOrder(std::vector<quint32> rows);
-    int find(quint32 row) const;
+    void setOrder(std::vector<Entry> rows);
+    int find(const Entry& entry) const;
 
     std::shared_ptr<const UserChoices> m_choices;
     QStringList m_captions;
     QList<QIcon> m_images;
-    std::vector<quint32> m_rows;
-    std::vector<quint32> m_loaded;   // read, not shown yet, in the order read
-    std::vector<quint32> m_arranged; // a sorting list: shown and read rows in order
+    std::vector<Entry> m_rows;
+    std::vector<Entry> m_loaded;   // read, not shown yet, in the order read
+    std::vector<Entry> m_arranged; // a sorting list: shown and read rows in order
     bool m_autoSort = false;
 };
 
