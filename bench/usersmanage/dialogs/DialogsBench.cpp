@@ -245,8 +245,7 @@ int main(int argc, char** argv) {
     bench::report("  its users, reader alone",
                   slicedReadMs(connection.get(), QString::fromUtf8(scanStatement)),
                   sqliteFloorMs(path, {scanStatement}));
-    const double scanMoveAll =
-        bestMs([&] { scan->BtLAClick(); }, [&] { scan->BtRAClick(); });
+    const double scanMoveAll = bestMs([&] { scan->BtLAClick(); }, [&] { scan->BtRAClick(); });
     std::printf("scan dialog: move all %16.1f ms\n", scanMoveAll);
     scan.reset();
     moveAllOnLists();

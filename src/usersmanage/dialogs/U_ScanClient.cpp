@@ -131,22 +131,18 @@ void TFrm_ScanClient::LoadDepartNames() {
 }
 
 void TFrm_ScanClient::LoadUsers() {
-    m_read->start(u"select Uid,Pid,UserName,Ip,Onlined from Users"_s,
-                  [this](const DbCursor& cursor) -> SlicedRead::Record {
-                      const int uid = SlicedRead::field(cursor, u"Uid"_s);
-                      const int pid = SlicedRead::field(cursor, u"Pid"_s);
-                      const int userName = SlicedRead::field(cursor, u"UserName"_s);
-                      const int ip = SlicedRead::field(cursor, u"Ip"_s);
-                      const int onlined = SlicedRead::field(cursor, u"Onlined"_s);
-                      return [=, this](const DbCursor& c) {
-                          const qint32 id = qint32(c.integer(uid));
-                          const quint32 row =
-                              m_choices->add(id, c.text(userName), c.text(ip),
-                                             m_departOf.value(c.integer(pid), m_rootName),
-                                             c.integer(onlined) != 0 ? 0 : 1);
-                          (m_selected.contains(id) ? m_sel : m_all)->addLoaded(row);
-                      };
-                  });
+    m_read->start(
+        u"select Uid,Pid,UserName,Ip,Onlined from Users"_s,
+        [this](const DbCursor& cursor) -> SlicedRead::Record {
+            const UserChoices::Fields fields(cursor);
+            const int onlined = SlicedRead::field(cursor, u"Onlined"_s);
+            return [=, this](const DbCursor& c) {
+                const quint32 row =
+                    m_choices->add(c, fields, m_departOf.value(c.integer(fields.pid), m_rootName),
+                                   c.integer(onlined) != 0 ? 0 : 1);
+                (m_selected.contains(m_choices->uid(row)) ? m_sel : m_all)->addLoaded(row);
+            };
+        });
 }
 
 void TFrm_ScanClient::BtLClick() {

@@ -2,15 +2,27 @@
 
 #include "ItemListModel.h"
 #include "MergeSorted.h"
+#include "SlicedRead.h"
 
 #include <QAbstractItemView>
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 
+using namespace Qt::StringLiterals;
+
 quint32 UserChoices::addDepart(const QString& name) {
     m_departs.push_back(name);
     return quint32(m_departs.size() - 1);
+}
+
+UserChoices::Fields::Fields(const DbCursor& cursor)
+    : uid(SlicedRead::field(cursor, u"Uid"_s)), pid(SlicedRead::field(cursor, u"Pid"_s)),
+      userName(SlicedRead::field(cursor, u"UserName"_s)), ip(SlicedRead::field(cursor, u"Ip"_s)) {}
+
+quint32 UserChoices::add(const DbCursor& cursor, const Fields& fields, quint32 depart, int image) {
+    return add(qint32(cursor.integer(fields.uid)), cursor.text(fields.userName),
+               cursor.text(fields.ip), depart, image);
 }
 
 quint32 UserChoices::add(qint32 uid, QByteArrayView userName, QByteArrayView ip, quint32 depart,
@@ -201,8 +213,8 @@ UserChoiceModel::Entry UserChoiceModel::take(int row) {
 
 void UserChoiceModel::append(const Entry& entry) {
     const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
-    const auto at = m_autoSort ? std::upper_bound(m_rows.begin(), m_rows.end(), entry, before)
-                               : m_rows.end();
+    const auto at =
+        m_autoSort ? std::upper_bound(m_rows.begin(), m_rows.end(), entry, before) : m_rows.end();
     const int position = int(at - m_rows.begin());
     beginInsertRows({}, position, position);
     m_rows.insert(at, entry);
@@ -246,9 +258,8 @@ void UserChoiceModel::sortBy(int column) {
         texts.push_back(m_choices->text(entry.row, column));
     std::vector<size_t> positions(m_rows.size());
     std::iota(positions.begin(), positions.end(), size_t(0));
-    std::stable_sort(positions.begin(), positions.end(), [&texts](size_t a, size_t b) {
-        return compareText(texts[a], texts[b]) < 0;
-    });
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&texts](size_t a, size_t b) { return compareText(texts[a], texts[b]) < 0; });
     beginResetModel();
     std::vector<Entry> sorted;
     sorted.reserve(m_rows.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BlockStorage.h"
+#include "DbCursor.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
@@ -20,10 +21,17 @@
 // 2 department, 3 Uid.
 class UserChoices {
 public:
+    // Where a users statement has the fields every list needs; DbError when one is missing.
+    struct Fields {
+        explicit Fields(const DbCursor& cursor);
+        int uid, pid, userName, ip;
+    };
+
     // A department name, by the number add() takes.
     quint32 addDepart(const QString& name);
-    // A user read from the database; returns the row number.
+    // A user; returns the row number.
     quint32 add(qint32 uid, QByteArrayView userName, QByteArrayView ip, quint32 depart, int image);
+    quint32 add(const DbCursor& cursor, const Fields& fields, quint32 depart, int image);
     void clear();
 
     qint32 uid(quint32 row) const { return m_rows[row].uid; }

@@ -73,20 +73,15 @@ void TFrm_UserChose::LoadUsers() {
     m_read->start(u"select US.Name as PName,U.Uid,U.Pid,U.UserName,U.Ip from Users U inner join "
                   u"UserSort US on U.Pid=US.Id"_s,
                   [this](const DbCursor& cursor) -> SlicedRead::Record {
+                      const UserChoices::Fields fields(cursor);
                       const int pName = SlicedRead::field(cursor, u"PName"_s);
-                      const int uid = SlicedRead::field(cursor, u"Uid"_s);
-                      const int pid = SlicedRead::field(cursor, u"Pid"_s);
-                      const int userName = SlicedRead::field(cursor, u"UserName"_s);
-                      const int ip = SlicedRead::field(cursor, u"Ip"_s);
                       return [=, this](const DbCursor& c) {
-                          const qint64 depart = c.integer(pid);
+                          const qint64 depart = c.integer(fields.pid);
                           auto name = m_departOf.constFind(depart);
                           if (name == m_departOf.cend())
                               name = m_departOf.insert(
                                   depart, m_choices->addDepart(QString::fromUtf8(c.text(pName))));
-                          const quint32 row =
-                              m_choices->add(qint32(c.integer(uid)), c.text(userName), c.text(ip),
-                                             *name, UserImage);
+                          const quint32 row = m_choices->add(c, fields, *name, UserImage);
                           (depart == DepartId ? m_done : m_unDo)->addLoaded(row);
                       };
                   });

@@ -219,7 +219,7 @@ void UserListModel::setOnlineAt(int storeRow, bool online) {
         return;
     m_store.setOnline(storeRow, online);
     if (storeRow < rowCount()) {
-        const int row = m_listRow[size_t(storeRow)];
+        const int row = listRow(storeRow);
         emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
     }
 }
@@ -233,7 +233,7 @@ void UserListModel::setAllOffline() {
 
 int UserListModel::findById(qint32 id) const {
     const int row = m_store.find(id);
-    return row >= 0 && row < rowCount() ? m_listRow[size_t(row)] : -1;
+    return row >= 0 && row < rowCount() ? listRow(row) : -1;
 }
 
 // Views, selections and current rows follow their rows into the new order.
@@ -244,10 +244,16 @@ void UserListModel::reorder(std::vector<int> order) {
     for (const QModelIndex& index : before)
         storeRows.append(storeRow(index.row()));
     m_order = std::move(order);
-    renumber(0, rowCount() - 1);
+    m_listRowStale = true;
     QModelIndexList after;
-    for (qsizetype i = 0; i < before.size(); ++i)
-        after.append(index(m_listRow[size_t(storeRows.at(i))], before.at(i).column()));
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        // A few rows are found in the new order; many at once through the renumbered index.
+        const int row =
+            before.size() > 8
+                ? listRow(storeRows.at(i))
+                : int(std::find(m_order.begin(), m_order.end(), storeRows.at(i)) - m_order.begin());
+        after.append(index(row, before.at(i).column()));
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, VerticalSortHint);
 }
@@ -310,7 +316,20 @@ void UserListModel::removeFromStore(std::vector<int> storeRows) {
     renumber(0, rowCount() - 1);
 }
 
+// After a new order the whole index is written when first needed, not with the order (a
+// million rows in random places).
+int UserListModel::listRow(int storeRow) const {
+    if (m_listRowStale) {
+        m_listRowStale = false;
+        for (int row = 0; row < rowCount(); ++row)
+            m_listRow[size_t(m_order[size_t(row)])] = row;
+    }
+    return m_listRow[size_t(storeRow)];
+}
+
 void UserListModel::renumber(int first, int last) {
+    if (m_listRowStale)
+        return;
     for (int row = first; row <= last; ++row)
         m_listRow[size_t(m_order[size_t(row)])] = row;
 }

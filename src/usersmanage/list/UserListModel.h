@@ -68,6 +68,7 @@ private:
     void rekey(int storeRow);
     void moveToItsPlace(int row);
     void removeFromStore(std::vector<int> storeRows);
+    int listRow(int storeRow) const;
     void renumber(int first, int last); // m_listRow for the list rows first..last
 
     QList<QIcon> m_images;
@@ -75,7 +76,8 @@ private:
     // The rows the views know of (a prefix of the store): the store row of each list row, and
     // the list row of each of those store rows.
     std::vector<int> m_order;
-    std::vector<int> m_listRow;
+    mutable std::vector<int> m_listRow;
+    mutable bool m_listRowStale = false; // to be written again from m_order
     std::optional<UserListOrder> m_sorting;
     // While a sorted list loads: every store row read so far, in the list's order (empty when
     // that is m_order).
