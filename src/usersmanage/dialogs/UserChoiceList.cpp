@@ -106,11 +106,19 @@ QVariant UserChoiceModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+// Rows without children spare a view the look for them when it lays out a million rows.
+Qt::ItemFlags UserChoiceModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
 void UserChoiceModel::clear() {
     beginResetModel();
     m_rows.clear();
     m_loaded.clear();
     m_arranged.clear();
+    m_recent.clear();
     endResetModel();
 }
 
@@ -119,9 +127,9 @@ void UserChoiceModel::addLoaded(quint32 row) {
 }
 
 UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
-    Entry entry{{0, 0}, row};
     const QStringView name = m_choices->name(row);
-    for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), 8); ++i) {
+    Entry entry{{}, row, quint32(name.size())};
+    for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), HeadUnits); ++i) {
         char16_t c = name[i].unicode();
         c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
         entry.head[i / 4] |= quint64(c) << (48 - 16 * (i % 4));
@@ -129,28 +137,32 @@ UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
     return entry;
 }
 
-// The heads decide unless they are equal; then the whole names do.
+// The heads decide unless they are equal; then the sizes of names no longer than their heads,
+// or else the whole names.
 bool UserChoiceModel::less(const Entry& a, const Entry& b) const {
-    if (a.head[0] != b.head[0])
-        return a.head[0] < b.head[0];
-    if (a.head[1] != b.head[1])
-        return a.head[1] < b.head[1];
+    for (int i = 0; i < HeadUnits / 4; ++i) {
+        if (a.head[i] != b.head[i])
+            return a.head[i] < b.head[i];
+    }
+    if (a.size <= HeadUnits && b.size <= HeadUnits)
+        return a.size < b.size;
     return compareText(m_choices->name(a.row), m_choices->name(b.row)) < 0;
 }
 
 size_t UserChoiceModel::readCount() const {
-    return (m_arranged.empty() ? m_rows.size() : m_arranged.size()) + m_loaded.size();
+    return (m_arranged.empty() ? m_rows.size() : m_arranged.size()) + m_recent.size() +
+           m_loaded.size();
 }
 
 void UserChoiceModel::loadedSlice(bool last) {
-    arrange();
+    arrange(false);
     if (last || readCount() >= 2 * m_rows.size())
         publish();
 }
 
 // Rows read go at the end of the views, then a sorting list takes the order arranged.
 void UserChoiceModel::publish() {
-    arrange();
+    arrange(true);
     const size_t read = readCount();
     if (read == m_rows.size())
         return;
@@ -167,16 +179,24 @@ void UserChoiceModel::publish() {
     }
 }
 
-// A sorting list merges the rows read since the last call into the order of every row read.
-void UserChoiceModel::arrange() {
-    if (!m_autoSort || m_loaded.empty())
+// A sorting list merges the rows read since the last call into a run of recent rows, and that
+// run into the order of every row read when it has grown to an eighth of it, or when the whole
+// order is needed: a slice moves a few rows, not the whole order.
+void UserChoiceModel::arrange(bool whole) {
+    if (!m_autoSort)
         return;
-    if (m_arranged.empty())
-        m_arranged = m_rows;
     const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
-    std::stable_sort(m_loaded.begin(), m_loaded.end(), before);
-    mergeSorted(m_arranged, m_loaded, before);
-    m_loaded.clear();
+    if (!m_loaded.empty()) {
+        if (m_arranged.empty())
+            m_arranged = m_rows;
+        std::stable_sort(m_loaded.begin(), m_loaded.end(), before);
+        mergeSorted(m_recent, m_loaded, before);
+        m_loaded.clear();
+    }
+    if (!m_recent.empty() && (whole || 8 * m_recent.size() > m_arranged.size())) {
+        mergeSorted(m_arranged, m_recent, before);
+        m_recent.clear();
+    }
 }
 
 // Views, selections and current rows follow their rows into the sorting list's new order.
@@ -207,7 +227,8 @@ UserChoiceModel::Entry UserChoiceModel::take(int row) {
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    std::erase_if(m_arranged, [&taken](const Entry& e) { return e.row == taken.row; });
+    for (std::vector<Entry>* rows : {&m_arranged, &m_recent})
+        std::erase_if(*rows, [&taken](const Entry& e) { return e.row == taken.row; });
     return taken;
 }
 
@@ -219,9 +240,8 @@ void UserChoiceModel::append(const Entry& entry) {
     beginInsertRows({}, position, position);
     m_rows.insert(at, entry);
     endInsertRows();
-    if (!m_arranged.empty())
-        m_arranged.insert(std::upper_bound(m_arranged.begin(), m_arranged.end(), entry, before),
-                          entry);
+    if (!m_arranged.empty()) // after the rows read before it
+        m_recent.insert(std::upper_bound(m_recent.begin(), m_recent.end(), entry, before), entry);
 }
 
 std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {

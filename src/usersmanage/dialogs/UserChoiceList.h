@@ -64,9 +64,11 @@ private:
 class UserChoiceModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int HeadUnits = 12;
     struct Entry {
-        quint64 head[2]; // the name's first 8 UTF-16 units, A to Z folded, 0 past its end
-        quint32 row;     // in UserChoices
+        quint64 head[HeadUnits / 4]; // the name's first UTF-16 units, A to Z folded, 0 past its end
+        quint32 row;                 // in UserChoices
+        quint32 size;                // of the name
     };
 
     UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
@@ -76,6 +78,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void setAutoSort(bool on) { m_autoSort = on; }
     void clear();
@@ -99,7 +102,7 @@ private:
     Entry entryOf(quint32 row) const;
     bool less(const Entry& a, const Entry& b) const;
     size_t readCount() const; // rows shown and read
-    void arrange();
+    void arrange(bool whole);
     void setOrder(std::vector<Entry> rows);
     int find(const Entry& entry) const;
 
@@ -108,7 +111,8 @@ private:
     QList<QIcon> m_images;
     std::vector<Entry> m_rows;
     std::vector<Entry> m_loaded;   // read, not shown yet, in the order read
-    std::vector<Entry> m_arranged; // a sorting list: shown and read rows in order
+    std::vector<Entry> m_arranged; // a sorting list: shown and read rows in order,
+    std::vector<Entry> m_recent;   // and the rows read since, in order
     bool m_autoSort = false;
 };
 

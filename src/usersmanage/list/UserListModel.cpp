@@ -71,7 +71,9 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags UserListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Rows without children spare the view the look for them when it lays out the list.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemNeverHasChildren;
 }
 
 QStringList UserListModel::mimeTypes() const {
