@@ -12,7 +12,6 @@
 #include "ui_uUsersManage.h"
 
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -61,21 +60,6 @@ protected:
         while (slices < n && window().isLoadingUsers())
             QCoreApplication::processEvents();
         QObject::disconnect(counting);
-    }
-
-    // The rows as kept are the rows sorted afresh.
-    void expectInOrder() const {
-        UserListModel& users = *window().userList();
-        const auto uids = [&users] {
-            QList<qint32> kept;
-            for (int row = 0; row < users.rowCount(); ++row)
-                kept.append(users.row(row).Item.Id);
-            return kept;
-        };
-        const QList<qint32> kept = uids();
-        const QHeaderView& header = *window().ui()->LV_Man->header();
-        users.sort(header.sortIndicatorSection(), header.sortIndicatorOrder());
-        EXPECT_EQ(uids(), kept);
     }
 
     // The counters, the status line and the Uid index agree with the listed rows.
