@@ -2,6 +2,8 @@
 
 #include "ItemListModel.h"
 #include "MainWindowFixture.h"
+#include "SlicedRead.h"
+#include "UserChoiceList.h"
 
 #include <QAbstractItemView>
 #include <QStringList>
@@ -40,10 +42,10 @@ protected:
             << "listed: " << QStringList(listedTexts()).join(u',').toStdString();
     }
 
-    static QStringList captions(const ItemListModel& list, int column = 0) {
+    static QStringList captions(const QAbstractItemModel& list, int column = 0) {
         QStringList texts;
         for (int row = 0; row < list.rowCount(); ++row)
-            texts.append(list.item(row).text(column));
+            texts.append(list.index(row, column).data().toString());
         return texts;
     }
 

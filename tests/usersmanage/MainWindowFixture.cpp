@@ -9,6 +9,7 @@
 #include "ui_uUsersManage.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QTreeWidgetItemIterator>
 #include <stdexcept>
 
@@ -124,6 +125,20 @@ QPoint MainWindowTest::pointOf(qint32 departId) {
         up->setExpanded(true);
     window().ui()->TV_Department->scrollToItem(target);
     return window().ui()->TV_Department->visualItemRect(target).center();
+}
+
+QList<qint32> MainWindowTest::uidsInListOrder() const {
+    QList<qint32> uids;
+    for (int row = 0; row < window().userList()->rowCount(); ++row)
+        uids.append(window().userList()->row(row).Item.Id);
+    return uids;
+}
+
+void MainWindowTest::expectInOrder() const {
+    const QList<qint32> kept = uidsInListOrder();
+    const QHeaderView& header = *window().ui()->LV_Man->header();
+    window().userList()->sort(header.sortIndicatorSection(), header.sortIndicatorOrder());
+    EXPECT_EQ(uidsInListOrder(), kept);
 }
 
 QList<qint32> MainWindowTest::listedUids() const {

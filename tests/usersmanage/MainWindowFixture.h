@@ -59,6 +59,9 @@ protected:
     void expectCounters(int total, int online, int decrypting) const;
     // Exactly one message, the prefix followed by the database's reason.
     void expectFailure(const QString& prefix, int index = 0) const;
+    QList<qint32> uidsInListOrder() const;
+    // The list as kept row by row is the list sorted afresh as its header says.
+    void expectInOrder() const;
 
     qint64 number(const QString& sql) const { return db->scalar(sql).toLongLong(); }
     qint64 count(const QString& from) const { return number(u"select count(*) from " + from); }

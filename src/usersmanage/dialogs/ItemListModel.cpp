@@ -4,7 +4,7 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
-int compareText(const QString& a, const QString& b) {
+int compareText(QStringView a, QStringView b) {
     const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
@@ -15,12 +15,6 @@ int compareText(const QString& a, const QString& b) {
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
-
-namespace {
-bool captionLess(const ListItem& a, const ListItem& b) {
-    return compareText(a.Caption, b.Caption) < 0;
-}
-} // namespace
 
 ItemListModel::ItemListModel(QStringList captions, QList<QIcon> images, QObject* parent)
     : QAbstractTableModel(parent), m_captions(std::move(captions)), m_images(std::move(images)) {}
@@ -58,11 +52,9 @@ void ItemListModel::clear() {
 }
 
 void ItemListModel::append(ListItem item) {
-    const auto at = m_autoSort ? std::upper_bound(m_items.begin(), m_items.end(), item, captionLess)
-                               : m_items.end();
-    const int row = static_cast<int>(at - m_items.begin());
+    const int row = rowCount();
     beginInsertRows({}, row, row);
-    m_items.insert(at, std::move(item));
+    m_items.push_back(std::move(item));
     endInsertRows();
 }
 
@@ -72,8 +64,6 @@ void ItemListModel::appendItems(std::vector<ListItem>&& items) {
     beginResetModel();
     m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
                    std::make_move_iterator(items.end()));
-    if (m_autoSort)
-        std::stable_sort(m_items.begin(), m_items.end(), captionLess);
     endResetModel();
 }
 
@@ -99,15 +89,6 @@ bool ItemListModel::hasCaption(const QString& caption) const {
                        [&caption](const ListItem& item) { return item.Caption == caption; });
 }
 
-void ItemListModel::sortBy(int column) {
-    beginResetModel();
-    std::stable_sort(m_items.begin(), m_items.end(),
-                     [column](const ListItem& a, const ListItem& b) {
-                         return compareText(a.text(column), b.text(column)) < 0;
-                     });
-    endResetModel();
-}
-
 int selectedRow(const QAbstractItemView& view) {
     const QModelIndexList rows = view.selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
@@ -115,10 +96,4 @@ int selectedRow(const QAbstractItemView& view) {
 
 void moveItem(ItemListModel& from, int row, ItemListModel& to) {
     to.append(from.take(row));
-}
-
-void moveSelected(const QAbstractItemView& view, ItemListModel& from, ItemListModel& to) {
-    const int row = selectedRow(view);
-    if (row >= 0)
-        moveItem(from, row, to);
 }

@@ -21,10 +21,10 @@ struct ListItem {
 };
 
 // Text order of the console's lists: letter case ignored for A to Z only, otherwise by code.
-int compareText(const QString& a, const QString& b);
+int compareText(QStringView a, QStringView b);
 
-// The rows of a dialog's report list, held as plain values so that lists of every user of a
-// large site open and move quickly. Optionally kept sorted by caption.
+// The rows of a dialog's short report list (the user authority dialog's groups), held as plain
+// values.
 class ItemListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,28 +35,22 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void setAutoSort(bool on) { m_autoSort = on; } // by caption, from the next insert on
     void clear();
-    void append(ListItem item); // at the end, or in order when auto sorting
+    void append(ListItem item); // at the end
     void appendItems(std::vector<ListItem>&& items);
     ListItem take(int row);
     std::vector<ListItem> takeAll(); // in list order; the list is empty afterwards
     const ListItem& item(int row) const { return m_items[static_cast<size_t>(row)]; }
     bool hasCaption(const QString& caption) const;
-    void sortBy(int column); // ascending by compareText of that column, stable
 
 private:
     QStringList m_captions;
     QList<QIcon> m_images;
     std::vector<ListItem> m_items;
-    bool m_autoSort = false;
 };
 
 // The selected row of a single-selection view, or -1.
 int selectedRow(const QAbstractItemView& view);
 
-// Moves row from one list to the end of the other (in order when it sorts itself).
+// Moves row from one list to the end of the other.
 void moveItem(ItemListModel& from, int row, ItemListModel& to);
-
-// Moves the row selected in view (showing from) to the other list; nothing without a selection.
-void moveSelected(const QAbstractItemView& view, ItemListModel& from, ItemListModel& to);

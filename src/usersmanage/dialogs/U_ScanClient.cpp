@@ -2,25 +2,25 @@
 
 #include "DbTransaction.h"
 #include "DialogSupport.h"
-#include "ItemListModel.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
 #include "Multilanguage.h"
 #include "OperationLog.h"
+#include "SlicedRead.h"
+#include "UserChoiceList.h"
 #include "UserIcons.h"
 #include "ui_U_ScanClient.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
 #include <QHeaderView>
-#include <QSet>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int UidColumn = 3;
-constexpr int UidSubItem = 2;
+constexpr int IpColumn = 1;
 
 // Per scan option: the key of the description text and the key of the log text.
 const char16_t* const DescriptionKeys[] = {u"EnFiles", u"DeOtherFiles", u"DeAllFiles"};
@@ -29,8 +29,24 @@ const char16_t* const LogKeys[] = {u"TSetEnAll", u"TSetDeOther", u"TSetDeAll"};
 
 TFrm_ScanClient::TFrm_ScanClient(QWidget* parent)
     : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrm_ScanClient>()),
-      m_query(LogonInfo->Connection) {
+      m_query(LogonInfo->Connection), m_choices(std::make_shared<UserChoices>()) {
     m_ui->setupUi(this);
+    m_read = new SlicedRead(LogonInfo->Connection, this);
+    connect(m_read, &SlicedRead::sliceRead, this, [this](bool last) {
+        if (!m_readingDeparts) {
+            m_sel->loadedSlice(last);
+            m_all->loadedSlice(last);
+        } else if (last) {
+            m_readingDeparts = false;
+            try {
+                LoadUsers();
+            } catch (const std::exception& e) {
+                warn(errorText(e));
+            }
+        }
+    });
+    connect(m_read, &SlicedRead::failed, this, [](const QString& message) { warn(message); });
+    connect(this, &QDialog::finished, m_read, &SlicedRead::cancel);
     m_sel = SetupList(m_ui->LVSel);
     m_all = SetupList(m_ui->LVAll);
     m_scan = new QButtonGroup(this);
@@ -53,9 +69,9 @@ TFrm_ScanClient::TFrm_ScanClient(QWidget* parent)
 
 TFrm_ScanClient::~TFrm_ScanClient() = default;
 
-ItemListModel* TFrm_ScanClient::SetupList(QTreeView* view) {
-    auto* model = new ItemListModel({tr("用户名"), u"IP"_s, tr("所在部门"), u"Uid"_s},
-                                    {userIcon(true), userIcon(false)}, this);
+UserChoiceModel* TFrm_ScanClient::SetupList(QTreeView* view) {
+    auto* model = new UserChoiceModel(m_choices, {tr("用户名"), u"IP"_s, tr("所在部门"), u"Uid"_s},
+                                      {userIcon(true), userIcon(false)}, this);
     view->setModel(model);
     keepSelectionVisible(view);
     QHeaderView* header = view->header();
@@ -78,57 +94,55 @@ int TFrm_ScanClient::beginIndex() const {
     return m_begin->checkedId();
 }
 
+// The department names first, then the users.
 void TFrm_ScanClient::FormShow() {
+    m_read->cancel();
     m_sel->clear();
     m_all->clear();
+    m_choices->clear();
+    m_departOf.clear();
+    m_rootName = m_choices->addDepart(LogonInfo->RootName);
+    // An entry names a user when it is the decimal text of the user's Uid.
+    m_selected.clear();
+    for (const QString& entry : SelectedUids) {
+        bool number = false;
+        const qint32 uid = entry.toInt(&number);
+        if (number && QString::number(uid) == entry)
+            m_selected.insert(uid);
+    }
     try {
-        LoadUsers();
+        LoadDepartNames();
     } catch (const std::exception& e) {
         warn(errorText(e));
     }
 }
 
-void TFrm_ScanClient::LoadUsers() {
-    const BusyCursor busy;
-    const QHash<qint32, QString> departNames = DepartNames();
-    const QSet<QString> selected(SelectedUids.cbegin(), SelectedUids.cend());
-    m_query.setSql(u"select * from Users"_s);
-    m_query.open();
-    const int uid = m_query.fieldIndex(u"uid"_s);
-    const int pid = m_query.fieldIndex(u"pid"_s);
-    const int userName = m_query.fieldIndex(u"UserName"_s);
-    const int ip = m_query.fieldIndex(u"ip"_s);
-    const int onlined = m_query.fieldIndex(u"Onlined"_s);
-    std::vector<ListItem> sel;
-    std::vector<ListItem> all;
-    for (; !m_query.eof(); m_query.next()) {
-        const QString uidText = m_query.value(uid).toString();
-        ListItem item;
-        item.ImageIndex = m_query.value(onlined).toInt() != 0 ? 0 : 1;
-        item.Caption = m_query.value(userName).toString();
-        item.SubItems = {m_query.value(ip).toString(),
-                         departNames.value(m_query.value(pid).toInt(), LogonInfo->RootName),
-                         uidText};
-        item.Item.Id = m_query.value(uid).toInt();
-        (selected.contains(uidText) ? sel : all).push_back(std::move(item));
-    }
-    m_sel->appendItems(std::move(sel));
-    m_all->appendItems(std::move(all));
+// Every named department. A user outside them (at the root, or in a department that is gone)
+// shows the root's name.
+void TFrm_ScanClient::LoadDepartNames() {
+    m_readingDeparts = true;
+    m_read->start(u"select id,name from UserSort"_s, [this](const DbCursor&) -> SlicedRead::Record {
+        return [this](const DbCursor& c) {
+            const qint64 id = c.integer(0);
+            if (id != 0 && !c.isNull(1))
+                m_departOf.insert(id, m_choices->addDepart(QString::fromUtf8(c.text(1))));
+        };
+    });
 }
 
-// Every named department, read once. A user outside them (at the root, or in a department
-// that is gone) shows the root's name.
-QHash<qint32, QString> TFrm_ScanClient::DepartNames() {
-    QHash<qint32, QString> names;
-    m_query.setSql(u"select id,name from UserSort"_s);
-    m_query.open();
-    for (; !m_query.eof(); m_query.next()) {
-        const QVariant name = m_query.value(1);
-        const qint32 id = m_query.value(0).toInt();
-        if (id != 0 && !name.isNull())
-            names.insert(id, name.toString());
-    }
-    return names;
+void TFrm_ScanClient::LoadUsers() {
+    m_read->start(
+        u"select Uid,Pid,UserName,Ip,Onlined from Users"_s,
+        [this](const DbCursor& cursor) -> SlicedRead::Record {
+            const UserChoices::Fields fields(cursor);
+            const int onlined = SlicedRead::field(cursor, u"Onlined"_s);
+            return [=, this](const DbCursor& c) {
+                const quint32 row =
+                    m_choices->add(c, fields, m_departOf.value(c.integer(fields.pid), m_rootName),
+                                   c.integer(onlined) != 0 ? 0 : 1);
+                (m_selected.contains(m_choices->uid(row)) ? m_sel : m_all)->addLoaded(row);
+            };
+        });
 }
 
 void TFrm_ScanClient::BtLClick() {
@@ -141,25 +155,31 @@ void TFrm_ScanClient::BtRClick() {
 
 // Moving all takes the rows from the last to the first: they arrive in reverse order.
 void TFrm_ScanClient::BtLAClick() {
-    std::vector<ListItem> items = m_all->takeAll();
-    std::reverse(items.begin(), items.end());
-    m_sel->appendItems(std::move(items));
+    std::vector<UserChoiceModel::Entry> rows = m_all->takeAll();
+    std::reverse(rows.begin(), rows.end());
+    m_sel->appendAll(std::move(rows));
 }
 
 void TFrm_ScanClient::BtRAClick() {
-    std::vector<ListItem> items = m_sel->takeAll();
-    std::reverse(items.begin(), items.end());
-    m_all->appendItems(std::move(items));
+    std::vector<UserChoiceModel::Entry> rows = m_sel->takeAll();
+    std::reverse(rows.begin(), rows.end());
+    m_all->appendAll(std::move(rows));
 }
 
-void TFrm_ScanClient::ColumnClick(ItemListModel& list, int column) {
+void TFrm_ScanClient::ColumnClick(UserChoiceModel& list, int column) {
     SortColumn = column;
     list.sortBy(SortColumn);
 }
 
 // The order is one transaction: every chosen user gets the task and its description, or none
-// does. The log then records what was ordered.
+// does. The log then records what was ordered. Targets still to be read are read first.
 void TFrm_ScanClient::BtnOKClick() {
+    try {
+        m_read->finish();
+    } catch (const std::exception& e) {
+        warn(errorText(e));
+        return;
+    }
     if (m_sel->rowCount() == 0) {
         warn(GetString(u"TScanUserNull"_s));
         return;
@@ -169,19 +189,18 @@ void TFrm_ScanClient::BtnOKClick() {
         const BusyCursor busy;
         DbTransaction transaction(*m_query.connection());
         for (int row = 0; row < m_sel->rowCount(); ++row)
-            OrderScan(m_sel->item(row), description);
+            OrderScan(row, description);
         transaction.commit();
     } catch (const std::exception& e) {
         warn(errorText(e));
         return;
     }
     for (int row = 0; row < m_sel->rowCount(); ++row) {
-        const ListItem& item = m_sel->item(row);
-        ScanTimes.insert(item.Item.Id, description);
+        ScanTimes.insert(m_sel->uid(row), description);
         WriteLogFile(QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s),
                      LogonInfo->AdminName, u"Server"_s, GetString(u"TScanSet"_s),
-                     GetString(u"Log6"_s) + item.Caption + u'(' + item.SubItems.value(0) + u')' +
-                         LogPlanText(),
+                     GetString(u"Log6"_s) + m_sel->text(row, 0) + u'(' +
+                         m_sel->text(row, IpColumn) + u')' + LogPlanText(),
                      GetString(u"Log4"_s));
     }
     accept();
@@ -192,8 +211,8 @@ QString TFrm_ScanClient::BeginText() const {
 }
 
 // The task row and the description of one user.
-void TFrm_ScanClient::OrderScan(const ListItem& item, const QString& description) {
-    const QString uidText = item.SubItems.value(UidSubItem);
+void TFrm_ScanClient::OrderScan(int row, const QString& description) {
+    const QString uidText = m_sel->text(row, UidColumn);
     const bool planned = beginIndex() != 0;
     DbQuery task(m_query.connection());
     task.setSql(u"select * from TaskScan where Uid = "_s + QString::number(uidText.toInt()));
@@ -204,14 +223,14 @@ void TFrm_ScanClient::OrderScan(const ListItem& item, const QString& description
     } else {
         task.edit();
     }
-    task.setValue(u"name"_s, item.Caption);
-    task.setValue(u"ip"_s, item.SubItems.value(0));
+    task.setValue(u"name"_s, m_sel->text(row, 0));
+    task.setValue(u"ip"_s, m_sel->text(row, IpColumn));
     task.setValue(u"begin"_s, planned ? BeginText() : u"0"_s);
     task.setValue(u"type"_s, scanIndex());
     task.post();
 
     DbCommand update(m_query.connection(), u"update users set ScanTime="_s + quoted(description) +
-                                               u" where uid="_s + QString::number(item.Item.Id));
+                                               u" where uid="_s + QString::number(m_sel->uid(row)));
     update.execute();
 }
 

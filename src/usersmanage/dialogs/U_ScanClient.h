@@ -4,6 +4,7 @@
 #include "DialogSupport.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <memory>
 
@@ -11,12 +12,14 @@ namespace Ui {
 class TFrm_ScanClient;
 }
 class QButtonGroup;
-struct ListItem;
-class ItemListModel;
+class SlicedRead;
+class UserChoices;
+class UserChoiceModel;
 
 // Orders file scans on the computers of chosen users: one TaskScan row per user (a user's
 // earlier order is overwritten), a readable description in Users.ScanTime and one operation-log
 // row per user. The caller puts the Uids of the users selected in its list into SelectedUids.
+// The lists fill in slices after the dialog shows; OK waits for the rest of them.
 class TFrm_ScanClient final : public ModuleDialog {
     Q_OBJECT
 public:
@@ -33,28 +36,35 @@ public:
     void BtRClick();
     void BtLAClick();
     void BtRAClick();
-    void ColumnClick(ItemListModel& list, int column);
+    void ColumnClick(UserChoiceModel& list, int column);
     void BtnOKClick();
 
     Ui::TFrm_ScanClient* ui() const { return m_ui.get(); }
-    ItemListModel* sel() const { return m_sel; }
-    ItemListModel* all() const { return m_all; }
+    UserChoiceModel* sel() const { return m_sel; }
+    UserChoiceModel* all() const { return m_all; }
+    SlicedRead* reading() const { return m_read; }
     int scanIndex() const;  // RGScan: 0 encrypt all, 1 decrypt other, 2 decrypt all
     int beginIndex() const; // RGBegin: 0 at once, 1 planned
 
 private:
-    ItemListModel* SetupList(class QTreeView* view);
+    UserChoiceModel* SetupList(class QTreeView* view);
+    void LoadDepartNames();
     void LoadUsers();
-    QHash<qint32, QString> DepartNames();
-    void OrderScan(const ListItem& item, const QString& description);
+    void OrderScan(int row, const QString& description);
     QString BeginText() const;
     QString Description() const;
     QString LogPlanText() const;
 
     std::unique_ptr<Ui::TFrm_ScanClient> m_ui;
     DbQuery m_query;
-    ItemListModel* m_sel = nullptr;
-    ItemListModel* m_all = nullptr;
+    std::shared_ptr<UserChoices> m_choices;
+    QHash<qint64, quint32> m_departOf; // by id, the named departments
+    quint32 m_rootName = 0;            // for users outside them
+    QSet<qint32> m_selected;
+    bool m_readingDeparts = false;
+    UserChoiceModel* m_sel = nullptr;
+    UserChoiceModel* m_all = nullptr;
+    SlicedRead* m_read = nullptr;
     QButtonGroup* m_scan = nullptr;
     QButtonGroup* m_begin = nullptr;
 };

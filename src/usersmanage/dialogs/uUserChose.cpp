@@ -2,8 +2,9 @@
 
 #include "DbTransaction.h"
 #include "DialogSupport.h"
-#include "ItemListModel.h"
 #include "LogonInfo.h"
+#include "SlicedRead.h"
+#include "UserChoiceList.h"
 #include "UserIcons.h"
 #include "ui_uUserChose.h"
 
@@ -15,11 +16,12 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int UserImage = 2;
 
-ItemListModel* userList(QTreeView* view, QObject* owner) {
+UserChoiceModel* userList(QTreeView* view, std::shared_ptr<const UserChoices> rows,
+                          QObject* owner) {
     const QList<QIcon> images{QIcon(), QIcon(), userIcon(true)};
-    auto* model =
-        new ItemListModel({TFrm_UserChose::tr("名字"), u"IP"_s, TFrm_UserChose::tr("部门")}, images,
-                          owner); // owned by owner
+    auto* model = new UserChoiceModel(
+        std::move(rows), // owned by owner
+        {TFrm_UserChose::tr("名字"), u"IP"_s, TFrm_UserChose::tr("部门")}, images, owner);
     model->setAutoSort(true);
     view->setModel(model);
     keepSelectionVisible(view);
@@ -29,10 +31,18 @@ ItemListModel* userList(QTreeView* view, QObject* owner) {
 
 TFrm_UserChose::TFrm_UserChose(QWidget* parent)
     : ModuleDialog(parent), m_ui(std::make_unique<Ui::TFrm_UserChose>()),
-      m_query(LogonInfo->Connection) {
+      m_query(LogonInfo->Connection), m_choices(std::make_shared<UserChoices>()) {
     m_ui->setupUi(this);
-    m_done = userList(m_ui->LVDone, this);
-    m_unDo = userList(m_ui->LVUnDo, this);
+    m_done = userList(m_ui->LVDone, m_choices, this);
+    m_unDo = userList(m_ui->LVUnDo, m_choices, this);
+    m_read = new SlicedRead(LogonInfo->Connection, this);
+    connect(m_read, &SlicedRead::sliceRead, this, [this](bool last) {
+        m_done->loadedSlice(last);
+        m_unDo->loadedSlice(last);
+    });
+    connect(m_read, &SlicedRead::failed, this,
+            [](const QString& message) { warn(u"FormShow failed: "_s + message); });
+    connect(this, &QDialog::finished, m_read, &SlicedRead::cancel);
     connect(m_ui->BtL, &QPushButton::clicked, this, &TFrm_UserChose::BtLClick);
     connect(m_ui->BtR, &QPushButton::clicked, this, &TFrm_UserChose::BtRClick);
     connect(m_ui->BtLAll, &QPushButton::clicked, this, &TFrm_UserChose::BtLAllClick);
@@ -46,8 +56,11 @@ TFrm_UserChose::TFrm_UserChose(QWidget* parent)
 TFrm_UserChose::~TFrm_UserChose() = default;
 
 void TFrm_UserChose::FormShow() {
+    m_read->cancel();
     m_done->clear();
     m_unDo->clear();
+    m_choices->clear();
+    m_departOf.clear();
     try {
         LoadUsers();
     } catch (const std::exception& e) {
@@ -57,27 +70,21 @@ void TFrm_UserChose::FormShow() {
 
 // The inner join leaves out users at the root and users of a department that is gone.
 void TFrm_UserChose::LoadUsers() {
-    const BusyCursor busy;
-    m_query.setSql(u"select US.Name as PName,U.*  from Users U inner join UserSort US on "
-                   u"U.Pid=US.Id"_s);
-    m_query.open();
-    const int pid = m_query.fieldIndex(u"pid"_s);
-    const int uid = m_query.fieldIndex(u"uid"_s);
-    const int userName = m_query.fieldIndex(u"UserName"_s);
-    const int ip = m_query.fieldIndex(u"ip"_s);
-    const int pName = m_query.fieldIndex(u"PName"_s);
-    std::vector<ListItem> done;
-    std::vector<ListItem> unDo;
-    for (; !m_query.eof(); m_query.next()) {
-        ListItem item;
-        item.ImageIndex = UserImage;
-        item.Caption = m_query.value(userName).toString();
-        item.SubItems = {m_query.value(ip).toString(), m_query.value(pName).toString()};
-        item.Item.Id = m_query.value(uid).toInt();
-        (m_query.value(pid).toInt() == DepartId ? done : unDo).push_back(std::move(item));
-    }
-    m_done->appendItems(std::move(done));
-    m_unDo->appendItems(std::move(unDo));
+    m_read->start(u"select US.Name as PName,U.Uid,U.Pid,U.UserName,U.Ip from Users U inner join "
+                  u"UserSort US on U.Pid=US.Id"_s,
+                  [this](const DbCursor& cursor) -> SlicedRead::Record {
+                      const UserChoices::Fields fields(cursor);
+                      const int pName = SlicedRead::field(cursor, u"PName"_s);
+                      return [=, this](const DbCursor& c) {
+                          const qint64 depart = c.integer(fields.pid);
+                          auto name = m_departOf.constFind(depart);
+                          if (name == m_departOf.cend())
+                              name = m_departOf.insert(
+                                  depart, m_choices->addDepart(QString::fromUtf8(c.text(pName))));
+                          const quint32 row = m_choices->add(c, fields, *name, UserImage);
+                          (depart == DepartId ? m_done : m_unDo)->addLoaded(row);
+                      };
+                  });
 }
 
 void TFrm_UserChose::BtLClick() {
@@ -89,14 +96,15 @@ void TFrm_UserChose::BtRClick() {
 }
 
 void TFrm_UserChose::BtLAllClick() {
-    m_done->appendItems(m_unDo->takeAll());
+    m_done->appendAll(m_unDo->takeAll());
 }
 
 void TFrm_UserChose::BtRAllClick() {
-    m_unDo->appendItems(m_done->takeAll());
+    m_unDo->appendAll(m_done->takeAll());
 }
 
 void TFrm_UserChose::BtUAOKClick() {
+    m_done->publish();
     if (m_done->rowCount() == 0)
         return;
     try {
@@ -123,7 +131,7 @@ bool TFrm_UserChose::MoveUsers() {
     for (int first = 0; first < m_done->rowCount(); first += Slice) {
         QStringList ids;
         for (int row = first; row < std::min(first + Slice, m_done->rowCount()); ++row)
-            ids.append(QString::number(m_done->item(row).Item.Id));
+            ids.append(QString::number(m_done->uid(row)));
         update.setSql(u"update Users set Pid = "_s + QString::number(DepartId) +
                       u" where Uid in ("_s + ids.join(u',') + u')');
         update.execute();

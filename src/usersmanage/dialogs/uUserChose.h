@@ -3,16 +3,20 @@
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
+#include <QHash>
 #include <memory>
 
 namespace Ui {
 class TFrm_UserChose;
 }
-class ItemListModel;
+class SlicedRead;
+class UserChoices;
+class UserChoiceModel;
 
 // Gathers users into one department: LVDone lists its users, LVUnDo every other user placed in
 // an existing department. OK moves every user of LVDone into DepartId; users moved back to
-// LVUnDo keep their department, so the dialog only ever adds users.
+// LVUnDo keep their department, so the dialog only ever adds users. The lists fill in slices
+// after the dialog shows.
 class TFrm_UserChose final : public ModuleDialog {
     Q_OBJECT
 public:
@@ -30,8 +34,9 @@ public:
     void BtUAOKClick();
 
     Ui::TFrm_UserChose* ui() const { return m_ui.get(); }
-    ItemListModel* done() const { return m_done; }
-    ItemListModel* unDo() const { return m_unDo; }
+    UserChoiceModel* done() const { return m_done; }
+    UserChoiceModel* unDo() const { return m_unDo; }
+    SlicedRead* reading() const { return m_read; }
 
 private:
     void LoadUsers();
@@ -39,6 +44,9 @@ private:
 
     std::unique_ptr<Ui::TFrm_UserChose> m_ui;
     DbQuery m_query;
-    ItemListModel* m_done = nullptr;
-    ItemListModel* m_unDo = nullptr;
+    std::shared_ptr<UserChoices> m_choices;
+    QHash<qint64, quint32> m_departOf; // by Pid, the department names read
+    UserChoiceModel* m_done = nullptr;
+    UserChoiceModel* m_unDo = nullptr;
+    SlicedRead* m_read = nullptr;
 };

@@ -92,6 +92,7 @@ bool UserListLoader::readSlice(bool first) {
         more = readRows(first ? FirstSliceRows : std::numeric_limits<int>::max(), !first);
     if (!more)
         end();
+    m_model.arrange();
     if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0)
         m_model.publish();
     emit progressed();
@@ -106,8 +107,11 @@ bool UserListLoader::readRows(int maxRows, bool timeBoxed) {
         if (!m_cursor.next())
             return false;
         appendCurrent();
-        if (timeBoxed && n % 64 == 0 && clock.elapsed() >= SliceMs)
-            break;
+        if (n % 64 == 0) {
+            m_model.keyNewRows();
+            if (timeBoxed && clock.elapsed() >= SliceMs)
+                break;
+        }
     }
     return true;
 }

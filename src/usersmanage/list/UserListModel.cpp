@@ -1,7 +1,5 @@
 #include "UserListModel.h"
 
-#include "UserListOrder.h"
-
 #include <QMimeData>
 #include <algorithm>
 #include <iterator>
@@ -73,7 +71,9 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags UserListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Rows without children spare the view the look for them when it lays out the list.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemNeverHasChildren;
 }
 
 QStringList UserListModel::mimeTypes() const {
@@ -95,12 +95,16 @@ QMimeData* UserListModel::mimeData(const QModelIndexList& indexes) const {
 }
 
 void UserListModel::sort(int column, Qt::SortOrder order) {
-    m_sortColumn = column >= 0 && column <= SubItemCount ? column : -1;
-    m_sortOrder = order;
+    m_arranged.clear();
+    m_sorting.reset();
+    if (column >= 0 && column <= SubItemCount) {
+        m_sorting.emplace(column, order);
+        m_sorting->keyNewRows(m_store);
+    }
     std::vector<int> rows(m_order.size());
     std::iota(rows.begin(), rows.end(), 0);
     if (isSorted())
-        currentOrder().sort(rows);
+        m_sorting->sort(rows);
     reorder(std::move(rows));
 }
 
@@ -109,25 +113,49 @@ void UserListModel::clear() {
     m_store.clear();
     m_order.clear();
     m_listRow.clear();
+    m_arranged.clear();
+    if (isSorted())
+        m_sorting->clearKeys();
     endResetModel();
 }
 
-// New rows are appended to the views first, then a sorted list merges them into its order.
+void UserListModel::keyNewRows() {
+    if (isSorted())
+        m_sorting->keyNewRows(m_store);
+}
+
+// The store rows read since the last call, merged into the order of every row read: a few
+// comparisons per new row and one pass over the order, however long the list.
+void UserListModel::arrange() {
+    if (!isSorted())
+        return;
+    const int arranged = m_arranged.empty() ? rowCount() : int(m_arranged.size());
+    if (arranged == m_store.size())
+        return;
+    if (m_arranged.empty())
+        m_arranged = m_order;
+    m_sorting->keyNewRows(m_store);
+    std::vector<int> added(size_t(m_store.size() - arranged));
+    std::iota(added.begin(), added.end(), arranged);
+    m_sorting->merge(m_arranged, std::move(added));
+}
+
+// New rows are appended to the views first, then a sorted list takes the order arranged.
 void UserListModel::publish() {
     const int shown = rowCount();
     if (m_store.size() == shown)
         return;
+    arrange();
+    std::vector<int> arranged = std::move(m_arranged);
+    m_arranged.clear();
     beginInsertRows({}, shown, m_store.size() - 1);
     for (int row = shown; row < m_store.size(); ++row) {
         m_order.push_back(row);
         m_listRow.push_back(row);
     }
     endInsertRows();
-    if (!isSorted())
-        return;
-    std::vector<int> rows(m_order.begin(), m_order.begin() + shown);
-    currentOrder().merge(rows, std::vector<int>(m_order.begin() + shown, m_order.end()));
-    reorder(std::move(rows));
+    if (isSorted())
+        reorder(std::move(arranged));
 }
 
 int UserListModel::appendRow(const UserRow& row) {
@@ -136,9 +164,9 @@ int UserListModel::appendRow(const UserRow& row) {
     const int added = m_store.size() - 1;
     int at = rowCount();
     if (isSorted()) {
-        const UserListOrder order = currentOrder();
+        m_sorting->keyNewRows(m_store);
         at = int(std::lower_bound(m_order.begin(), m_order.end(), added,
-                                  [&](int a, int b) { return order.before(a, b); }) -
+                                  [this](int a, int b) { return m_sorting->before(a, b); }) -
                  m_order.begin());
     }
     beginInsertRows({}, at, at);
@@ -180,7 +208,10 @@ UserRow UserListModel::row(int index) const {
 void UserListModel::setRow(int index, const UserRow& row) {
     if (index < 0 || index >= rowCount())
         return;
-    m_store.replace(storeRow(index), row);
+    const int changed = storeRow(index);
+    m_store.replace(changed, row);
+    if (isSorted())
+        rekey(changed);
     emit dataChanged(this->index(index, 0), this->index(index, SubItemCount));
     moveToItsPlace(index);
 }
@@ -190,7 +221,7 @@ void UserListModel::setOnlineAt(int storeRow, bool online) {
         return;
     m_store.setOnline(storeRow, online);
     if (storeRow < rowCount()) {
-        const int row = m_listRow[size_t(storeRow)];
+        const int row = listRow(storeRow);
         emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
     }
 }
@@ -204,11 +235,7 @@ void UserListModel::setAllOffline() {
 
 int UserListModel::findById(qint32 id) const {
     const int row = m_store.find(id);
-    return row >= 0 && row < rowCount() ? m_listRow[size_t(row)] : -1;
-}
-
-UserListOrder UserListModel::currentOrder() const {
-    return UserListOrder(m_store, m_sortColumn, m_sortOrder);
+    return row >= 0 && row < rowCount() ? listRow(row) : -1;
 }
 
 // Views, selections and current rows follow their rows into the new order.
@@ -219,20 +246,36 @@ void UserListModel::reorder(std::vector<int> order) {
     for (const QModelIndex& index : before)
         storeRows.append(storeRow(index.row()));
     m_order = std::move(order);
-    renumber(0, rowCount() - 1);
+    m_listRowStale = true;
     QModelIndexList after;
-    for (qsizetype i = 0; i < before.size(); ++i)
-        after.append(index(m_listRow[size_t(storeRows.at(i))], before.at(i).column()));
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        // A few rows are found in the new order; many at once through the renumbered index.
+        const int row =
+            before.size() > 8
+                ? listRow(storeRows.at(i))
+                : int(std::find(m_order.begin(), m_order.end(), storeRows.at(i)) - m_order.begin());
+        after.append(index(row, before.at(i).column()));
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, VerticalSortHint);
+}
+
+// A changed row gets its new key and, among the rows arranged ahead of publishing, its place.
+void UserListModel::rekey(int storeRow) {
+    m_sorting->rekey(m_store, storeRow);
+    if (m_arranged.empty())
+        return;
+    std::erase(m_arranged, storeRow);
+    m_arranged.insert(std::lower_bound(m_arranged.begin(), m_arranged.end(), storeRow,
+                                       [this](int a, int b) { return m_sorting->before(a, b); }),
+                      storeRow);
 }
 
 // A changed row of a sorted list moves up or down to where its new texts belong.
 void UserListModel::moveToItsPlace(int row) {
     if (!isSorted())
         return;
-    const UserListOrder order = currentOrder();
-    const auto before = [&](int a, int b) { return order.before(a, b); };
+    const auto before = [this](int a, int b) { return m_sorting->before(a, b); };
     const auto at = m_order.begin() + row;
     const int moved = *at;
     int to = row; // the row it goes before, counted before the move
@@ -262,13 +305,33 @@ void UserListModel::removeFromStore(std::vector<int> storeRows) {
         m_store.remove(*first, *last);
         last = std::next(first);
     }
-    for (int& row : m_order)
-        row -= int(std::lower_bound(storeRows.begin(), storeRows.end(), row) - storeRows.begin());
+    if (isSorted())
+        m_sorting->removeKeys(storeRows);
+    std::erase_if(m_arranged, [&](int row) {
+        return std::binary_search(storeRows.begin(), storeRows.end(), row);
+    });
+    for (std::vector<int>* rows : {&m_order, &m_arranged})
+        for (int& row : *rows)
+            row -=
+                int(std::lower_bound(storeRows.begin(), storeRows.end(), row) - storeRows.begin());
     m_listRow.resize(m_order.size());
     renumber(0, rowCount() - 1);
 }
 
+// After a new order the whole index is written when first needed, not with the order (a
+// million rows in random places).
+int UserListModel::listRow(int storeRow) const {
+    if (m_listRowStale) {
+        m_listRowStale = false;
+        for (int row = 0; row < rowCount(); ++row)
+            m_listRow[size_t(m_order[size_t(row)])] = row;
+    }
+    return m_listRow[size_t(storeRow)];
+}
+
 void UserListModel::renumber(int first, int last) {
+    if (m_listRowStale)
+        return;
     for (int row = first; row <= last; ++row)
         m_listRow[size_t(m_order[size_t(row)])] = row;
 }

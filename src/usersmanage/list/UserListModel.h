@@ -1,13 +1,13 @@
 #pragma once
 
+#include "UserListOrder.h"
 #include "UserListStore.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
+#include <optional>
 #include <vector>
-
-class UserListOrder;
 
 // The rows of LV_Man over a compact store. Rows a load appends to the store become visible
 // when the load publishes them, one insert notification per slice. The list shows the store's
@@ -41,12 +41,16 @@ public:
     // Sorts by column (-1: the store's order). The order holds for rows published, appended
     // or changed later, until the next sort.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
-    bool isSorted() const { return m_sortColumn >= 0; }
+    bool isSorted() const { return m_sorting.has_value(); }
 
-    // Loading: clear, append to the store, publish what was appended.
+    // Loading: clear, append to the store, publish what was appended. A sorted list keys the
+    // rows appended as they come (keyNewRows) and merges them into their order slice by slice
+    // (arrange), so that publishing only hands the views the order made ready.
     void clear();
     UserListStore& store() { return m_store; }
     const UserListStore& store() const { return m_store; }
+    void keyNewRows();
+    void arrange();
     void publish();
 
     // Single rows changed by the editing commands and by presence.
@@ -60,10 +64,11 @@ public:
 
 private:
     int storeRow(int row) const { return m_order[size_t(row)]; }
-    UserListOrder currentOrder() const;
     void reorder(std::vector<int> order);
+    void rekey(int storeRow);
     void moveToItsPlace(int row);
     void removeFromStore(std::vector<int> storeRows);
+    int listRow(int storeRow) const;
     void renumber(int first, int last); // m_listRow for the list rows first..last
 
     QList<QIcon> m_images;
@@ -71,7 +76,10 @@ private:
     // The rows the views know of (a prefix of the store): the store row of each list row, and
     // the list row of each of those store rows.
     std::vector<int> m_order;
-    std::vector<int> m_listRow;
-    int m_sortColumn = -1;
-    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    mutable std::vector<int> m_listRow;
+    mutable bool m_listRowStale = false; // to be written again from m_order
+    std::optional<UserListOrder> m_sorting;
+    // While a sorted list loads: every store row read so far, in the list's order (empty when
+    // that is m_order).
+    std::vector<int> m_arranged;
 };

@@ -1,52 +1,55 @@
 #include "UserListOrder.h"
 
+#include "MergeSorted.h"
 #include "UserListStore.h"
 
-#include <QCollatorSortKey>
 #include <algorithm>
-#include <iterator>
-#include <numeric>
 
-UserListOrder::UserListOrder(const UserListStore& store, int column, Qt::SortOrder order)
-    : m_store(store), m_column(column), m_descending(order == Qt::DescendingOrder),
+UserListOrder::UserListOrder(int column, Qt::SortOrder order)
+    : m_column(column), m_descending(order == Qt::DescendingOrder),
       m_collator(QLocale(QLocale::Chinese, QLocale::China)) {
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     m_collator.setNumericMode(true);
 }
 
+void UserListOrder::keyNewRows(const UserListStore& store) {
+    m_keys.reserve(size_t(store.size()));
+    for (int row = keyed(); row < store.size(); ++row)
+        m_keys.push_back(m_collator.sortKey(store.text(row, m_column)));
+}
+
+void UserListOrder::rekey(const UserListStore& store, int row) {
+    if (row < keyed())
+        m_keys[size_t(row)] = m_collator.sortKey(store.text(row, m_column));
+}
+
+void UserListOrder::removeKeys(const std::vector<int>& storeRows) {
+    size_t out = 0;
+    auto removed = storeRows.begin();
+    for (size_t row = 0; row < m_keys.size(); ++row) {
+        if (removed != storeRows.end() && *removed == int(row)) {
+            ++removed;
+            continue;
+        }
+        if (out != row)
+            m_keys[out] = std::move(m_keys[row]);
+        ++out;
+    }
+    m_keys.erase(m_keys.begin() + std::ptrdiff_t(out), m_keys.end());
+}
+
 bool UserListOrder::before(int a, int b) const {
-    const int texts = m_collator.compare(m_store.text(a, m_column), m_store.text(b, m_column));
+    const int texts = m_keys[size_t(a)].compare(m_keys[size_t(b)]);
     if (texts != 0)
         return m_descending ? texts > 0 : texts < 0;
     return a < b;
 }
 
 void UserListOrder::sort(std::vector<int>& rows) const {
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(rows.size());
-    for (const int row : rows)
-        keys.push_back(m_collator.sortKey(m_store.text(row, m_column)));
-    // Sorts positions in rows, so that the keys are found by position.
-    std::vector<int> positions(rows.size());
-    std::iota(positions.begin(), positions.end(), 0);
-    std::sort(positions.begin(), positions.end(), [&](int a, int b) {
-        const int texts = keys[size_t(a)].compare(keys[size_t(b)]);
-        if (texts != 0)
-            return m_descending ? texts > 0 : texts < 0;
-        return rows[size_t(a)] < rows[size_t(b)];
-    });
-    std::vector<int> sorted;
-    sorted.reserve(rows.size());
-    for (const int position : positions)
-        sorted.push_back(rows[size_t(position)]);
-    rows.swap(sorted);
+    std::sort(rows.begin(), rows.end(), [this](int a, int b) { return before(a, b); });
 }
 
 void UserListOrder::merge(std::vector<int>& rows, std::vector<int> newRows) const {
     sort(newRows);
-    std::vector<int> merged;
-    merged.reserve(rows.size() + newRows.size());
-    std::merge(rows.begin(), rows.end(), newRows.begin(), newRows.end(), std::back_inserter(merged),
-               [this](int a, int b) { return before(a, b); });
-    rows.swap(merged);
+    mergeSorted(rows, newRows, [this](int a, int b) { return before(a, b); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCollator>
+#include <QCollatorSortKey>
 #include <Qt>
 #include <vector>
 
@@ -10,22 +11,31 @@ class UserListStore;
 // Han characters by pinyin, letter case folded, and runs of digits as numbers, so that
 // "127.0.0.9" comes before "127.0.0.10", version "3.5.9" before "3.5.10" and "user9" before
 // "user10". Rows with equal texts keep their store order in both directions, so the order is
-// total and the same however it is reached.
+// total and the same however it is reached. Each store row's text is keyed once, when the
+// order first sees it, and compared by its key from then on.
 class UserListOrder {
 public:
-    UserListOrder(const UserListStore& store, int column, Qt::SortOrder order);
+    UserListOrder(int column, Qt::SortOrder order);
 
-    // Whether store row a goes before store row b; decodes both texts.
+    int column() const { return m_column; }
+    Qt::SortOrder order() const { return m_descending ? Qt::DescendingOrder : Qt::AscendingOrder; }
+
+    // Keys the store rows appended since the last call; every row compared must be keyed.
+    void keyNewRows(const UserListStore& store);
+    void rekey(const UserListStore& store, int row);    // the row's text changed
+    void removeKeys(const std::vector<int>& storeRows); // ascending; later rows move up
+    void clearKeys() { m_keys.clear(); }
+    int keyed() const { return int(m_keys.size()); }
+
+    // Whether store row a goes before store row b.
     bool before(int a, int b) const;
-    // Sorts store rows, each text decoded and keyed once (far cheaper than before() per
-    // comparison on a long list).
     void sort(std::vector<int>& rows) const;
     // Sorts newRows and merges them into rows, which are in this order already.
     void merge(std::vector<int>& rows, std::vector<int> newRows) const;
 
 private:
-    const UserListStore& m_store;
     int m_column;
     bool m_descending;
     QCollator m_collator;
+    std::vector<QCollatorSortKey> m_keys; // by store row
 };

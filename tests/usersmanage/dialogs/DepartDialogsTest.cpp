@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -153,10 +154,31 @@ TEST_P(DepartDialogsTest, ChooserMovesAllSortedAndIgnoresOkWithNobodyChosen) {
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST_P(DepartDialogsTest, ChooserGathersMoreUsersThanOneStatementTakes) {
+// The lists fill in slices, each in order as they come; a user moved meanwhile stays moved, and
+// more users than one statement takes move whole and in order.
+TEST_P(DepartDialogsTest, ChooserFillsInOrderAndGathersMoreUsersThanOneStatementTakes) {
     addUsers(Org::Alpha, 2500, false);
-    auto dialog = shown<TFrm_UserChose>([](TFrm_UserChose& d) { d.DepartId = Org::Omega; });
+    auto dialog = shown<TFrm_UserChose>([](TFrm_UserChose& d) {
+        d.DepartId = Org::Omega;
+        d.reading()->setRowsPerSlice(97);
+    });
+    const auto expectSorted = [](const QStringList& names) {
+        EXPECT_TRUE(std::is_sorted(
+            names.begin(), names.end(),
+            [](const QString& a, const QString& b) { return compareText(a, b) < 0; }))
+            << names.join(u',').toStdString();
+    };
+    select(*dialog->ui()->LVUnDo, 0);
+    dialog->ui()->BtL->click();
+    while (dialog->reading()->isRunning()) {
+        QCoreApplication::processEvents();
+        expectSorted(captions(*dialog->unDo()));
+    }
+    EXPECT_EQ(dialog->done()->rowCount(), 2);
+    EXPECT_EQ(dialog->unDo()->rowCount(), 2500 + 4 - 2);
     dialog->ui()->BtLAll->click();
+    expectSorted(captions(*dialog->done()));
+    EXPECT_EQ(dialog->unDo()->rowCount(), 0);
     dialog->ui()->BtUAOK->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(count(u"Users where Pid = 4"_s), 2500 + 4);

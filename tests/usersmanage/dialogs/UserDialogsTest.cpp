@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -361,6 +362,37 @@ TEST_P(UserDialogsTest, ScanRefusesAnEmptyOrderAndShowsFailures) {
     EXPECT_EQ(count(u"TaskScan"_s), 0);
     EXPECT_EQ(count(u"LogAct"_s), 0);
     EXPECT_TRUE(dialog->ScanTimes.isEmpty());
+}
+
+// A dialog closed or freed while its lists fill reads no more; OK reads the targets to come.
+TEST_P(UserDialogsTest, ScanClosedWhileFillingStopsAndOkReadsTheRest) {
+    addUsers(Org::Alpha, 300, false);
+    const QString last = text(u"select max(Uid) from Users"_s);
+    const auto loading = [](const QStringList& uids) {
+        return shown<TFrm_ScanClient>([&uids](TFrm_ScanClient& d) {
+            d.SelectedUids = uids;
+            d.reading()->setRowsPerSlice(5);
+        });
+    };
+    const auto runEvents = [] {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    };
+    auto closed = loading({});
+    runEvents();
+    closed->reject();
+    const QStringList listed = captions(*closed->all());
+    runEvents();
+    EXPECT_FALSE(closed->reading()->isRunning());
+    EXPECT_EQ(captions(*closed->all()), listed);
+    loading({}).reset();
+    runEvents();
+
+    auto ordering = loading({last});
+    EXPECT_EQ(ordering->sel()->rowCount(), 0);
+    ordering->ui()->BtnOK->click();
+    EXPECT_EQ(ordering->result(), QDialog::Accepted);
+    EXPECT_EQ(count(u"TaskScan where Uid = "_s + last), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UserDialogsTest, ::testing::ValuesIn(testBackends()),

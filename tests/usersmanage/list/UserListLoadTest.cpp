@@ -79,7 +79,8 @@ protected:
     }
 };
 
-// A load is replaced by a newer one, or ended by freeing the window, after any of its slices.
+// A load, unsorted or sorted, is replaced by a newer one, meets a renamed row, or is ended by
+// freeing the window, after any of its slices.
 TEST_P(UserListLoadTest, EveryInterruptionOfALoadLeavesOneCompleteList) {
     struct Interruption {
         const char* name;
@@ -93,6 +94,13 @@ TEST_P(UserListLoadTest, EveryInterruptionOfALoadLeavesOneCompleteList) {
         {"filter", [ui] { ui()->S_NotOn->trigger(); }, u"OnLined = 0"_s},
         {"search", [this] { window().ShowUsers(u" and UserName like 'extra%'"_s); },
          u"UserName like 'extra%'"_s},
+        {"renamed row",
+         [this] {
+             UserRow row = window().userList()->row(0);
+             row.Caption = u"m"_s;
+             window().userList()->setRow(0, row);
+         },
+         u"1 = 1"_s},
         {"freed window", [] { CloseBplForm(); }, QString()},
     };
     const int rows = Org::UserCount + ExtraUsers;
@@ -105,6 +113,7 @@ TEST_P(UserListLoadTest, EveryInterruptionOfALoadLeavesOneCompleteList) {
             window().userLoader()->setRowsPerSlice(1);
             window().ui()->S_All->trigger();
             selectDepart(0);
+            window().ui()->LV_Man->sortByColumn(slices % 3 - 1, Qt::SortOrder(slices % 2));
             window().ShowUsers(QString());
             runSlices(slices);
             interruption.interrupt();
@@ -117,6 +126,7 @@ TEST_P(UserListLoadTest, EveryInterruptionOfALoadLeavesOneCompleteList) {
             waitForList();
             EXPECT_EQ(listedUids(), uidsWhere(interruption.expected));
             expectListConsistent();
+            expectInOrder();
         }
     }
 }

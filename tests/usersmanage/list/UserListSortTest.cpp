@@ -46,20 +46,6 @@ protected:
         QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
                           QPoint(header()->sectionViewportPosition(column) + 5, 5));
     }
-
-    QList<qint32> uidsInListOrder() const {
-        QList<qint32> uids;
-        for (int row = 0; row < users().rowCount(); ++row)
-            uids.append(users().row(row).Item.Id);
-        return uids;
-    }
-
-    // The list as kept row by row is the list sorted afresh.
-    void expectInOrder() {
-        const QList<qint32> kept = uidsInListOrder();
-        users().sort(header()->sortIndicatorSection(), header()->sortIndicatorOrder());
-        EXPECT_EQ(kept, uidsInListOrder());
-    }
 };
 
 TEST_P(UserListSortTest, HeaderClicksSortAscendingThenDescending) {

@@ -1,0 +1,298 @@
+#include "UserChoiceList.h"
+
+#include "ItemListModel.h"
+#include "MergeSorted.h"
+#include "SlicedRead.h"
+
+#include <QAbstractItemView>
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+using namespace Qt::StringLiterals;
+
+quint32 UserChoices::addDepart(const QString& name) {
+    m_departs.push_back(name);
+    return quint32(m_departs.size() - 1);
+}
+
+UserChoices::Fields::Fields(const DbCursor& cursor)
+    : uid(SlicedRead::field(cursor, u"Uid"_s)), pid(SlicedRead::field(cursor, u"Pid"_s)),
+      userName(SlicedRead::field(cursor, u"UserName"_s)), ip(SlicedRead::field(cursor, u"Ip"_s)) {}
+
+quint32 UserChoices::add(const DbCursor& cursor, const Fields& fields, quint32 depart, int image) {
+    return add(qint32(cursor.integer(fields.uid)), cursor.text(fields.userName),
+               cursor.text(fields.ip), depart, image);
+}
+
+quint32 UserChoices::add(qint32 uid, QByteArrayView userName, QByteArrayView ip, quint32 depart,
+                         int image) {
+    m_scratch.clear();
+    const quint32 nameSize = decode(userName);
+    const quint32 ipSize = decode(ip);
+    const size_t bytes = size_t(m_scratch.size()) * sizeof(char16_t);
+    const ByteBlocks::Position texts = m_texts.reserve(bytes);
+    if (bytes > 0)
+        std::memcpy(m_texts.at(texts), m_scratch.data(), bytes);
+    m_rows.push_back({uid, texts, nameSize, ipSize, depart, image});
+    return quint32(m_rows.size() - 1);
+}
+
+quint32 UserChoices::decode(QByteArrayView utf8) {
+    const qsizetype at = m_scratch.size();
+    m_scratch.resize(at + utf8.size()); // UTF-16 takes no more units than UTF-8 bytes
+    auto* out = reinterpret_cast<QChar*>(m_scratch.data() + at);
+    const qsizetype size = m_decoder.appendToBuffer(out, utf8) - out;
+    m_scratch.resize(at + size);
+    return quint32(size);
+}
+
+void UserChoices::clear() {
+    m_rows.clear();
+    m_texts.clear();
+    m_departs.clear();
+}
+
+QStringView UserChoices::name(quint32 row) const {
+    const Row& r = m_rows[row];
+    return QStringView(reinterpret_cast<const char16_t*>(m_texts.at(r.texts)), r.nameSize);
+}
+
+QString UserChoices::text(quint32 row, int column) const {
+    const Row& r = m_rows[row];
+    switch (column) {
+    case 0:
+        return name(row).toString();
+    case 1:
+        return QStringView(reinterpret_cast<const char16_t*>(m_texts.at(r.texts)) + r.nameSize,
+                           r.ipSize)
+            .toString();
+    case 2:
+        return m_departs[r.depart];
+    case 3:
+        return QString::number(r.uid);
+    default:
+        return {};
+    }
+}
+
+UserChoiceModel::UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
+                                 QList<QIcon> images, QObject* parent)
+    : QAbstractTableModel(parent), m_choices(std::move(rows)), m_captions(std::move(captions)),
+      m_images(std::move(images)) {}
+
+int UserChoiceModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int UserChoiceModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_captions.size());
+}
+
+QVariant UserChoiceModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return text(index.row(), index.column());
+    const int image = m_choices->image(rowAt(index.row()));
+    if (role == Qt::DecorationRole && index.column() == 0 && image >= 0 && image < m_images.size())
+        return m_images.at(image);
+    return {};
+}
+
+QVariant UserChoiceModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return m_captions.value(section);
+    return {};
+}
+
+// Rows without children spare a view the look for them when it lays out a million rows.
+Qt::ItemFlags UserChoiceModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void UserChoiceModel::clear() {
+    beginResetModel();
+    m_rows.clear();
+    m_loaded.clear();
+    m_arranged.clear();
+    m_recent.clear();
+    endResetModel();
+}
+
+void UserChoiceModel::addLoaded(quint32 row) {
+    m_loaded.push_back(entryOf(row));
+}
+
+UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
+    const QStringView name = m_choices->name(row);
+    Entry entry{{}, row, quint32(name.size())};
+    for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), HeadUnits); ++i) {
+        char16_t c = name[i].unicode();
+        c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        entry.head[i / 4] |= quint64(c) << (48 - 16 * (i % 4));
+    }
+    return entry;
+}
+
+// The heads decide unless they are equal; then the sizes of names no longer than their heads,
+// or else the whole names.
+bool UserChoiceModel::less(const Entry& a, const Entry& b) const {
+    for (int i = 0; i < HeadUnits / 4; ++i) {
+        if (a.head[i] != b.head[i])
+            return a.head[i] < b.head[i];
+    }
+    if (a.size <= HeadUnits && b.size <= HeadUnits)
+        return a.size < b.size;
+    return compareText(m_choices->name(a.row), m_choices->name(b.row)) < 0;
+}
+
+size_t UserChoiceModel::readCount() const {
+    return (m_arranged.empty() ? m_rows.size() : m_arranged.size()) + m_recent.size() +
+           m_loaded.size();
+}
+
+void UserChoiceModel::loadedSlice(bool last) {
+    arrange(false);
+    if (last || readCount() >= 2 * m_rows.size())
+        publish();
+}
+
+// Rows read go at the end of the views, then a sorting list takes the order arranged.
+void UserChoiceModel::publish() {
+    arrange(true);
+    const size_t read = readCount();
+    if (read == m_rows.size())
+        return;
+    beginInsertRows({}, rowCount(), int(read) - 1);
+    if (m_autoSort)
+        m_rows.resize(read, m_arranged.front()); // in their places at once, below
+    else
+        m_rows.insert(m_rows.end(), m_loaded.begin(), m_loaded.end());
+    m_loaded.clear();
+    endInsertRows();
+    if (m_autoSort) {
+        setOrder(std::move(m_arranged));
+        m_arranged.clear();
+    }
+}
+
+// A sorting list merges the rows read since the last call into a run of recent rows, and that
+// run into the order of every row read when it has grown to an eighth of it, or when the whole
+// order is needed: a slice moves a few rows, not the whole order.
+void UserChoiceModel::arrange(bool whole) {
+    if (!m_autoSort)
+        return;
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    if (!m_loaded.empty()) {
+        if (m_arranged.empty())
+            m_arranged = m_rows;
+        std::stable_sort(m_loaded.begin(), m_loaded.end(), before);
+        mergeSorted(m_recent, m_loaded, before);
+        m_loaded.clear();
+    }
+    if (!m_recent.empty() && (whole || 8 * m_recent.size() > m_arranged.size())) {
+        mergeSorted(m_arranged, m_recent, before);
+        m_recent.clear();
+    }
+}
+
+// Views, selections and current rows follow their rows into the sorting list's new order.
+void UserChoiceModel::setOrder(std::vector<Entry> rows) {
+    emit layoutAboutToBeChanged({}, VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<Entry> kept;
+    for (const QModelIndex& index : before)
+        kept.push_back(m_rows[size_t(index.row())]);
+    m_rows = std::move(rows);
+    QModelIndexList after;
+    for (size_t i = 0; i < kept.size(); ++i)
+        after.append(index(find(kept[i]), before.at(qsizetype(i)).column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, VerticalSortHint);
+}
+
+// The list row of an entry of a sorting list: among the entries of its name.
+int UserChoiceModel::find(const Entry& entry) const {
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    const auto [first, last] = std::equal_range(m_rows.begin(), m_rows.end(), entry, before);
+    return int(std::find_if(first, last, [&entry](const Entry& e) { return e.row == entry.row; }) -
+               m_rows.begin());
+}
+
+UserChoiceModel::Entry UserChoiceModel::take(int row) {
+    const Entry taken = m_rows[size_t(row)];
+    beginRemoveRows({}, row, row);
+    m_rows.erase(m_rows.begin() + row);
+    endRemoveRows();
+    for (std::vector<Entry>* rows : {&m_arranged, &m_recent})
+        std::erase_if(*rows, [&taken](const Entry& e) { return e.row == taken.row; });
+    return taken;
+}
+
+void UserChoiceModel::append(const Entry& entry) {
+    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    const auto at =
+        m_autoSort ? std::upper_bound(m_rows.begin(), m_rows.end(), entry, before) : m_rows.end();
+    const int position = int(at - m_rows.begin());
+    beginInsertRows({}, position, position);
+    m_rows.insert(at, entry);
+    endInsertRows();
+    if (!m_arranged.empty()) // after the rows read before it
+        m_recent.insert(std::upper_bound(m_recent.begin(), m_recent.end(), entry, before), entry);
+}
+
+std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {
+    publish();
+    beginResetModel();
+    std::vector<Entry> taken = std::move(m_rows);
+    m_rows.clear();
+    endResetModel();
+    return taken;
+}
+
+// Rows in order (from another sorting list) merge in one linear pass.
+void UserChoiceModel::appendAll(std::vector<Entry> rows) {
+    if (rows.empty())
+        return;
+    publish();
+    beginResetModel();
+    if (m_autoSort) {
+        const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
+        if (!std::is_sorted(rows.begin(), rows.end(), before))
+            std::stable_sort(rows.begin(), rows.end(), before);
+        mergeSorted(m_rows, rows, before);
+    } else {
+        m_rows.insert(m_rows.end(), rows.begin(), rows.end());
+    }
+    endResetModel();
+}
+
+void UserChoiceModel::sortBy(int column) {
+    publish();
+    std::vector<QString> texts;
+    texts.reserve(m_rows.size());
+    for (const Entry& entry : m_rows)
+        texts.push_back(m_choices->text(entry.row, column));
+    std::vector<size_t> positions(m_rows.size());
+    std::iota(positions.begin(), positions.end(), size_t(0));
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&texts](size_t a, size_t b) { return compareText(texts[a], texts[b]) < 0; });
+    beginResetModel();
+    std::vector<Entry> sorted;
+    sorted.reserve(m_rows.size());
+    for (const size_t position : positions)
+        sorted.push_back(m_rows[position]);
+    m_rows.swap(sorted);
+    endResetModel();
+}
+
+void moveSelected(const QAbstractItemView& view, UserChoiceModel& from, UserChoiceModel& to) {
+    from.publish();
+    to.publish();
+    const int row = selectedRow(view);
+    if (row >= 0)
+        to.append(from.take(row));
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "BlockStorage.h"
+#include "DbCursor.h"
+
+#include <QAbstractTableModel>
+#include <QByteArrayView>
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QStringView>
+#include <QVarLengthArray>
+#include <memory>
+#include <vector>
+
+// The users listed by a dialog's two lists, kept compactly and shared by both, so that moving
+// a user between the lists moves a row number: Uid, image, department and the user's name and
+// address as UTF-16 in byte blocks (compared in place when sorting). Columns: 0 name, 1 IP,
+// 2 department, 3 Uid.
+class UserChoices {
+public:
+    // Where a users statement has the fields every list needs; DbError when one is missing.
+    struct Fields {
+        explicit Fields(const DbCursor& cursor);
+        int uid, pid, userName, ip;
+    };
+
+    // A department name, by the number add() takes.
+    quint32 addDepart(const QString& name);
+    // A user; returns the row number.
+    quint32 add(qint32 uid, QByteArrayView userName, QByteArrayView ip, quint32 depart, int image);
+    quint32 add(const DbCursor& cursor, const Fields& fields, quint32 depart, int image);
+    void clear();
+
+    qint32 uid(quint32 row) const { return m_rows[row].uid; }
+    int image(quint32 row) const { return m_rows[row].image; }
+    QStringView name(quint32 row) const;
+    QString text(quint32 row, int column) const;
+
+private:
+    struct Row {
+        qint32 uid;
+        ByteBlocks::Position texts; // name, then address
+        quint32 nameSize;           // in UTF-16 units
+        quint32 ipSize;
+        quint32 depart;
+        qint32 image;
+    };
+    quint32 decode(QByteArrayView utf8); // appended to m_scratch; returns its size
+
+    BlockArray<Row> m_rows;
+    ByteBlocks m_texts;
+    std::vector<QString> m_departs;
+    QVarLengthArray<char16_t, 256> m_scratch; // grows without clearing what it adds
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+};
+
+// One of a dialog's user lists over the dialog's UserChoices. Rows a load adds show when the
+// load publishes them; a list that sorts itself (by name) keeps them in order slice by slice,
+// equal names in the order they came. Each entry carries the head of its name, so that sorting
+// and merging compare in place and look at the names only where the heads are equal.
+class UserChoiceModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int HeadUnits = 12;
+    struct Entry {
+        quint64 head[HeadUnits / 4]; // the name's first UTF-16 units, A to Z folded, 0 past its end
+        quint32 row;                 // in UserChoices
+        quint32 size;                // of the name
+    };
+
+    UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
+                    QList<QIcon> images, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void setAutoSort(bool on) { m_autoSort = on; }
+    void clear();
+    // A load adds rows, then ends each slice with loadedSlice(): a sorting list merges them
+    // into its order, and they show each time the rows read have doubled and at the end.
+    void addLoaded(quint32 row);
+    void loadedSlice(bool last);
+    void publish(); // shows every row read
+
+    quint32 rowAt(int row) const { return m_rows[size_t(row)].row; }
+    qint32 uid(int row) const { return m_choices->uid(rowAt(row)); }
+    QString text(int row, int column) const { return m_choices->text(rowAt(row), column); }
+
+    Entry take(int row);
+    void append(const Entry& entry);         // at the end, or in order when sorting itself
+    std::vector<Entry> takeAll();            // in list order; the list is empty afterwards
+    void appendAll(std::vector<Entry> rows); // as append(), in one step
+    void sortBy(int column);                 // ascending by compareText of that column, stable
+
+private:
+    Entry entryOf(quint32 row) const;
+    bool less(const Entry& a, const Entry& b) const;
+    size_t readCount() const; // rows shown and read
+    void arrange(bool whole);
+    void setOrder(std::vector<Entry> rows);
+    int find(const Entry& entry) const;
+
+    std::shared_ptr<const UserChoices> m_choices;
+    QStringList m_captions;
+    QList<QIcon> m_images;
+    std::vector<Entry> m_rows;
+    std::vector<Entry> m_loaded;   // read, not shown yet, in the order read
+    std::vector<Entry> m_arranged; // a sorting list: shown and read rows in order,
+    std::vector<Entry> m_recent;   // and the rows read since, in order
+    bool m_autoSort = false;
+};
+
+// Moves the row selected in view (showing from) to the other list; nothing without a selection.
+void moveSelected(const class QAbstractItemView& view, UserChoiceModel& from, UserChoiceModel& to);
