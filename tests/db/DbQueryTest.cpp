@@ -101,19 +101,6 @@ TEST_P(DbQueryTest, JetStatementFormsRun) {
     EXPECT_EQ(literal->asString(u"name"_s), u"it's delete * from UR.Group"_s);
 }
 
-// Locating another record while editing posts the edit first.
-TEST_P(DbQueryTest, MovingAwayFromAnEditPostsIt) {
-    const auto users = opened(u"select * from  users"_s);
-    ASSERT_TRUE(users->locate(u"uid"_s, 10));
-    users->edit();
-    users->setValue(u"pid"_s, 8);
-    ASSERT_TRUE(users->locate(u"uid"_s, 11));
-    users->edit();
-    users->setValue(u"pid"_s, 8);
-    users->post();
-    EXPECT_EQ(count(u"select count(*) from Users where Uid in (10,11) and Pid = 8"_s), 2);
-}
-
 TEST_P(DbQueryTest, EditingRefusesJoinsBrowseModeAndVanishedRows) {
     const auto joined = opened(
         u"select US.Name as PName,U.*  from Users U inner join UserSort US on U.Pid=US.Id"_s);
@@ -152,8 +139,6 @@ TEST_P(DbQueryTest, NavigationAndLocate) {
     EXPECT_EQ(users->asString(u"UserName"_s), u"何雪"_s);
     EXPECT_FALSE(users->locate(u"Uid"_s, 12345));
     EXPECT_EQ(users->asInteger(u"uid"_s), 17);
-    ASSERT_TRUE(users->locate(u"USERNAME"_s, u"ALICE"_s));
-    EXPECT_EQ(users->asInteger(u"uid"_s), 25);
     ASSERT_TRUE(users->locate(u"uid"_s, u"26"_s));
     EXPECT_EQ(users->asString(u"UserName"_s), u"Bob"_s);
 }
@@ -216,16 +201,14 @@ TEST_P(DbQueryTest, ErrorsCarryTheDatabaseMessage) {
     insert.setParam(u"t1"_s, u"x"_s);
     insert.setParam(u"t2"_s, u"x"_s);
     EXPECT_TRUE(errorOf([&] { insert.execute(); }).contains(u"logact"_s, Qt::CaseInsensitive));
-}
 
-TEST_P(DbQueryTest, ClosedConnectionFailsEveryStatementWithAReason) {
+    // A closed connection fails every statement with a reason, as does no connection at all.
     db.closeConnection();
-    DbQuery query(db.connection());
     query.setSql(u"select * from Users"_s);
     EXPECT_THROW(query.open(), DbError);
     EXPECT_FALSE(
         errorOf([&] { DbCommand(db.connection(), u"delete * from Users"_s).execute(); }).isEmpty());
-    EXPECT_THROW(DbQuery().open(), DbError); // no connection at all
+    EXPECT_THROW(DbQuery().open(), DbError);
 }
 
 TEST_P(DbQueryTest, ParametersBindByNameAndChangesShowElsewhereAtOnce) {
@@ -294,10 +277,19 @@ TEST_P(DbQueryTest, ValuesKeepTheirTypesBytesAndNulls) {
     EXPECT_EQ(query->asInteger(u"note"_s), 0);
 }
 
-// Edits post by primary key, cancel discards, and posted and appended records are read,
-// located and counted like the others.
+// Edits post by primary key, cancel discards, locating another record while editing posts the
+// edit first, and posted and appended records are read, located and counted like the others.
 TEST_P(DbQueryTest, PostedAndAppendedRecordsAreReadLocatedAndCounted) {
     const auto users = opened(u"select * from Users order by Uid"_s);
+    ASSERT_TRUE(users->locate(u"uid"_s, 10));
+    users->edit();
+    users->setValue(u"pid"_s, 8);
+    ASSERT_TRUE(users->locate(u"uid"_s, 11));
+    users->edit();
+    users->setValue(u"pid"_s, 8);
+    users->post();
+    EXPECT_EQ(count(u"select count(*) from Users where Uid in (10,11) and Pid = 8"_s), 2);
+
     ASSERT_TRUE(users->locate(u"Uid"_s, 5));
     users->edit();
     users->setValue(u"UserName"_s, u"changed"_s);

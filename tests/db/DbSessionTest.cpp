@@ -244,6 +244,8 @@ TEST(PostgresAddress, WholeTextHostPortAndDatabase) {
     for (const Case& c : {Case{u"127.0.0.1:5433/kvz"_s, true, u"127.0.0.1"_s, 5433, u"kvz"_s},
                           {u"pg.local/kvz-prod.2"_s, true, u"pg.local"_s, 5432, u"kvz-prod.2"_s},
                           {u"[::1]:6000/管理库"_s, true, u"::1"_s, 6000, u"管理库"_s},
+                          {u"127.0.0.1"_s, false},
+                          {u":5432/kvz"_s, false},
                           {u"localhost/kvz\n"_s, false},
                           {u"localhost:0/kvz"_s, false},
                           {u"localhost:70000/kvz"_s, false},
@@ -258,6 +260,7 @@ TEST(PostgresAddress, WholeTextHostPortAndDatabase) {
             EXPECT_EQ(settings.backend, DbBackend::SQLite) << "left unchanged";
             continue;
         }
+        EXPECT_EQ(settings.backend, DbBackend::PostgreSQL);
         EXPECT_EQ(settings.host, c.host);
         EXPECT_EQ(settings.port, c.port);
         EXPECT_EQ(settings.database, c.database);

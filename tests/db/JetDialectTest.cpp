@@ -45,20 +45,3 @@ TEST(JetDialect, TranslatesOnlyDeleteStarAndQualifiedGroup) {
 }
 
 } // namespace
-
-TEST(PostgresAddress, ReadsHostPortAndDatabaseAndRefusesMalformedOnes) {
-    DbSettings settings;
-    ASSERT_TRUE(parsePostgresAddress(QStringLiteral("db.example:6543/console"), settings));
-    EXPECT_EQ(settings.backend, DbBackend::PostgreSQL);
-    EXPECT_EQ(settings.host, QStringLiteral("db.example"));
-    EXPECT_EQ(settings.port, 6543);
-    EXPECT_EQ(settings.database, QStringLiteral("console"));
-    ASSERT_TRUE(parsePostgresAddress(QStringLiteral("127.0.0.1/kvz"), settings));
-    EXPECT_EQ(settings.port, 5432);
-
-    for (const char* bad : {"127.0.0.1", "host:0/db", "host:70000/db", ":5432/db", "host/"}) {
-        DbSettings untouched;
-        EXPECT_FALSE(parsePostgresAddress(QString::fromLatin1(bad), untouched)) << bad;
-        EXPECT_EQ(untouched.backend, DbBackend::SQLite) << bad;
-    }
-}

@@ -19,24 +19,20 @@ const QRegularExpression& getStringCall() {
     return pattern;
 }
 
-// Every key a source file passes to GetString, with the file it was found in.
-void collectKeys(const QString& path, QMap<QString, QString>& keys) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QString source = QString::fromUtf8(file.readAll());
-    auto matches = getStringCall().globalMatch(source);
-    while (matches.hasNext())
-        keys.insert(matches.next().captured(1), path);
-}
-
+// Every key the module's sources pass to GetString, with the file it was found in.
 QMap<QString, QString> keysUsedInSources() {
     QMap<QString, QString> keys;
     for (const QString& folder : {u"src"_s, u"host"_s}) {
         QDirIterator it(QStringLiteral(KVZ_SOURCE_DIR) + u'/' + folder, {u"*.cpp"_s, u"*.h"_s},
                         QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            collectKeys(it.next(), keys);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            auto matches = getStringCall().globalMatch(QString::fromUtf8(file.readAll()));
+            while (matches.hasNext())
+                keys.insert(matches.next().captured(1), file.fileName());
+        }
     }
     return keys;
 }
