@@ -54,7 +54,6 @@ TEST_P(ModuleEntryTest, OpenEmbedsTheWindowInTheHostPanel) {
     TFrmUsersManage& form = window();
     EXPECT_TRUE(form.Embedded);
     EXPECT_EQ(form.HostParent, panel.get());
-    EXPECT_EQ(form.parentWidget(), panel.get());
     EXPECT_FALSE(form.isWindow());
     ASSERT_NE(panel->layout(), nullptr);
     EXPECT_GE(panel->layout()->indexOf(&form), 0);

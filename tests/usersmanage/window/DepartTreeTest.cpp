@@ -43,10 +43,7 @@ TEST_P(DepartTreeTest, ChildrenFollowAscendingIdUnderTheirParent) {
     EXPECT_TRUE(root->isExpanded());
     EXPECT_EQ(childIds(window(), root), (QList<qint32>{Org::Zeta, Org::Alpha}));
     EXPECT_EQ(childIds(window(), node(Org::Zeta)), (QList<qint32>{Org::Omega, Org::Beta}));
-    // Departments without a reachable parent are absent.
-    EXPECT_EQ(node(Org::Lost), nullptr);
-    EXPECT_EQ(node(Org::LostChild), nullptr);
-    EXPECT_EQ(nodeCount(), 5);
+    EXPECT_EQ(nodeCount(), 5) << "departments without a reachable parent are absent";
 }
 
 TEST_P(DepartTreeTest, IconsFollowTheControlFlags) {
