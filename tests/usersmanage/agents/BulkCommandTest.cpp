@@ -4,17 +4,15 @@
 
 #include "BulkResultsModel.h"
 #include "Multilanguage.h"
+#include "StandIn.h"
 #include "uBulkResults.h"
 #include "ui_uBulkResults.h"
 #include "ui_uUsersManage.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
-#include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,9 +41,7 @@ class BulkCommandTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        logon.ClientPort = probe.serverPort();
+        logon.ClientPort = freeTcpPort();
         logon.CommandConnectMs = 1000;
         logon.CommandAnswerMs = 1500;
         logon.AdminName = u"root"_s;
@@ -57,20 +53,15 @@ protected:
                           << QString::fromLatin1(agent.ip) + u':' + port + u",mode="_s +
                                  QString::fromLatin1(agent.agent);
         }
-        m_agents.start(QCoreApplication::applicationDirPath() + u"/kvzagent"_s, arguments);
-        ASSERT_TRUE(m_agents.waitForReadyRead(10000)) << "kvzagent did not start";
+        m_agents = std::make_unique<StandIn>(
+            QCoreApplication::applicationDirPath() + u"/kvzagent"_s, arguments);
+        ASSERT_TRUE(m_agents->isReady()) << m_agents->errorText().toStdString();
         // Users 1 to 6 of the organisation and two more, one agent each, in uid order.
         addUsers(Org::Alpha, 2, false);
         db->exec(u"update Users set Ip = ''"_s);
         for (int i = 0; i < int(std::size(Agents)); ++i)
             db->exec(u"update Users set Ip = '"_s + QString::fromLatin1(Agents[i].ip) +
                      u"' where Uid = "_s + QString::number(i + 1));
-    }
-
-    void TearDown() override {
-        m_agents.kill();
-        m_agents.waitForFinished();
-        MainWindowTest::TearDown();
     }
 
     // The command item of the bulk submenu (0: selected users, 1: whole department).
@@ -96,22 +87,15 @@ protected:
 
     // The agent's address of each request that reached the agents.
     QStringList reached() const {
-        QFile file(m_folder.filePath(u"agents.log"_s));
         QStringList agents;
-        if (file.open(QIODevice::ReadOnly)) {
-            while (!file.atEnd())
-                agents << QJsonDocument::fromJson(file.readLine())
-                              .object()
-                              .value(u"agent"_s)
-                              .toString()
-                              .section(u':', 0, 0);
-        }
+        for (const QJsonObject& entry : readAgentLog(m_folder.filePath(u"agents.log"_s), 0))
+            agents << entry.value(u"agent"_s).toString().section(u':', 0, 0);
         agents.sort();
         return agents;
     }
 
     QTemporaryDir m_folder;
-    QProcess m_agents;
+    std::unique_ptr<StandIn> m_agents;
 };
 
 // The whole organisation gets the command; each user's outcome matches what the agent did

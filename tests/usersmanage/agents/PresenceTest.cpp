@@ -5,12 +5,9 @@
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
-#include <functional>
 #include <map>
 
 using namespace Qt::Literals::StringLiterals;
@@ -21,14 +18,6 @@ quint16 freeUdpPort() {
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     return probe.localPort();
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 class PresenceTest : public MainWindowTest {
@@ -51,7 +40,7 @@ protected:
     void sendAndSettle(const QByteArray& datagram) {
         send(datagram);
         send("Sign=KVZCLIENTIN\r\nUserId=6");
-        ASSERT_TRUE(waitFor([this] { return online(Org::Frank); }));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return online(Org::Frank); }));
         window().UpdateOnline(Org::Frank, false);
     }
 
@@ -87,17 +76,17 @@ TEST_P(PresenceTest, DatagramsTurnListedRowsOnlineOrOffline) {
             EXPECT_EQ(online(uid), state) << "user " << uid;
         EXPECT_EQ(window().OnlineCount(), c.onlineCount);
     }
-    EXPECT_TRUE(waitFor([this] { return statusTexts() == expectedStatus(2, 4, 6, 3, 0); }));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return statusTexts() == expectedStatus(2, 4, 6, 3, 0); }));
     EXPECT_TRUE(script.messages().isEmpty());
 
     // Presence follows the list through a reload and a filter.
     selectDepart(Org::Zeta);
     send("Sign=KVZCLIENTOUT\nUserId=1");
-    EXPECT_TRUE(waitFor([this] { return !online(Org::Alice); }));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !online(Org::Alice); }));
     window().ui()->S_NotOn->trigger();
     EXPECT_EQ(rowOf(Org::Alice), -1);
     send("Sign=KVZCLIENTIN\nUserId=2");
-    EXPECT_TRUE(waitFor([this] { return online(Org::Bob); }));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return online(Org::Bob); }));
 }
 
 TEST_P(PresenceTest, DatagramsWithoutAUserShowOneBoxAtATime) {
@@ -110,14 +99,14 @@ TEST_P(PresenceTest, DatagramsWithoutAUserShowOneBoxAtATime) {
             // More of them while the box is open are counted, not shown.
             for (int i = 0; i < 3; ++i)
                 send("Sign=KVZCLIENTIN");
-            waitFor([] { return false; }, 100);
+            QTest::qWait(100);
             box.reject();
             return int(QMessageBox::Ok);
         });
         const qsizetype before = script.messages().size();
         send(noUser);
-        ASSERT_TRUE(waitFor([&] { return script.messages().size() == before + 1; }));
-        waitFor([] { return false; }, 100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return script.messages().size() == before + 1; }));
+        QTest::qWait(100);
         ASSERT_EQ(script.messages().size(), before + 1) << "a box stacked on another";
         EXPECT_EQ(script.messages().last(), u"UpdateOnline: UserId = 0"_s);
     }
@@ -143,7 +132,7 @@ TEST_P(PresenceTest, RefreshCountsWhatItCouldNotReachAndABusyPortIsShown) {
     window().IPWatch = [] { return u"192.0.2.7"_s; }; // a network address: every user's
     window().RefreshSettleMs = 50;
     window().BtnRefreshClick();
-    EXPECT_TRUE(waitFor([this] { return !window().isWaitingForAgents(); }));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window().isWaitingForAgents(); }));
     EXPECT_EQ(window().ui()->LblAgents->text(),
               portBusy + u"  "_s + GetString(u"RefreshNotSent"_s) + u'2');
     int datagrams = 0;

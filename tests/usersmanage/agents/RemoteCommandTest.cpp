@@ -2,29 +2,20 @@
 #include "MainWindowFixture.h"
 
 #include "Multilanguage.h"
+#include "StandIn.h"
 #include "UserListModel.h"
 #include "ui_uUsersManage.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-quint16 freeTcpPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Agents on 127.0.1.x, one per way of answering; 127.0.1.99 has none (refused). The slow one
 // answers later than the old flat bound of 3 s; the redirect points at the first agent, which
@@ -59,16 +50,9 @@ protected:
                       << agentAddress(i) + u':' + port + u",mode="_s +
                              QString::fromLatin1(Modes[i]) + u",to="_s + agentAddress(0) + u':' +
                              port;
-        m_agents.start(QDir(QCoreApplication::applicationDirPath()).filePath(u"kvzagent"_s),
-                       arguments);
-        ASSERT_TRUE(m_agents.waitForReadyRead(10000)) << "kvzagent did not start";
-        ASSERT_EQ(m_agents.readLine().trimmed(), "ready");
-    }
-
-    void TearDown() override {
-        m_agents.kill();
-        m_agents.waitForFinished();
-        MainWindowTest::TearDown();
+        m_agents = std::make_unique<StandIn>(
+            QCoreApplication::applicationDirPath() + u"/kvzagent"_s, arguments);
+        ASSERT_TRUE(m_agents->isReady()) << m_agents->errorText().toStdString();
     }
 
     static QString agentAddress(int mode) { return u"127.0.1."_s + QString::number(mode + 1); }
@@ -96,12 +80,8 @@ protected:
 
     // The requests the agents logged: agent address and deciphered command, in order.
     QStringList logged() const {
-        QFile file(m_folder.filePath(u"agents.log"_s));
         QStringList requests;
-        if (!file.open(QIODevice::ReadOnly))
-            return requests;
-        while (!file.atEnd()) {
-            const QJsonObject entry = QJsonDocument::fromJson(file.readLine()).object();
+        for (const QJsonObject& entry : readAgentLog(m_folder.filePath(u"agents.log"_s), 0)) {
             if (entry.value(u"kind"_s).toString() == u"http")
                 requests << entry.value(u"agent"_s).toString().section(u':', 0, 0) + u' ' +
                                 entry.value(u"command"_s).toString();
@@ -114,7 +94,7 @@ protected:
     }
 
     QTemporaryDir m_folder;
-    QProcess m_agents;
+    std::unique_ptr<StandIn> m_agents;
 };
 
 // Only a whole answer of exactly "OK" confirms, however long it takes within the answer's
