@@ -3,12 +3,12 @@
 #include "ConnectionProfiles.h"
 #include "IniFile.h"
 #include "LogonInfo.h"
+#include "NarrowText.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringEncoder>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -257,7 +257,7 @@ bool readTexts(const QCommandLineParser& parser, const OptionSet& o, HostOptions
         return false;
     }
     options.codePage = parser.value(o.codepage).toLatin1();
-    if (!QStringEncoder(options.codePage.constData()).isValid()) {
+    if (!isKnownCodePage(options.codePage)) {
         error = u"unknown code page \""_s + parser.value(o.codepage) + u'"';
         return false;
     }

@@ -24,7 +24,7 @@ sudo=""
 step "packages"
 $sudo apt-get install -y -q --no-install-recommends g++-mingw-w64-x86-64-posix \
   gcc-mingw-w64-x86-64-posix wine64 dpkg-dev tcl cmake ninja-build perl qt6-base-dev-tools \
-  qt6-base-dev >/dev/null
+  qt6-base-dev xvfb xauth >/dev/null
 # Debian's source of the same suite as the installed system.
 suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
 if ! apt-get source --print-uris -q qt6-base >/dev/null 2>&1; then
@@ -57,6 +57,21 @@ if [ ! -f "$prefix/lib/libsqlite3.dll.a" ]; then
     -Wl,--out-implib,"$prefix/lib/libsqlite3.dll.a"
   cp sqlite3-host/sqlite3.h sqlite3-host/sqlite3ext.h "$prefix/include/"
 fi
+
+# Debian's source leaves out Wintab (its licence forbids modification), which the Windows
+# platform plugin needs for pen tablets: build the plugin without tablet support.
+plugin="qt6-base-$hostver+dfsg/src/plugins/platforms/windows"
+if [ ! -d "qt6-base-$hostver+dfsg/src/3rdparty/wintab" ]; then
+  sed -i 's/QT_CONFIG(tabletevent)/0 \/\* no Wintab \*\//' "$plugin"/qwindowscontext.cpp \
+    "$plugin"/qwindowspointerhandler.h "$plugin"/qwindowspointerhandler.cpp
+  sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION QT_FEATURE_tabletevent AND EXISTS "${QtBase_SOURCE_DIR}\/src\/3rdparty\/wintab"/' \
+    "$plugin"/CMakeLists.txt
+fi
+
+# Gui builds the DirectWrite 3 font database only with Direct2D, which is off; the plugin must
+# then use the plain DirectWrite one.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+  "$plugin"/qwindowsintegration.cpp
 
 # The toolchain file is copied: Qt's installed CMake files point back at the one it was built with.
 cp "$root/cmake/mingw-w64.cmake" "$work/mingw-w64.cmake"

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#ifndef KVZ_NO_LIBPQ
 #include <libpq-fe.h>
+#endif
 
 class DbCursor::Source {
 public:
@@ -62,6 +64,7 @@ private:
     SqliteStatementPtr m_statement;
 };
 
+#ifndef KVZ_NO_LIBPQ
 // A server-side cursor in the reader's transaction, fetched a batch at a time through libpq.
 // Fields are read from the wire text where libpq keeps it: texts checked to be UTF-8, integers
 // parsed, nothing converted in between.
@@ -192,6 +195,8 @@ private:
     bool m_declared = false;
 };
 
+#endif
+
 } // namespace
 
 DbCursor::DbCursor(DbConnection* connection) : m_connection(connection) {}
@@ -211,7 +216,11 @@ void DbCursor::open(const QString& statement) {
         m_source =
             std::make_unique<SqliteSource>(sqliteHandle(m_connection->readerDatabase()), text);
     } else {
+#ifdef KVZ_NO_LIBPQ
+        throw DbError(NoPostgresClient);
+#else
         m_source = std::make_unique<PostgresSource>(*m_connection, text);
+#endif
     }
     m_names = m_source->names();
     // The records go with the connection: a cursor still open fails at its next record.

@@ -2,6 +2,32 @@
 
 #include "DbError.h"
 
+QStringList postgresSessionStatements(const DbSettings& settings) {
+    QStringList statements{QStringLiteral("set client_min_messages to warning"),
+                           QStringLiteral("set standard_conforming_strings = on"),
+                           QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs),
+                           QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs)};
+    if (settings.readOnly) {
+        statements << QStringLiteral("set default_transaction_read_only = on");
+    }
+    return statements;
+}
+
+#ifdef KVZ_NO_LIBPQ
+// Built without PostgreSQL's client library: no session opens, so nothing else runs.
+void PgSession::ResultFree::operator()(pg_result*) const {}
+void PgSession::ConnectionFree::operator()(pg_conn*) const {}
+PgSession::PgSession(const DbSettings&) {
+    throw DbError(NoPostgresClient);
+}
+PgSession::~PgSession() = default;
+PgSession::Result PgSession::exec(const QString&, const QByteArray&) {
+    throw DbError(NoPostgresClient);
+}
+bool PgSession::isLost() const {
+    return true;
+}
+#else
 #include <libpq-fe.h>
 #include <vector>
 
@@ -39,17 +65,6 @@ PGconn* connect(const DbSettings& settings) {
 }
 
 } // namespace
-
-QStringList postgresSessionStatements(const DbSettings& settings) {
-    QStringList statements{QStringLiteral("set client_min_messages to warning"),
-                           QStringLiteral("set standard_conforming_strings = on"),
-                           QStringLiteral("set lock_timeout = %1").arg(settings.lockTimeoutMs),
-                           QStringLiteral("set statement_timeout = %1").arg(StatementTimeoutMs)};
-    if (settings.readOnly) {
-        statements << QStringLiteral("set default_transaction_read_only = on");
-    }
-    return statements;
-}
 
 void PgSession::ResultFree::operator()(pg_result* result) const {
     PQclear(result);
@@ -99,3 +114,4 @@ PgSession::Result PgSession::exec(const QString& statement, const QByteArray& pa
 bool PgSession::isLost() const {
     return PQstatus(m_connection.get()) != CONNECTION_OK;
 }
+#endif

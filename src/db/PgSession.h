@@ -14,6 +14,9 @@ struct pg_result;
 // plain backslashes, the lock and statement time-outs, read-only when asked; then, when a
 // schema is set, SearchPathStatement with the schema bound as its only parameter.
 QStringList postgresSessionStatements(const DbSettings& settings);
+// What every PostgreSQL read fails with in a build without libpq (the Windows cross-build).
+inline const QString NoPostgresClient =
+    QStringLiteral("This build of the console has no PostgreSQL client library (libpq)");
 inline const QString SearchPathStatement =
     QStringLiteral("select set_config('search_path', quote_ident($1) || ', public', false)");
 

@@ -26,9 +26,11 @@ Placed placeFile(const QString& from, const QString& to) {
                     reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
                     MOVEFILE_WRITE_THROUGH))
         return Placed::Yes;
-    if (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
         return Placed::TargetExists;
-    throw DbError(QStringLiteral("Cannot create ") + to);
+    throw DbError(QStringLiteral("Cannot create ") + to + QStringLiteral(": ") +
+                  qt_error_string(int(error)));
 #else
     // A hard link fails when the name is taken; the temporary name goes with its owner.
     if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
@@ -59,18 +61,25 @@ void buildAt(const QString& path, DbSettings settings,
         throw DbError(QStringLiteral("The new database could not be written back: ") + path);
 }
 
+// An owner-only file of a new name beside the target, closed and left for the build: removed
+// below whatever happens, never by the temporary file object (Windows cannot move a file
+// that object still holds).
+QString reserveTemporary(const QFileInfo& target) {
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                        QStringLiteral(".XXXXXX.new"));
+    if (!file.open())
+        throw DbError(QStringLiteral("Cannot create ") + target.filePath() + QStringLiteral(": ") +
+                      file.errorString());
+    file.setAutoRemove(false);
+    return file.fileName();
+}
+
 } // namespace
 
 std::unique_ptr<DbConnection> createDatabaseFile(const DbSettings& settings,
                                                  const std::function<void(DbConnection&)>& fill) {
     const QFileInfo target(settings.sqlitePath);
-    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".XXXXXX.new")); // created owner-only
-    if (!file.open())
-        throw DbError(QStringLiteral("Cannot create ") + settings.sqlitePath +
-                      QStringLiteral(": ") + file.errorString());
-    const QString path = file.fileName();
-    file.close();
+    const QString path = reserveTemporary(target);
     try {
         buildAt(path, settings, fill);
         const Placed placed = placeFile(path, target.absoluteFilePath());

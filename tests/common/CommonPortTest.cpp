@@ -5,12 +5,14 @@
 #include "common.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#endif
 
 #include <functional>
 #include <thread>
@@ -38,9 +41,16 @@ class CommonPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        ::setenv("KVZFLT_SOCKET", qPrintable(dir_.filePath(u"KVZ6InPort"_s)), 1);
+#ifdef _WIN32
+        port_ = u"kvz-%1-KVZ6InPort"_s.arg(QCoreApplication::applicationPid()); // a pipe
+#else
+        port_ = dir_.filePath(u"KVZ6InPort"_s);
+#endif
+        qputenv("KVZFLT_SOCKET", port_.toUtf8());
     }
-    void TearDown() override { stopStandIn(); }
+    void TearDown() override {
+        stopStandIn();
+    }
 
     void stopStandIn() {
         standIn_.kill();
@@ -53,7 +63,9 @@ protected:
         ASSERT_TRUE(standIn_.waitForReadyRead(5000)) << "kvzfltd did not start";
     }
 
-    QString recordPath() const { return dir_.filePath(u"record.bin"_s); }
+    QString recordPath() const {
+        return dir_.filePath(u"record.bin"_s);
+    }
     std::string existingFile() const {
         const QString path = dir_.filePath(u"doc.txt"_s);
         QFile file(path);
@@ -80,6 +92,7 @@ protected:
     }
 
     QTemporaryDir dir_;
+    QString port_; // where the stand-in listens
     QProcess standIn_;
     qsizetype consumed_ = 0; // record bytes taken so far
 };
@@ -138,7 +151,8 @@ TEST_F(CommonPortTest, EveryCommandArrivesAsBuiltWithItsReplySize) {
         {[] { return KVZFltSendKeyCommand(C::KeyPlug); }, 1, cmd(C::KeyPlug), 0},
         {[] { return KVZFltSetPlyPath(), 0; }, 0,
          path(C::SetPlyPath,
-              PlyPathPayload(QCoreApplication::applicationDirPath().toStdString() + '/')),
+              PlyPathPayload(QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/')
+                                 .toStdString())),
          0},
     };
     for (const auto& c : cases) {
@@ -202,11 +216,12 @@ TEST_F(CommonPortTest, EncryptionCheckStepsFollowTheFile) {
     EXPECT_EQ(codes(), std::vector<int>{});
 }
 
+#ifndef _WIN32
 // Many callers at once each get their reply, while a client that sent part of a request holds
 // a connection until the stand-in cuts it off; the stand-in takes its socket path over only
 // from a socket nobody listens on (here one left by a stopped server).
 TEST_F(CommonPortTest, ManyCallersAndAStuckClientAndOnlyAStaleSocketReplaced) {
-    const QString port = dir_.filePath(u"KVZ6InPort"_s);
+    const QString& port = port_;
     sockaddr_un address{AF_UNIX, {}};
     std::strncpy(address.sun_path, qPrintable(port), sizeof address.sun_path - 1);
     const auto* at = reinterpret_cast<const sockaddr*>(&address);
@@ -274,5 +289,7 @@ TEST(CommonProcessTest, ExecutableNamesAndDevicePaths) {
     EXPECT_EQ(DeviceNameToDosName("\\Device\\HarddiskVolume1\\a"), "\\Device\\HarddiskVolume1\\a");
     EXPECT_FALSE(UninstallDriver()) << "no INF installer on this system";
 }
+
+#endif
 
 } // namespace

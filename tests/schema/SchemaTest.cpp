@@ -137,11 +137,13 @@ TEST(NewDatabaseFile, AppearsWholeOwnerOnlyAndNeverReplacesAnother) {
                         throw DbError(u"disk full"_s);
                 });
             });
-            EXPECT_EQ(error.isEmpty(), !fails);
+            EXPECT_EQ(error.isEmpty(), !fails) << error.toStdString();
             ASSERT_EQ(made != nullptr, !otherFirst && !fails);
             if (made) {
+#ifndef _WIN32 // Qt reports no access rights of Windows files
                 EXPECT_EQ(file.permissions(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ReadUser | QFile::WriteUser);
+#endif
             } else if (otherFirst && file.open(QIODevice::ReadOnly)) {
                 EXPECT_EQ(file.readAll(), "theirs");
             }

@@ -17,7 +17,7 @@ StandIn::StandIn(const QString& program, const QStringList& arguments) {
     while (!m_ready && timer.elapsed() < startMs &&
            m_process.waitForReadyRead(int(startMs - timer.elapsed()))) {
         output += m_process.readAllStandardOutput();
-        m_ready = output.split('\n').contains("ready");
+        m_ready = output.replace('\r', "").split('\n').contains("ready"); // CR LF on Windows
     }
 }
 

@@ -13,14 +13,22 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 namespace {
 
 // Every agent holds two descriptors (HTTP and UDP), every connection one: the soft limit goes
 // up to the hard one, and the agents and connections must fit in it with room to spare.
+// Windows has no such limit on sockets.
 bool descriptorsSuffice(const AgentOptions& options, QString& error) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(options);
+    Q_UNUSED(error);
+    return true;
+#else
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return true;
@@ -37,6 +45,7 @@ bool descriptorsSuffice(const AgentOptions& options, QString& error) {
         return false;
     }
     return true;
+#endif
 }
 
 } // namespace

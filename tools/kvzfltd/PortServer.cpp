@@ -7,6 +7,9 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,10 +17,24 @@
 
 #include <cerrno>
 #include <cstring>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace kvzflt;
 
+#ifdef Q_OS_WIN
+// A pipe vanishes with its server: only a server still listening is in the way.
+bool claimSocketPath(const QString& path, QString& error) {
+    const QString prefix = u"\\\\.\\pipe\\"_s;
+    const QString name = path.startsWith(prefix) ? path : prefix + path;
+    if (WaitNamedPipeW(reinterpret_cast<const wchar_t*>(name.utf16()), 1) ||
+        GetLastError() == ERROR_SEM_TIMEOUT) {
+        error = u"another server listens on "_s + path;
+        return false;
+    }
+    return true;
+}
+#else
 namespace {
 
 // Whether a server accepts connections on the socket at path.
@@ -62,6 +79,7 @@ bool claimSocketPath(const QString& path, QString& error) {
     }
     return true;
 }
+#endif
 
 PortServer::PortServer(PortSettings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {
@@ -77,7 +95,9 @@ bool PortServer::listen(QString& error) {
         }
     }
     const QString& path = m_settings.socketPath;
+#ifndef Q_OS_WIN
     QDir().mkpath(QFileInfo(path).absolutePath()); // a folder that cannot be made fails below
+#endif
     if (!claimSocketPath(path, error))
         return false;
     if (!m_server.listen(path)) {
@@ -112,9 +132,9 @@ void PortServer::drop(QLocalSocket* client) {
 }
 
 void PortServer::read(QLocalSocket* client) {
-    if (client->bytesAvailable() < qint64(RequestSize))
+    if (client->bytesAvailable() < qint64(kvzflt::RequestSize))
         return;
-    const QByteArray request = client->read(qint64(RequestSize));
+    const QByteArray request = client->read(qint64(kvzflt::RequestSize));
     disconnect(client, &QLocalSocket::readyRead, this, nullptr); // one request per connection
     if (m_record.isOpen()) {
         m_record.write(request);

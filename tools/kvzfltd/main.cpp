@@ -34,12 +34,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Stand-in for the filter driver's command port on a Unix-domain socket."_s);
+        u"Stand-in for the filter driver's command port on a Unix-domain socket (Windows: a "
+        u"named pipe)."_s);
     parser.addHelpOption();
     const QCommandLineOption socketOption{
         u"socket"_s,
-        u"Socket to listen on (default $KVZFLT_SOCKET or /run/kvzflt/KVZ6InPort). A stale "
-        u"socket there is replaced; any other file is left alone and the start fails."_s,
+        u"Socket to listen on (default $KVZFLT_SOCKET or /run/kvzflt/KVZ6InPort; Windows: "
+        u"$KVZFLT_SOCKET or KVZ6InPort, a pipe name). A stale socket there is replaced; any "
+        u"other file, or a server already listening, is left alone and the start fails."_s,
         u"PATH"_s};
     const QCommandLineOption recordOption{
         u"record"_s, u"Append every request (message and reply size) to FILE."_s, u"FILE"_s};
@@ -55,6 +57,8 @@ int main(int argc, char** argv) {
     settings.socketPath = parser.isSet(socketOption)
                               ? parser.value(socketOption)
                               : QString::fromStdString(kvzflt::DriverSocketPath());
+    if (settings.socketPath.isEmpty())
+        settings.socketPath = u"KVZ6InPort"_s; // Windows without $KVZFLT_SOCKET
     settings.recordPath = parser.value(recordOption);
     settings.silent = parser.isSet(silentOption);
     settings.hangUp = parser.isSet(hangUpOption);

@@ -19,7 +19,7 @@ QByteArray encodeAnnouncement(const Announcement& announcement, const QByteArray
     if (announcement.up)
         lines << u"Ip="_s + announcement.ip << u"ComputerName="_s + announcement.computerName
               << u"CliVer="_s + announcement.cliVer << u"HardNo="_s + announcement.hardNo;
-    return toCodePage(lines.join(u"\r\n"_s), codePage);
+    return toNarrow(lines.join(u"\r\n"_s), codePage);
 }
 
 std::optional<Announcement> decodeAnnouncement(const QByteArray& datagram,

@@ -19,7 +19,7 @@ bool parseStandInCommandLine(QCommandLineParser& parser, const QStringList& argu
     codePage = parser.value(codePageOption).toLatin1();
     error = !parser.positionalArguments().isEmpty()
                 ? u"unexpected argument \""_s + parser.positionalArguments().constFirst() + u'"'
-            : !isCodePage(codePage)
+            : !isKnownCodePage(codePage)
                 ? u"unknown code page \""_s + QString::fromLatin1(codePage) + u'"'
                 : QString();
     return error.isEmpty();

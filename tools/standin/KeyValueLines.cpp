@@ -1,8 +1,6 @@
 #include "KeyValueLines.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace {
 
@@ -37,17 +35,7 @@ QString lineValue(const QStringList& lines, const QString& key) {
     return QString();
 }
 
-bool isCodePage(const QByteArray& name) {
-    return QStringEncoder(name.constData()).isValid();
-}
-
-QByteArray toCodePage(const QString& text, const QByteArray& codePage) {
-    QStringEncoder encoder(codePage.constData());
-    return encoder.encode(text);
-}
-
 QString fromCodePage(const QByteArray& bytes, const QByteArray& codePage) {
     const qsizetype zero = bytes.indexOf('\0');
-    QStringDecoder decoder(codePage.constData());
-    return decoder.decode(zero < 0 ? bytes : bytes.left(zero));
+    return fromNarrow(zero < 0 ? bytes : bytes.left(zero), codePage);
 }

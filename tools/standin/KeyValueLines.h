@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "NarrowText.h"
+
 // Datagram texts of lines key=value: trimmed of blanks and control characters at both ends,
 // lines split at CR LF, CR or LF.
 QStringList splitLines(const QString& text);
@@ -12,8 +14,6 @@ QStringList splitLines(const QString& text);
 // ignored); a null string when no line has that key.
 QString lineValue(const QStringList& lines, const QString& key);
 
-// Encodes and decodes texts in the narrow code page of the wire (GBK by default); the bytes
-// up to the first zero byte count.
-bool isCodePage(const QByteArray& name);
-QByteArray toCodePage(const QString& text, const QByteArray& codePage);
+// Decodes a text in the narrow code page of the wire (GBK by default): the bytes up to the
+// first zero byte count.
 QString fromCodePage(const QByteArray& bytes, const QByteArray& codePage);

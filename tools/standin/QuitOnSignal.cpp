@@ -1,6 +1,27 @@
 #include "QuitOnSignal.h"
 
 #include <QCoreApplication>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+namespace {
+
+// Runs on a thread of the system's: the quit is queued to the application's thread.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
+    return TRUE;
+}
+
+} // namespace
+
+void quitOnTerminationSignals() {
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+#else
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -36,3 +57,4 @@ void quitOnTerminationSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+#endif

@@ -2,6 +2,7 @@
 
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
+#include "NarrowText.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
@@ -32,8 +32,8 @@ QStringList iniSection(const QString& path, const QString& section) {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    QStringDecoder decode(LogonInfo != nullptr ? LogonInfo->CodePage.constData() : "GBK");
-    const QString text = decode(file.readAll());
+    const QString text =
+        fromNarrow(file.readAll(), LogonInfo != nullptr ? LogonInfo->CodePage : "GBK");
     QStringList lines;
     bool inSection = false;
     for (const QString& raw : text.split(u'\n')) {

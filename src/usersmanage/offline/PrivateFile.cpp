@@ -10,6 +10,10 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <qt_windows.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -36,34 +40,48 @@ bool outOfSpace(std::error_code error) {
 PrivateFile::PrivateFile(QString path) : m_path(std::move(path)) {
     const QFileInfo target(m_path);
     // A new name of its own, created owner-only; an existing name (or link) is never opened.
-    m_file.setFileTemplate(target.absoluteDir().filePath(u'.' + target.fileName() + u".XXXXXX"_s));
+    m_file.emplace(target.absoluteDir().filePath(u'.' + target.fileName() + u".XXXXXX"_s));
     errno = 0;
-    if (!m_file.open())
+    if (!m_file->open())
         fail(lastError());
 }
 
 void PrivateFile::write(const QByteArray& bytes) {
     errno = 0;
-    if (m_file.write(bytes) != bytes.size())
+    if (m_file->write(bytes) != bytes.size())
         fail(lastError());
 }
 
 void PrivateFile::commit(QFileDevice::Permissions permissions) {
     errno = 0;
-    if (!m_file.flush())
+    if (!m_file->flush())
         fail(lastError());
-#ifdef Q_OS_UNIX
-    if (::fsync(m_file.handle()) != 0) // whole on the disk before it replaces the old file
-        fail(lastError());
-#endif
+#ifdef Q_OS_WIN
+    // Whole on the disk before it replaces the old file; Windows moves no file still open.
+    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(m_file->handle()))))
+        fail(std::error_code(int(GetLastError()), std::system_category()));
+    const QString temporary = m_file->fileName();
+    m_file->setAutoRemove(false);
+    m_file.reset();
     std::error_code error;
-    std::filesystem::rename(nativePath(m_file.fileName()), nativePath(m_path), error);
+    std::filesystem::rename(nativePath(temporary), nativePath(m_path), error);
+    if (error) {
+        QFile::remove(temporary);
+        fail(error);
+    }
+    QFile::setPermissions(m_path, permissions);
+#else
+    if (::fsync(m_file->handle()) != 0) // whole on the disk before it replaces the old file
+        fail(lastError());
+    std::error_code error;
+    std::filesystem::rename(nativePath(m_file->fileName()), nativePath(m_path), error);
     if (error)
         fail(error);
-    m_file.setAutoRemove(false);
+    m_file->setAutoRemove(false);
     // Through the open file, not its name: the permissions reach this file and no other.
-    m_file.setPermissions(permissions);
-    m_file.close();
+    m_file->setPermissions(permissions);
+    m_file->close();
+#endif
 }
 
 void PrivateFile::fail(std::error_code error) const {

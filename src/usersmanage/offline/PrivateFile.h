@@ -4,6 +4,7 @@
 #include <QFileDevice>
 #include <QString>
 #include <QTemporaryFile>
+#include <optional>
 #include <system_error>
 
 // A file written in a shared folder without exposing it half-made: the bytes go to an
@@ -24,7 +25,7 @@ private:
     [[noreturn]] void fail(std::error_code error) const;
 
     QString m_path;
-    QTemporaryFile m_file;
+    std::optional<QTemporaryFile> m_file; // on Windows its handle closes only when it goes
 };
 
 // Why a file could not be written, in the user's language, ending with the file's path.

@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <csignal>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -38,7 +40,9 @@ Ran run(const QString& program, const QStringList& arguments) {
     process.waitForFinished(30000);
     return {
         process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        QString::fromLocal8Bit(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)};
+        QString::fromLocal8Bit(process.readAllStandardOutput())
+            .remove(u'\r') // Windows ends lines with CR LF
+            .split(u'\n', Qt::SkipEmptyParts)};
 }
 } // namespace
 
@@ -148,6 +152,7 @@ TEST_P(OfflinePackageTest, DamagedPackagesAreRefused) {
     EXPECT_EQ(run(outMain(), {u"--show"_s}).status, 2); // the bare program carries no package
 }
 
+#ifndef _WIN32 // symbolic links and the file-size limit
 // A shared folder with links and names planted: nothing is written through a link or under the
 // policy files' names, a link at the package's name is replaced, and a package that cannot be
 // finished (a folder in its place, no program, the file-size limit hit as at a full disk) leaves
@@ -196,6 +201,7 @@ TEST_P(OfflinePackageTest, SharedFolderIsNeverWrittenThroughNorLeftHalfWritten) 
     EXPECT_TRUE(QFileInfo(out.filePath(u"Exply.dat"_s)).isSymLink());
     EXPECT_EQ(entries(), planted);
 }
+#endif
 
 // Packages for a whole department from the command line, recorded as the dialog records them;
 // bad options and missing users end with their own status.
