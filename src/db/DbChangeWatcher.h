@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DbExport.h"
+
 #include "DbConnection.h"
 
 #include <QObject>
@@ -19,7 +21,7 @@ inline const QStringList AgentStateColumns = {QStringLiteral("Onlined"), QString
 // Tells when another program changed what the change signals cover. On SQLite the file's
 // data_version is polled, and the serial is read only when that moved; on PostgreSQL the
 // session listens on the channel for its own schema, and again after it was reopened.
-class DbChangeWatcher : public QObject {
+class KVZDB_EXPORT DbChangeWatcher : public QObject {
     Q_OBJECT
 public:
     static constexpr int PollMs = 500;

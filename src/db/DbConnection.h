@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DbExport.h"
+
 #include "DbError.h"
 
 #include <QElapsedTimer>
@@ -58,7 +60,7 @@ bool isValidSchemaName(const QString& name);
 bool isValidSslMode(const QString& mode);
 
 // The connection the host opens and owns; queries and commands of the module run on it.
-class DbConnection : public QObject {
+class KVZDB_EXPORT DbConnection : public QObject {
     Q_OBJECT
 public:
     // Opens the database; throws DbError with the driver's message when it cannot.

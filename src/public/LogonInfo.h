@@ -26,7 +26,7 @@ struct TSkinRec {
 
 // Logon context: filled by the host, read by the module. The module writes back only
 // CurDepartId. Host and module share this one declaration; the host owns the object.
-class TLogonInfo : public QObject {
+class KVZPUBLIC_EXPORT TLogonInfo : public QObject {
     Q_OBJECT
 public:
     explicit TLogonInfo(QObject* parent = nullptr) : QObject(parent) {}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -45,7 +47,7 @@ struct AgentReply {
 // sent once (never again on a broken connection), no proxy, no redirect followed, the answer
 // read up to a bound and dropped beyond it. Emits finished exactly once (queued for an
 // address that is not usable), then may be deleted.
-class AgentRequest : public QObject {
+class KVZ_MODULE_EXPORT AgentRequest : public QObject {
     Q_OBJECT
 public:
     explicit AgentRequest(QObject* parent = nullptr);

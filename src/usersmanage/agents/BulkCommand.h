@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "AgentRequest.h"
 
 #include <QList>
@@ -38,7 +40,7 @@ bool isFailure(BulkOutcome outcome); // not confirmed and not pending
 // holding a place, within a budget of open sockets. Runs from the event loop; progressed tells
 // of each target done, finished of the run's end (also after cancel). Targets may keep
 // arriving while it runs (addTargets, then setMoreToCome(false)).
-class BulkCommand : public QObject {
+class KVZ_MODULE_EXPORT BulkCommand : public QObject {
     Q_OBJECT
 public:
     struct Counts {

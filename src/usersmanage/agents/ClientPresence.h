@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "PresenceDatagram.h"
 
 #include <QByteArray>
@@ -8,7 +10,7 @@
 
 // UDPSev: presence datagrams on 127.0.0.1 only. A flood is read whole at every wake-up into a
 // large receive buffer, so that none is lost while the window is busy.
-class PresenceListener : public QObject {
+class KVZ_MODULE_EXPORT PresenceListener : public QObject {
     Q_OBJECT
 public:
     explicit PresenceListener(QObject* parent = nullptr);

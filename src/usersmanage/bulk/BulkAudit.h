@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QList>
 #include <QStringList>
 #include <QTimer>
@@ -8,7 +10,7 @@
 // command word to which address, and how it ended. Rows of a run against many agents are
 // gathered and written a few dozen at a time in one transaction, so the window stays
 // responsive; whatever is left is written when the log is freed.
-class BulkAudit : public QObject {
+class KVZ_MODULE_EXPORT BulkAudit : public QObject {
     Q_OBJECT
 public:
     explicit BulkAudit(QObject* parent = nullptr);

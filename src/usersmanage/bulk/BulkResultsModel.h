@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QAbstractTableModel>
 
 class BulkCommand;
@@ -7,7 +9,7 @@ class BulkCommand;
 // The outcome of a command to many agents, one row per addressed user: name, department,
 // address, outcome and time taken. Qt::UserRole gives each cell's sort key. Rows appear as
 // the command's targets are added.
-class BulkResultsModel : public QAbstractTableModel {
+class KVZ_MODULE_EXPORT BulkResultsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Name, Department, Address, Outcome, Time, ColumnCount };

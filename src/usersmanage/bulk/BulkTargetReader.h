@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "BulkCommand.h"
 #include "DbCursor.h"
 
@@ -10,7 +12,7 @@
 // The users a command to a department addresses, read in slices from the event loop: the
 // results view opens at once and the first requests go out while the rest is read. Every
 // user of the site, or those of the given departments; departments names each user's one.
-class BulkTargetReader : public QObject {
+class KVZ_MODULE_EXPORT BulkTargetReader : public QObject {
     Q_OBJECT
 public:
     BulkTargetReader(DbConnection* connection, QHash<qint32, QString> departments, bool everyone,

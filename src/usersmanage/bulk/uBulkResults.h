@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "BulkCommand.h"
 
 #include <QDialog>
@@ -19,7 +21,7 @@ class QSortFilterProxyModel;
 // while it runs, then one row per user (sortable), a retry of the failed ones and a CSV export.
 // Not modal: the main window stays usable. Each user's outcome goes to the operation log. The
 // caption is the menu item's text as written, shown in the language in force.
-class TFrmBulkResults : public QDialog {
+class KVZ_MODULE_EXPORT TFrmBulkResults : public QDialog {
     Q_OBJECT
 public:
     TFrmBulkResults(QList<BulkTarget> targets, const QString& word, QByteArray caption, qint32 port,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "Item.h"
 
 #include <QAbstractTableModel>
@@ -25,7 +27,7 @@ int compareText(QStringView a, QStringView b);
 
 // The rows of a dialog's short report list (the user authority dialog's groups), held as plain
 // values.
-class ItemListModel final : public QAbstractTableModel {
+class KVZ_MODULE_EXPORT ItemListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     ItemListModel(QStringList captions, QList<QIcon> images, QObject* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
@@ -20,7 +22,7 @@ class UserChoiceModel;
 // earlier order is overwritten), a readable description in Users.ScanTime and one operation-log
 // row per user. The caller puts the Uids of the users selected in its list into SelectedUids.
 // The lists fill in slices after the dialog shows; OK waits for the rest of them.
-class TFrm_ScanClient final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrm_ScanClient final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrm_ScanClient(QWidget* parent = nullptr);

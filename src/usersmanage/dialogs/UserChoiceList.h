@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "BlockStorage.h"
 #include "DbCursor.h"
 
@@ -61,7 +63,7 @@ private:
 // load publishes them; a list that sorts itself (by name) keeps them in order slice by slice,
 // equal names in the order they came. Each entry carries the head of its name, so that sorting
 // and merging compare in place and look at the names only where the heads are equal.
-class UserChoiceModel final : public QAbstractTableModel {
+class KVZ_MODULE_EXPORT UserChoiceModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int HeadUnits = 12;

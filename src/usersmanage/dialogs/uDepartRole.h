@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
@@ -11,7 +13,7 @@ class TFrmDepartRole;
 
 // The default role of one department (UserSort.DRole), optionally given at once to the users
 // placed directly in it. Set DepartId, show modally.
-class TFrmDepartRole final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrmDepartRole final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmDepartRole(QWidget* parent = nullptr);

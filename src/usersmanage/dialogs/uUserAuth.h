@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
@@ -19,7 +21,7 @@ QList<qint32> groupIdsOf(const QString& text);
 // against the defaults of the user's role: the level may not fall below the role's level and
 // the role's group may not be removed. Level and groups are offered only while the system
 // switch Sc_AUTHORITY is on. Set Uid, show modally; on OK Auths, uLevel and Groups are written.
-class TFrmUserAuth final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrmUserAuth final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUserAuth(QWidget* parent = nullptr);

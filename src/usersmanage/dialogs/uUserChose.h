@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
@@ -17,7 +19,7 @@ class UserChoiceModel;
 // an existing department. OK moves every user of LVDone into DepartId; users moved back to
 // LVUnDo keep their department, so the dialog only ever adds users. The lists fill in slices
 // after the dialog shows.
-class TFrm_UserChose final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrm_UserChose final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrm_UserChose(QWidget* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 
@@ -14,7 +16,7 @@ class TFrmUserInfo;
 // Uid 0 creates a user in DepartId; any other Uid edits that user. On OK the Users row has
 // been written; on Cancel nothing has. A user another console deleted meanwhile is not
 // written again as a new one: the dialog closes with Cancel and UserGone set.
-class TFrmUserInfo final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrmUserInfo final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUserInfo(QWidget* parent = nullptr);

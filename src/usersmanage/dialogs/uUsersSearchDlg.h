@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DialogSupport.h"
 
 #include <QString>
@@ -15,7 +17,7 @@ QString VagueString(const QString& value, bool fuzzy);
 
 // Criteria for the user list. After OK, Condition holds " and <column> <operator> <value>" for
 // every filled box, in the boxes' order, or is empty. Touches no table itself.
-class TFrmUsersSearchDlg final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrmUsersSearchDlg final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrmUsersSearchDlg(QWidget* parent = nullptr);

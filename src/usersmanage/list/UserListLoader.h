@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbCursor.h"
 #include "DialogSupport.h"
 
@@ -15,7 +17,7 @@ class UserListModel;
 // and paints the first rows at once; a sorted list orders each slice as it comes. The rows read are
 // shown each time they have doubled (a view lays out all its rows when rows arrive) and at the end.
 // A newer start() or cancel() ends the running load.
-class UserListLoader : public QObject {
+class KVZ_MODULE_EXPORT UserListLoader : public QObject {
     Q_OBJECT
 public:
     static constexpr int FirstSliceRows = 128;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "UserListOrder.h"
 #include "UserListStore.h"
 
@@ -13,7 +15,7 @@
 // when the load publishes them, one insert notification per slice. The list shows the store's
 // rows in its own order (the store's, or sorted by a column), kept as a permutation both ways:
 // every row number this model takes or gives is a list row, except where it says store row.
-class UserListModel : public QAbstractTableModel {
+class KVZ_MODULE_EXPORT UserListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int SubItemCount = 7;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbQuery.h"
 #include "DialogSupport.h"
 #include "OfflinePackage.h"
@@ -18,7 +20,7 @@ class QTcpSocket;
 // Grants one user a time-limited offline-use authorization: written into a package program in
 // a folder, or pushed to the user's online client agent; recorded in UserOut after a
 // successful delivery. Set Uid, show modally.
-class TFrm_UserOut final : public ModuleDialog {
+class KVZ_MODULE_EXPORT TFrm_UserOut final : public ModuleDialog {
     Q_OBJECT
 public:
     explicit TFrm_UserOut(QWidget* parent = nullptr);

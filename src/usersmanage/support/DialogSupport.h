@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -69,7 +71,7 @@ void showBusyUntilIdle();
 
 // A dialog of the module: dialog border, the language component, and FormShow on every show
 // the program asks for (a window-system show, such as restoring it, keeps the input).
-class ModuleDialog : public QDialog {
+class KVZ_MODULE_EXPORT ModuleDialog : public QDialog {
     Q_OBJECT
 public:
     explicit ModuleDialog(QWidget* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QObject>
 #include <functional>
 
@@ -7,7 +9,7 @@
 // but goes on painting and handling datagrams and timers: for waits on the network that the
 // administrator must not interleave with other commands. Esc calls onEscape, when given, once,
 // from the event loop (it may outlive the blocker): the administrator gives up waiting.
-class InputBlocker : public QObject {
+class KVZ_MODULE_EXPORT InputBlocker : public QObject {
     Q_OBJECT
 public:
     explicit InputBlocker(std::function<void()> onEscape = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbCursor.h"
 #include "DialogSupport.h"
 
@@ -13,7 +15,7 @@
 // once and stays responsive: the first records before start() returns, then slices of at most
 // SliceMs each. The hourglass shows while it reads. cancel(), a newer start() or the reader's
 // end stops it; nothing is handed on after that.
-class SlicedRead : public QObject {
+class KVZ_MODULE_EXPORT SlicedRead : public QObject {
     Q_OBJECT
 public:
     static constexpr int FirstSliceRows = 128;

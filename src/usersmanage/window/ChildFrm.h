@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include <QWidget>
 
 // Base form that turns an ordinary form into a borderless child filling a host panel.
 // Create(owner) gives a top-level 435x300 form centred on the screen; Create(owner, parent)
 // embeds the form in parent.
-class TChildForm : public QWidget {
+class KVZ_MODULE_EXPORT TChildForm : public QWidget {
     Q_OBJECT
 public:
     explicit TChildForm(QObject* owner);         // top-level form

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "DbChangeWatcher.h"
 
 #include <QElapsedTimer>
@@ -10,7 +12,7 @@
 // Keeps the window current with what other consoles and the server side write: a change the
 // watcher reports becomes one refresh, at most one every RefreshIntervalMs, put off while the
 // administrator is in the middle of something (busy).
-class LiveRefresh : public QObject {
+class KVZ_MODULE_EXPORT LiveRefresh : public QObject {
     Q_OBJECT
 public:
     static constexpr int RefreshIntervalMs = 2000;

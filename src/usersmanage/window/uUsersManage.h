@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleExport.h"
+
 #include "ChildFrm.h"
 #include "DbQuery.h"
 #include "Item.h"
@@ -32,7 +34,7 @@ class TMultilanguage;
 
 // The module's main window: department tree on the left, the selected department's users on
 // the right, counters below, commands above.
-class TFrmUsersManage : public TChildForm {
+class KVZ_MODULE_EXPORT TFrmUsersManage : public TChildForm {
     Q_OBJECT
 public:
     TFrmUsersManage(QObject* owner, QWidget* parent);
