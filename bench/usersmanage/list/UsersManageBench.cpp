@@ -16,6 +16,7 @@
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "DepartTreeModel.h"
 #include "Floors.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
@@ -33,7 +34,6 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -117,8 +117,8 @@ struct ListFigures {
 
 // Selects a department of a few users, then the root, and measures the root's list.
 ListFigures measureList(bench::TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
-    QTreeWidget* tree = form.ui()->TV_Department;
-    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QTreeView* tree = form.ui()->TV_Department;
+    const QModelIndex root = form.departs()->index(0, 0);
     PaintWatch paints;
     form.ui()->LV_Man->viewport()->installEventFilter(&paints);
     ListFigures figures;
@@ -133,7 +133,7 @@ ListFigures measureList(bench::TimedApplication& app, TFrmUsersManage& form, qin
         paints.arm();
         Stopwatch timer;
         timer.start();
-        tree->setCurrentItem(root);
+        tree->setCurrentIndex(root);
         waitForList(form);
         figures.wholeMs = std::min(figures.wholeMs, timer.ms());
         while (paints.paintedMs < 0)
@@ -199,7 +199,7 @@ void measureSortAndExport(bench::TimedApplication& app, TFrmUsersManage& form, q
 
 // The heap the department tree keeps: from the tree emptied to the tree built again.
 double treeHeapBytes(TFrmUsersManage& form) {
-    form.ui()->TV_Department->clear();
+    form.departs()->setTree({});
     malloc_trim(0);
     const size_t before = heapInUse();
     form.BuildDepartTree();
@@ -265,7 +265,7 @@ void run(bench::TimedApplication& app, const char* backend, DbConnection& connec
     logon.CurDepartId = departments; // a department of a few users: the show lists little
     OpenFormWithLogonInfo(&logon);
     panel.show();
-    while (!FrmUsersManage->ui()->TV_Department->topLevelItemCount())
+    while (FrmUsersManage->departs()->rowCount() == 0)
         QCoreApplication::processEvents();
     TFrmUsersManage& form = *FrmUsersManage;
 
