@@ -1,31 +1,29 @@
 #include "DepartTree.h"
 
-#include "DbError.h"
-#include "DbQuery.h"
+#include "DbCursor.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
-// UserSort in "order by pid,id", with the run of rows of each parent id.
+// The rows of UserSort as read, and the runs of children: the rows in the order of (pid, id),
+// a run of rows for each parent id.
 struct DepartTree::Rows {
     std::vector<qint32> ids;
+    std::vector<qint32> pids;
     std::vector<int> captionStart; // in the tree's caption buffer
     std::vector<int> captionSize;
     std::vector<Icon> icons;
-    IdMap runOf;                           // pid -> its run; a later run of the same pid wins
-    std::vector<std::pair<int, int>> runs; // [first, end) rows
+    std::vector<int> order;                // rows by (pid, id); ties in the order read
+    IdMap runOf;                           // pid -> its run
+    std::vector<std::pair<int, int>> runs; // [first, end) in order
+
+    void sortIntoRuns();
 };
 
 namespace {
-
-int requireField(const DbQuery& query, const QString& name) {
-    const int index = query.fieldIndex(name);
-    if (index < 0)
-        throw DbError(u"Field '"_s + name + u"' not found"_s);
-    return index;
-}
 
 DepartTree::Icon iconOf(bool ctrl, bool used) {
     if (!ctrl)
@@ -36,18 +34,21 @@ DepartTree::Icon iconOf(bool ctrl, bool used) {
 } // namespace
 
 DepartTree DepartTree::read(DbConnection* connection, const QString& rootName) {
-    DbQuery query(connection);
-    query.setSql(u"select * from UserSort order by pid,id"_s);
-    query.open();
+    // On the main session: the tree follows this window's own changes at once, even while the
+    // user list's load keeps the reader's state of the tables. The rows come in the table's own
+    // order, a walk of its pages one after another, and are sorted here.
+    DbCursor cursor(connection, DbCursor::Session::Main);
+    cursor.open(u"select id, pid, name, ctrl, used from UserSort"_s);
     DepartTree tree;
-    const Rows rows = tree.readRows(query);
-    query.close();
-    tree.m_ids.reserve(rows.ids.size() + 1);
-    tree.m_parents.reserve(rows.ids.size() + 1);
-    tree.m_firstChild.reserve(rows.ids.size() + 2);
-    tree.m_captionStart.reserve(rows.ids.size() + 1);
-    tree.m_captionSize.reserve(rows.ids.size() + 1);
-    tree.m_icons.reserve(rows.ids.size() + 1);
+    Rows rows = tree.readRows(cursor);
+    rows.sortIntoRuns();
+    const size_t nodes = rows.ids.size() + 1;
+    tree.m_ids.reserve(nodes);
+    tree.m_parents.reserve(nodes);
+    tree.m_firstChild.reserve(nodes + 1);
+    tree.m_captionStart.reserve(nodes);
+    tree.m_captionSize.reserve(nodes);
+    tree.m_icons.reserve(nodes);
     const qsizetype rootStart = tree.m_captions.size();
     tree.m_captions.append(rootName);
     tree.addNode(0, -1, rootStart, rootName.size(), RootIcon);
@@ -56,45 +57,60 @@ DepartTree DepartTree::read(DbConnection* connection, const QString& rootName) {
     return tree;
 }
 
-DepartTree::Rows DepartTree::readRows(DbQuery& query) {
-    const int id = requireField(query, u"id"_s);
-    const int pid = requireField(query, u"pid"_s);
-    const int name = requireField(query, u"name"_s);
-    const int ctrl = requireField(query, u"ctrl"_s);
-    const int used = requireField(query, u"used"_s);
+DepartTree::Rows DepartTree::readRows(DbCursor& cursor) {
+    enum Column { Id, Pid, Name, Ctrl, Used };
     Rows rows;
-    const size_t count = size_t(std::max(0, query.recordCount()));
-    rows.ids.reserve(count);
-    rows.captionStart.reserve(count);
-    rows.captionSize.reserve(count);
-    rows.icons.reserve(count);
     IdMap seen;
-    qint32 runPid = 0;
-    for (query.first(); !query.eof(); query.next()) {
-        const qint32 rowId = query.value(id).toInt();
-        const qint32 rowPid = query.value(pid).toInt();
-        if (!seen.contains(rowId))
-            seen.insert(rowId, 0);
-        else if (!m_storedTwice.contains(rowId))
-            m_storedTwice.append(rowId);
-        const int row = int(rows.ids.size());
-        if (row == 0 || rowPid != runPid) {
-            rows.runOf.insert(rowPid, int(rows.runs.size()));
-            rows.runs.emplace_back(row, row);
-            runPid = rowPid;
-        }
-        ++rows.runs.back().second;
-        rows.ids.push_back(rowId);
-        const QString text = query.value(name).toString();
-        const QStringView caption = QStringView(text).trimmed();
-        rows.captionStart.push_back(int(m_captions.size()));
-        rows.captionSize.push_back(int(caption.size()));
-        m_captions.append(caption);
-        rows.icons.push_back(
-            iconOf(query.value(ctrl).toInt() != 0, query.value(used).toInt() != 0));
+    while (cursor.next()) {
+        const qint32 id = qint32(cursor.integer(Id));
+        if (!seen.contains(id))
+            seen.insert(id, 0);
+        else if (!m_storedTwice.contains(id))
+            m_storedTwice.append(id);
+        rows.ids.push_back(id);
+        rows.pids.push_back(qint32(cursor.integer(Pid)));
+        const auto [start, size] = appendCaption(cursor.text(Name));
+        rows.captionStart.push_back(start);
+        rows.captionSize.push_back(size);
+        rows.icons.push_back(iconOf(cursor.integer(Ctrl) != 0, cursor.integer(Used) != 0));
     }
     std::sort(m_storedTwice.begin(), m_storedTwice.end());
     return rows;
+}
+
+void DepartTree::Rows::sortIntoRuns() {
+    // (pid, id) as one unsigned key that sorts as the signed pair does.
+    std::vector<std::pair<quint64, int>> keys(ids.size());
+    for (size_t row = 0; row < ids.size(); ++row) {
+        const quint64 pid = quint32(pids[row]) ^ 0x80000000u;
+        keys[row] = {pid << 32 | (quint32(ids[row]) ^ 0x80000000u), int(row)};
+    }
+    std::sort(keys.begin(), keys.end());
+    order.reserve(keys.size());
+    for (const auto& [key, row] : keys) {
+        const int at = int(order.size());
+        if (at == 0 || pids[size_t(row)] != pids[size_t(order.back())]) {
+            runOf.insert(pids[size_t(row)], int(runs.size()));
+            runs.emplace_back(at, at);
+        }
+        ++runs.back().second;
+        order.push_back(row);
+    }
+}
+
+// The caption decoded straight into the buffer; gives where it lies there without the blanks
+// around it, which the buffer keeps.
+std::pair<int, int> DepartTree::appendCaption(QByteArrayView utf8) {
+    const qsizetype start = m_captions.size();
+    if (!utf8.isEmpty()) {
+        m_captions.resize(start + utf8.size()); // no more UTF-16 units than UTF-8 bytes
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QChar* end = decoder.appendToBuffer(m_captions.data() + start, utf8);
+        m_captions.truncate(end - m_captions.constData());
+    }
+    const QStringView added = QStringView(m_captions).mid(start);
+    const QStringView caption = added.trimmed();
+    return {int(start + (caption.data() - added.data())), int(caption.size())};
 }
 
 // Breadth first: the nodes themselves are the queue, and each node's children are appended in
@@ -105,8 +121,8 @@ void DepartTree::placeChildren(const Rows& rows) {
         const int run = rows.runOf.value(id(node));
         if (run < 0)
             continue;
-        for (int row = rows.runs[size_t(run)].first; row < rows.runs[size_t(run)].second; ++row) {
-            const size_t r = size_t(row);
+        for (int at = rows.runs[size_t(run)].first; at < rows.runs[size_t(run)].second; ++at) {
+            const size_t r = size_t(rows.order[size_t(at)]);
             if (!m_nodes.contains(rows.ids[r]))
                 addNode(rows.ids[r], node, rows.captionStart[r], rows.captionSize[r],
                         rows.icons[r]);

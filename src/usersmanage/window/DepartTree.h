@@ -2,13 +2,15 @@
 
 #include "IdMap.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <utility>
 #include <vector>
 
 class DbConnection;
-class DbQuery;
+class DbCursor;
 
 // The departments the tree shows, read once from UserSort into flat arrays. Node 0 is the root
 // (id 0); the others follow breadth first, so that the children of a node are consecutive
@@ -45,7 +47,8 @@ public:
 
 private:
     struct Rows;
-    Rows readRows(DbQuery& query); // the captions go to the buffer, the rest to the rows
+    Rows readRows(DbCursor& cursor); // the captions go to the buffer, the rest to the rows
+    std::pair<int, int> appendCaption(QByteArrayView utf8); // start and size
     void addNode(qint32 id, int parent, qsizetype captionStart, qsizetype captionSize, Icon icon);
     void placeChildren(const Rows& rows);
 

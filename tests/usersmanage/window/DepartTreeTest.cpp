@@ -109,6 +109,60 @@ TEST_P(DepartTreeTest, RebuildKeepsSelectionWithoutDuplicates) {
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Carol});
 }
 
+// Changes another console makes between rereads: the open and the selected departments are
+// kept by id wherever their rows now sit (Omega stays open under a collapsed Alpha).
+TEST_P(DepartTreeTest, RereadKeepsOpenAndSelectedDepartmentsWhereverTheyMoved) {
+    db->exec(u"insert into UserSort (id, pid, name) values (20, 4, 'East')"_s);
+    open();
+    tree().expand(node(Org::Omega));
+    selectDepart(Org::Beta);
+    const struct {
+        QString change;
+        qint32 omegaParent, omegaRow, betaParent;
+    } cases[] = {
+        {u"update UserSort set pid = 5 where id = 4"_s, Org::Alpha, 0, Org::Zeta},
+        {u"insert into UserSort (id, pid, name) values (2, 5, 'Aleph')"_s, Org::Alpha, 1,
+         Org::Zeta},
+        {u"update UserSort set pid = 0 where id = 7"_s, Org::Alpha, 1, 0},
+    };
+    for (const auto& c : cases) {
+        db->exec(c.change);
+        window().RereadViews();
+        EXPECT_EQ(treeParentOf(Org::Omega), c.omegaParent) << c.change.toStdString();
+        EXPECT_EQ(node(Org::Omega).row(), c.omegaRow);
+        EXPECT_TRUE(tree().isExpanded(node(Org::Omega)));
+        EXPECT_FALSE(tree().isExpanded(node(Org::Alpha)));
+        EXPECT_EQ(treeParentOf(Org::Beta), c.betaParent);
+        EXPECT_EQ(selectedDepart(), Org::Beta);
+    }
+}
+
+// A large tree, department i under i / 2: a walk down from the root meets each probed
+// department at its row, with its caption; every node names its parent (nodeCount).
+TEST_P(DepartTreeTest, LargeTreeShowsEveryDepartmentUnderItsParentAtAnyDepth) {
+    constexpr qint32 Count = 100000;
+    db->exec(u"delete from UserSort"_s);
+    db->exec(u"insert into UserSort (id, pid, name) with recursive n(i) as (select 1 union all "
+             u"select i + 1 from n where i < %1) select i, i / 2, 'D' || i from n"_s.arg(Count));
+    open();
+    EXPECT_EQ(nodeCount(), Count + 1);
+    const DepartTreeModel& model = *window().departs();
+    for (const qint32 id : {1, 2, 3, 4097, 65535, Count}) {
+        QList<qint32> path;
+        for (qint32 up = id; up > 0; up /= 2)
+            path.prepend(up);
+        QModelIndex at = model.index(0, 0);
+        for (const qint32 step : path)
+            at = model.index(step > 1 ? step % 2 : 0, 0, at);
+        EXPECT_EQ(model.departId(at), id);
+        EXPECT_EQ(at.data().toString(), u"D"_s + QString::number(id));
+        EXPECT_EQ(model.rowCount(at), id > Count / 2 ? 0 : 2);
+    }
+    window().Expand(Count);
+    EXPECT_EQ(selectedDepart(), Count);
+    EXPECT_TRUE(tree().isExpanded(node(1)));
+}
+
 TEST_P(DepartTreeTest, RightClickSelectsTheNodeAndSetsTheMenu) {
     open();
     const auto* ui = window().ui();
