@@ -63,9 +63,10 @@ DepartTree::Rows DepartTree::readRows(DbCursor& cursor) {
     IdMap seen;
     while (cursor.next()) {
         const qint32 id = qint32(cursor.integer(Id));
-        if (!seen.contains(id))
-            seen.insert(id, 0);
-        else if (!m_storedTwice.contains(id))
+        const int before = seen.value(id); // -1: new; 0: read once; 1: listed as stored twice
+        if (before < 1)
+            seen.insert(id, before + 1);
+        if (before == 0)
             m_storedTwice.append(id);
         rows.ids.push_back(id);
         rows.pids.push_back(qint32(cursor.integer(Pid)));
