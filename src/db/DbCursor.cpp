@@ -199,7 +199,8 @@ private:
 
 } // namespace
 
-DbCursor::DbCursor(DbConnection* connection) : m_connection(connection) {}
+DbCursor::DbCursor(DbConnection* connection, Session session)
+    : m_connection(connection), m_session(session) {}
 
 DbCursor::~DbCursor() {
     close();
@@ -213,8 +214,9 @@ void DbCursor::open(const QString& statement) {
     m_connection->requireOpen();
     const QString text = m_connection->translate(statement);
     if (m_connection->backend() == DbBackend::SQLite) {
-        m_source =
-            std::make_unique<SqliteSource>(sqliteHandle(m_connection->readerDatabase()), text);
+        const QSqlDatabase session =
+            m_session == Session::Main ? m_connection->database() : m_connection->readerDatabase();
+        m_source = std::make_unique<SqliteSource>(sqliteHandle(session), text);
     } else {
 #ifdef KVZ_NO_LIBPQ
         throw DbError(NoPostgresClient);

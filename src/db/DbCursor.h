@@ -16,7 +16,11 @@
 // Every failure throws DbError; a cursor whose connection closes fails at its next record.
 class DbCursor {
 public:
-    explicit DbCursor(DbConnection* connection);
+    // Main: on SQLite the statement is stepped on the main session instead, for a read taken
+    // in one go that must see the latest commits while another cursor keeps the reader's state
+    // of the tables. (On PostgreSQL a cursor sees what was committed when it opened.)
+    enum class Session { Reader, Main };
+    explicit DbCursor(DbConnection* connection, Session session = Session::Reader);
     ~DbCursor();
     DbCursor(const DbCursor&) = delete;
     DbCursor& operator=(const DbCursor&) = delete;
@@ -36,6 +40,7 @@ public:
 
 private:
     DbConnection* m_connection;
+    Session m_session;
     std::unique_ptr<Source> m_source;
     QStringList m_names;
     QMetaObject::Connection m_closing;

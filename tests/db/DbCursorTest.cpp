@@ -45,6 +45,10 @@ TEST_P(DbCursorTest, StepsOneStateOfTheTableWhileTheMainSessionWrites) {
     db.exec(u"delete from Users where Uid = 400"_s);
     addUsers(501, 5);
     EXPECT_EQ(db.scalar(u"select UserName from Users where Uid = 300"_s).toString(), u"renamed"_s);
+    DbCursor mainSession(db.connection(), DbCursor::Session::Main); // sees them meanwhile
+    mainSession.open(u"select UserName from Users where Uid = 300"_s);
+    ASSERT_TRUE(mainSession.next());
+    EXPECT_EQ(mainSession.text(0), "renamed");
     const QStringList rest = drain(cursor);
     ASSERT_EQ(rest.size(), 490);
     EXPECT_EQ(rest.at(289), u"300=user300"_s);

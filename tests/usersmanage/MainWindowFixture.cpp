@@ -10,7 +10,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QTreeWidgetItemIterator>
+#include <functional>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
@@ -75,7 +75,7 @@ TFrmUsersManage& MainWindowTest::open() {
     OpenFormWithLogonInfo(&logon);
     panel->show();
     // The window fills itself just after its first show.
-    for (int i = 0; i < 50 && window().ui()->TV_Department->topLevelItemCount() == 0; ++i)
+    for (int i = 0; i < 50 && window().departs()->rowCount() == 0; ++i)
         QCoreApplication::processEvents();
     waitForList();
     return window();
@@ -86,45 +86,56 @@ void MainWindowTest::waitForList() {
         QCoreApplication::processEvents();
 }
 
-QTreeWidgetItem* MainWindowTest::node(qint32 departId) const {
-    for (QTreeWidgetItemIterator it(window().ui()->TV_Department); *it; ++it) {
-        if (window().itemOf(*it)->Id == departId)
-            return *it;
-    }
-    return nullptr;
+QTreeView& MainWindowTest::tree() const {
+    return *window().ui()->TV_Department;
 }
 
-int MainWindowTest::nodeCount() const {
-    int n = 0;
-    for (QTreeWidgetItemIterator it(window().ui()->TV_Department); *it; ++it)
-        ++n;
-    return n;
+QModelIndexList MainWindowTest::treeNodes() const {
+    const QAbstractItemModel& model = *tree().model();
+    QModelIndexList nodes;
+    const std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+        for (int row = 0; row < model.rowCount(parent); ++row) {
+            const QModelIndex child = model.index(row, 0, parent);
+            EXPECT_EQ(child.parent(), parent);
+            nodes.append(child);
+            visit(child);
+        }
+    };
+    visit(QModelIndex());
+    return nodes;
+}
+
+QModelIndex MainWindowTest::node(qint32 departId) const {
+    for (const QModelIndex& node : treeNodes()) {
+        if (window().departs()->departId(node) == departId)
+            return node;
+    }
+    return {};
 }
 
 qint32 MainWindowTest::treeParentOf(qint32 departId) const {
-    const QTreeWidgetItem* child = node(departId);
-    return child && child->parent() ? window().itemOf(child->parent())->Id : -1;
+    const QModelIndex parent = node(departId).parent();
+    return parent.isValid() ? window().departs()->departId(parent) : -1;
 }
 
 qint32 MainWindowTest::selectedDepart() const {
-    const TItem* item = window().itemOf(window().selectedNode());
-    return item ? item->Id : -1;
+    return window().selectedDepart().value_or(-1);
 }
 
 void MainWindowTest::selectDepart(qint32 departId) {
-    QTreeWidgetItem* target = node(departId);
-    ASSERT_NE(target, nullptr) << "no department " << departId;
-    window().ui()->TV_Department->setCurrentItem(target);
+    const QModelIndex target = node(departId);
+    ASSERT_TRUE(target.isValid()) << "no department " << departId;
+    tree().setCurrentIndex(target);
 }
 
 QPoint MainWindowTest::pointOf(qint32 departId) {
-    QTreeWidgetItem* target = node(departId);
-    if (!target)
+    const QModelIndex target = node(departId);
+    if (!target.isValid())
         return {-1, -1};
-    for (QTreeWidgetItem* up = target->parent(); up; up = up->parent())
-        up->setExpanded(true);
-    window().ui()->TV_Department->scrollToItem(target);
-    return window().ui()->TV_Department->visualItemRect(target).center();
+    for (QModelIndex up = target.parent(); up.isValid(); up = up.parent())
+        tree().expand(up);
+    tree().scrollTo(target);
+    return tree().visualRect(target).center();
 }
 
 QList<qint32> MainWindowTest::uidsInListOrder() const {

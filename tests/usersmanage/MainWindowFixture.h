@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DepartTreeModel.h"
 #include "LogonInfo.h"
 #include "ModalScript.h"
 #include "PgUsersManage.h"
@@ -7,6 +8,7 @@
 #include "uUsersManage.h"
 
 #include <QList>
+#include <QModelIndex>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -14,7 +16,7 @@
 #include <memory>
 #include <stdexcept>
 
-class QTreeWidgetItem;
+class QTreeView;
 
 // The organisation every test starts from. Ids and names are chosen so that id order and name
 // order differ.
@@ -45,8 +47,12 @@ protected:
     TFrmUsersManage& window() const {
         return FrmUsersManage ? *FrmUsersManage : throw std::logic_error("the window is not open");
     }
-    QTreeWidgetItem* node(qint32 departId) const;
-    int nodeCount() const;
+    QTreeView& tree() const;
+    // Every node of the tree in display order, walked through the model, each checked to name
+    // its parent.
+    QModelIndexList treeNodes() const;
+    QModelIndex node(qint32 departId) const; // invalid when the department is not shown
+    int nodeCount() const { return int(treeNodes().size()); }
     qint32 treeParentOf(qint32 departId) const; // -1 when not in the tree
     qint32 selectedDepart() const;              // -1 without a selection
     void selectDepart(qint32 departId);

@@ -58,13 +58,13 @@ TEST_P(ModuleEntryTest, OpenEmbedsTheWindowInTheHostPanel) {
     ASSERT_NE(panel->layout(), nullptr);
     EXPECT_GE(panel->layout()->indexOf(&form), 0);
     // Filled only once it is shown.
-    EXPECT_EQ(form.ui()->TV_Department->topLevelItemCount(), 0);
+    EXPECT_EQ(form.departs()->rowCount(), 0);
 
     panel->show();
     QCoreApplication::processEvents();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.geometry(), panel->rect());
-    EXPECT_EQ(form.ui()->TV_Department->topLevelItemCount(), 1);
+    EXPECT_EQ(form.departs()->rowCount(), 1);
     EXPECT_EQ(listedUids().size(), Org::UserCount);
 }
 
@@ -78,7 +78,7 @@ TEST_P(ModuleEntryTest, SelectedDepartmentSurvivesCloseAndReopen) {
 
     open();
     EXPECT_EQ(selectedDepart(), Org::Omega);
-    EXPECT_TRUE(node(Org::Zeta)->isExpanded()) << "its path is opened";
+    EXPECT_TRUE(tree().isExpanded(node(Org::Zeta))) << "its path is opened";
     EXPECT_EQ(window().ui()->LbDepart->text(), GetString(u"Depart"_s) + u" >> Omega"_s);
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Carol});
 }

@@ -19,6 +19,7 @@
 #include "DbError.h"
 #include "DbQuery.h"
 #include "DbTransaction.h"
+#include "DepartTreeModel.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
 #include "Multilanguage.h"
@@ -227,8 +228,7 @@ int main(int argc, char** argv) {
         logon.CommandConcurrency = parser.value(u"concurrency"_s).toInt();
         OpenFormWithLogonInfo(&logon);
         panel.show();
-        while (FrmUsersManage->ui()->TV_Department->topLevelItemCount() == 0 ||
-               FrmUsersManage->isLoadingUsers())
+        while (FrmUsersManage->departs()->rowCount() == 0 || FrmUsersManage->isLoadingUsers())
             QCoreApplication::processEvents();
         TFrmUsersManage& form = *FrmUsersManage;
 

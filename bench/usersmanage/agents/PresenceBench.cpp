@@ -12,6 +12,7 @@
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "DepartTreeModel.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
 #include "PgUsersManage.h"
@@ -112,8 +113,7 @@ int main(int argc, char** argv) {
         logon.ClientPort = freeUdpPort();
         OpenFormWithLogonInfo(&logon);
         panel.show();
-        while (FrmUsersManage->ui()->TV_Department->topLevelItemCount() == 0 ||
-               FrmUsersManage->isLoadingUsers())
+        while (FrmUsersManage->departs()->rowCount() == 0 || FrmUsersManage->isLoadingUsers())
             QCoreApplication::processEvents();
         TFrmUsersManage& form = *FrmUsersManage;
         const int listed = form.TotalCount();

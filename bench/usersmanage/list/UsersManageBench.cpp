@@ -2,8 +2,8 @@
 // first rows painted after the selection changed, next to the floor (the same statement read
 // by the plain library: SQLite's C API on a memory-mapped connection, libpq's server-side
 // cursor with COPY beside it); the longest stretch the window did not answer input while the
-// list loaded; the memory kept per listed row; and the department tree against the floor of its
-// statement; sorting the whole list by a column, the
+// list loaded; the memory kept per listed row; the department tree against the floor of its
+// statement, and the heap it keeps; sorting the whole list by a column, the
 // list loaded again while sorted, and the sorted list saved as CSV. The list's statement read
 // through DbCursor alone is printed against the floor too.
 //
@@ -16,6 +16,7 @@
 #include "DbConnection.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "DepartTreeModel.h"
 #include "Floors.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
@@ -33,7 +34,6 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -100,8 +100,10 @@ void waitForList(const TFrmUsersManage& form) {
         QCoreApplication::processEvents();
 }
 
+// Blocks in the arenas and blocks of their own mapping (large arrays) alike.
 size_t heapInUse() {
-    return mallinfo2().uordblks;
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 struct ListFigures {
@@ -115,8 +117,8 @@ struct ListFigures {
 
 // Selects a department of a few users, then the root, and measures the root's list.
 ListFigures measureList(bench::TimedApplication& app, TFrmUsersManage& form, qint32 smallDepart) {
-    QTreeWidget* tree = form.ui()->TV_Department;
-    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QTreeView* tree = form.ui()->TV_Department;
+    const QModelIndex root = form.departs()->index(0, 0);
     PaintWatch paints;
     form.ui()->LV_Man->viewport()->installEventFilter(&paints);
     ListFigures figures;
@@ -131,7 +133,7 @@ ListFigures measureList(bench::TimedApplication& app, TFrmUsersManage& form, qin
         paints.arm();
         Stopwatch timer;
         timer.start();
-        tree->setCurrentItem(root);
+        tree->setCurrentIndex(root);
         waitForList(form);
         figures.wholeMs = std::min(figures.wholeMs, timer.ms());
         while (paints.paintedMs < 0)
@@ -195,6 +197,16 @@ void measureSortAndExport(bench::TimedApplication& app, TFrmUsersManage& form, q
     list->sortByColumn(-1, Qt::AscendingOrder);
 }
 
+// The heap the department tree keeps: from the tree emptied to the tree built again.
+double treeHeapBytes(TFrmUsersManage& form) {
+    form.departs()->setTree({});
+    malloc_trim(0);
+    const size_t before = heapInUse();
+    form.BuildDepartTree();
+    waitForList(form);
+    return double(heapInUse()) - double(before);
+}
+
 void fillWhenSmaller(DbConnection& connection, int users, int departments) {
     if (connection.hasTable(u"Users"_s) &&
         DbCommand(&connection, u"select count(*) from Users"_s).scalar().toInt() >= users)
@@ -253,7 +265,7 @@ void run(bench::TimedApplication& app, const char* backend, DbConnection& connec
     logon.CurDepartId = departments; // a department of a few users: the show lists little
     OpenFormWithLogonInfo(&logon);
     panel.show();
-    while (!FrmUsersManage->ui()->TV_Department->topLevelItemCount())
+    while (FrmUsersManage->departs()->rowCount() == 0)
         QCoreApplication::processEvents();
     TFrmUsersManage& form = *FrmUsersManage;
 
@@ -281,6 +293,9 @@ void run(bench::TimedApplication& app, const char* backend, DbConnection& connec
         bestMs(bench::databaseFloor(settings, u"select * from UserSort order by pid,id"_s,
                                     {u"id"_s, u"pid"_s, u"name"_s, u"ctrl"_s, u"used"_s}));
     printLine("BuildDepartTree", treeMs, walkMs);
+    const double treeBytes = treeHeapBytes(form);
+    std::printf("  tree kept         %9.1f MB on the heap, %.1f bytes per department\n",
+                treeBytes / 1e6, treeBytes / departments);
 
     CloseBplForm();
 }

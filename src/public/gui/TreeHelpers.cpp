@@ -1,26 +1,12 @@
 #include "TreeHelpers.h"
 
-#include <QTreeWidgetItem>
+#include <QModelIndex>
 
-namespace {
-
-// Depth of item: 0 for a top-level item.
-int levelOf(const QTreeWidgetItem* item) {
-    int level = 0;
-    for (const QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent())
-        ++level;
-    return level;
-}
-
-} // namespace
-
-bool IsParented(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* node) {
-    if (ancestor == nullptr || node == nullptr)
+bool IsParented(const QModelIndex& ancestor, const QModelIndex& node) {
+    if (!ancestor.isValid() || !node.isValid())
         return false;
-    const int ancestorLevel = levelOf(ancestor);
-    for (const QTreeWidgetItem* current = node; levelOf(current) > ancestorLevel;
-         current = current->parent()) {
-        if (current->parent() == ancestor)
+    for (QModelIndex up = node.parent(); up.isValid(); up = up.parent()) {
+        if (up == ancestor)
             return true;
     }
     return false;

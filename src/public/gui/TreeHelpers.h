@@ -1,7 +1,7 @@
 #pragma once
 
-class QTreeWidgetItem;
+class QModelIndex;
 
-// True when ancestor is a proper ancestor of node (parent, grandparent, ...); a node is not
-// its own ancestor. The walk climbs from node no higher than ancestor's level.
-bool IsParented(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* node);
+// True when ancestor is a proper ancestor of node (parent, grandparent, ...) in the same model;
+// a node is not its own ancestor, and an invalid index is no one's.
+bool IsParented(const QModelIndex& ancestor, const QModelIndex& node);

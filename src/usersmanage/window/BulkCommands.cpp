@@ -6,6 +6,7 @@
 #include "BulkTargetReader.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "DepartTreeModel.h"
 #include "DialogSupport.h"
 #include "LogonInfo.h"
 #include "MessageDialogs.h"
@@ -83,8 +84,7 @@ void TFrmUsersManage::RetranslateBulkCommands() {
 }
 
 QList<BulkTarget> TFrmUsersManage::SelectedTargets() const {
-    const QTreeWidgetItem* node = selectedNode();
-    const QString department = node ? node->text(0) : QString();
+    const QString department = selectedNode().data().toString();
     QList<BulkTarget> targets;
     for (int row : selectedRows()) {
         const UserRow user = m_users->row(row);
@@ -96,21 +96,15 @@ QList<BulkTarget> TFrmUsersManage::SelectedTargets() const {
 // The reader of the users of the selected department and of every department below it in
 // the tree; of the root, every user.
 std::unique_ptr<BulkTargetReader> TFrmUsersManage::DepartmentTargets() {
-    QTreeWidgetItem* top = selectedNode();
-    const TItem* topItem = itemOf(top);
-    if (!topItem)
+    const int top = m_departs->nodeOf(selectedNode());
+    if (top < 0)
         return nullptr;
+    const DepartTree& tree = m_departs->tree();
     QHash<qint32, QString> departments; // id -> name, of the departments addressed
-    QList<QTreeWidgetItem*> below{top};
-    while (!below.isEmpty()) {
-        QTreeWidgetItem* node = below.takeLast();
-        if (const TItem* item = itemOf(node))
-            departments.insert(item->Id, node->text(0));
-        for (int child = 0; child < node->childCount(); ++child)
-            below.append(node->child(child));
-    }
+    for (const int node : tree.subtree(top))
+        departments.insert(tree.id(node), tree.caption(node).toString());
     return std::make_unique<BulkTargetReader>(ADOQuery1.connection(), std::move(departments),
-                                              topItem->Id == 0);
+                                              top == 0);
 }
 
 // To the selected users, or to a department's users as they are read: the results view opens

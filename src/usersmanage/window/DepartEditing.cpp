@@ -5,6 +5,7 @@
 
 #include "DbQuery.h"
 #include "DbTransaction.h"
+#include "DepartTreeModel.h"
 #include "DialogSupport.h"
 #include "FlagSets.h"
 #include "LogonInfo.h"
@@ -18,8 +19,6 @@
 #include "ui_uUsersManage.h"
 
 #include <QPointer>
-#include <QSignalBlocker>
-#include <QTreeWidget>
 #include <exception>
 #include <optional>
 
@@ -134,10 +133,10 @@ void moveDepart(DbConnection* connection, qint32 departId, qint32 parentId) {
 } // namespace
 
 void TFrmUsersManage::MiDAddClick() {
-    const TItem* parent = itemOf(selectedNode());
+    const std::optional<qint32> parent = selectedDepart();
     if (!parent)
         return;
-    const qint32 parentId = parent->Id;
+    const qint32 parentId = *parent;
     const QPointer<TFrmUsersManage> self(this);
     const std::optional<QString> name = inputDepartName(GetString(u"newdepart"_s), {});
     if (!name || !self)
@@ -175,13 +174,13 @@ void TFrmUsersManage::MiDAddClick() {
 }
 
 void TFrmUsersManage::MiDModifyClick() {
-    QTreeWidgetItem* node = selectedNode();
-    if (!node || itemOf(node)->Id == 0)
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart || *depart == 0)
         return;
-    const qint32 id = itemOf(node)->Id;
+    const qint32 id = *depart;
     const QPointer<TFrmUsersManage> self(this);
     const std::optional<QString> name =
-        inputDepartName(GetString(u"DepartModify"_s), node->text(0));
+        inputDepartName(GetString(u"DepartModify"_s), selectedNode().data().toString());
     if (!name || !self)
         return;
     try {
@@ -205,15 +204,15 @@ void TFrmUsersManage::MiDModifyClick() {
         warn(u"Depart Modify Error:"_s + errorText(e));
         return;
     }
-    if (QTreeWidgetItem* renamed = nodeOf(id))
-        renamed->setText(0, *name);
+    if (const QModelIndex renamed = m_departs->indexOf(id); renamed.isValid())
+        m_departs->setCaption(renamed, *name);
 }
 
 void TFrmUsersManage::MiDDeleteClick() {
-    QTreeWidgetItem* node = selectedNode();
-    if (!node || itemOf(node)->Id == 0)
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart || *depart == 0)
         return;
-    const qint32 departId = itemOf(node)->Id;
+    const qint32 departId = *depart;
     const QString id = QString::number(departId);
     const QPointer<TFrmUsersManage> self(this);
     try {
@@ -224,7 +223,8 @@ void TFrmUsersManage::MiDDeleteClick() {
             warn(GetString(u"DepartDeleteError"_s));
             return;
         }
-        if (MyMessageBox(0, GetString(u"DeleteConfirm"_s) + u" "_s + node->text(0),
+        if (MyMessageBox(0,
+                         GetString(u"DeleteConfirm"_s) + u" "_s + selectedNode().data().toString(),
                          GetString(u"idinf"_s), MB_QUESTION_YESNO) != ID_YES ||
             !self)
             return;
@@ -241,23 +241,23 @@ void TFrmUsersManage::MiDDeleteClick() {
         command.setSql(u"delete * from usersort where id ="_s + id);
         command.execute();
         whole.commit();
-        node = nodeOf(departId);
-        if (!node || node->childCount() > 0)
+        const QModelIndex node = m_departs->indexOf(departId);
+        if (!node.isValid() || m_departs->rowCount(node) > 0)
             BuildDepartTree();
         else
-            delete node; // the tree selects another node and the list follows it
+            m_departs->removeLeaf(node); // the tree selects another node and the list follows it
     } catch (const std::exception& e) {
         warn(u"Depart Delete Error:"_s + errorText(e));
     }
 }
 
 bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
-    QTreeWidgetItem* target = m_ui->TV_Department->itemAt(pos);
-    const TItem* targetItem = itemOf(target);
-    if (!targetItem)
+    QTreeView* tree = m_ui->TV_Department;
+    const QModelIndex target = tree->indexAt(pos);
+    if (!target.isValid())
         return false;
-    if (!target->isExpanded())
-        target->setExpanded(true); // hovering opens a department
+    if (!tree->isExpanded(target))
+        tree->expand(target); // hovering opens a department
     if (!m_canWrite)
         return false;
     const QList<int> rows = selectedRows();
@@ -265,19 +265,20 @@ bool TFrmUsersManage::TV_DepartmentDragOver(const QPoint& pos) {
         // Users move, for an administrator who may edit users; not onto the root, nor where
         // the first of them already is.
         const UserRow& first = m_users->row(rows.first());
-        return m_userMenuPops && first.Item.Id != 0 && targetItem->Id != 0 &&
-               first.SubItems.value(0) != target->text(0);
+        return m_userMenuPops && first.Item.Id != 0 && m_departs->departId(target) != 0 &&
+               first.SubItems.value(0) != target.data().toString();
     }
     // A department moves; not onto itself, its parent or one of its descendants.
-    const QTreeWidgetItem* source = selectedNode();
-    return source && target != source && target != source->parent() && !IsParented(source, target);
+    const QModelIndex source = selectedNode();
+    return source.isValid() && target != source && target != source.parent() &&
+           !IsParented(source, target);
 }
 
 void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
-    const TItem* targetItem = itemOf(m_ui->TV_Department->itemAt(pos));
-    if (!targetItem || !m_canWrite)
+    const QModelIndex target = m_ui->TV_Department->indexAt(pos);
+    if (!target.isValid() || !m_canWrite)
         return;
-    const qint32 departId = targetItem->Id;
+    const qint32 departId = m_departs->departId(target);
     const QPointer<TFrmUsersManage> self(this);
     try {
         const QList<int> rows = selectedRows();
@@ -286,14 +287,13 @@ void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
                 return; // moving users is editing them
             moveUsers(ADOQuery1.connection(), uidsOf(*m_users, rows), departId);
             if (!self)
-                return; // closed while the role question was open
-            const QSignalBlocker blocker(m_ui->TV_Department); // one reload below, not two
-            m_ui->TV_Department->setCurrentItem(nodeOf(departId));
+                return;                               // closed while the role question was open
+            SelectNode(m_departs->indexOf(departId)); // one reload below, not two
         } else {
-            const TItem* source = itemOf(selectedNode());
+            const std::optional<qint32> source = selectedDepart();
             if (!source)
                 return;
-            moveDepart(ADOQuery1.connection(), source->Id, departId);
+            moveDepart(ADOQuery1.connection(), *source, departId);
             BuildDepartTree();
             if (!self)
                 return; // closed while a failed reload was reported
@@ -309,11 +309,11 @@ void TFrmUsersManage::TV_DepartmentDragDrop(const QPoint& pos) {
 }
 
 void TFrmUsersManage::MiDRoleClick() {
-    const TItem* depart = itemOf(selectedNode());
-    if (!depart || depart->Id == 0) // the root is no department
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart || *depart == 0) // the root is no department
         return;
     TFrmDepartRole dialog;
-    dialog.DepartId = depart->Id;
+    dialog.DepartId = *depart;
     execModal(dialog);
     if (dialog.DepartGone)
         ReportChangedElsewhere();
@@ -322,11 +322,11 @@ void TFrmUsersManage::MiDRoleClick() {
 }
 
 void TFrmUsersManage::MiDUserClick() {
-    const TItem* depart = itemOf(selectedNode());
-    if (!depart || depart->Id == 0) // the root is no department
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart || *depart == 0) // the root is no department
         return;
     TFrm_UserChose dialog;
-    dialog.DepartId = depart->Id;
+    dialog.DepartId = *depart;
     if (execModal(dialog) == QDialog::Accepted)
         TreeDepartFresh();
     else if (dialog.DepartGone)

@@ -141,8 +141,8 @@ void TFrmUsersManage::ReportUserIdZero() {
 }
 
 void TFrmUsersManage::BtnRefreshClick() {
-    const TItem* item = itemOf(selectedNode());
-    if (!item || m_waiting)
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart || m_waiting)
         return;
     m_waiting = std::make_unique<InputBlocker>();
     const QString caption = m_ui->BtnRefresh->text();
@@ -154,7 +154,7 @@ void TFrmUsersManage::BtnRefreshClick() {
         DbCommand reset(
             ADOQuery1.connection(),
             u"Update users set Onlined = 0 "_s +
-                (item->Id == 0 ? u" "_s : u" where pid = "_s + QString::number(item->Id)));
+                (*depart == 0 ? u" "_s : u" where pid = "_s + QString::number(*depart)));
         reset.execute();
         m_pendingPresence.clear();
         m_users->setAllOffline();

@@ -23,7 +23,6 @@
 #include <QFileDialog>
 #include <QPointer>
 #include <QSaveFile>
-#include <QTreeWidget>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -79,12 +78,12 @@ void showScanTimes(UserListModel& users, const QHash<qint32, QString>& scanTimes
 } // namespace
 
 void TFrmUsersManage::MiUAddClick() {
-    QTreeWidgetItem* node = selectedNode();
-    if (!node) {
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart) {
         warn(GetString(u"DepartChose"_s));
         return;
     }
-    const qint32 departId = itemOf(node)->Id;
+    const qint32 departId = *depart;
     try {
         TFrmUserInfo dialog;
         dialog.Uid = 0;
@@ -99,7 +98,7 @@ void TFrmUsersManage::MiUAddClick() {
     // The user exists now: a failure from here on only keeps him from the list, so the list is
     // loaded again rather than have the administrator add him twice.
     try {
-        if (const TItem* now = itemOf(selectedNode()); !now || now->Id != departId) {
+        if (selectedDepart() != departId) {
             TreeDepartFresh(); // another department was chosen meanwhile
             return;
         }
@@ -137,12 +136,12 @@ void TFrmUsersManage::MiUModifyClick() {
             return;
         ADOQuery1.setSql(UserWithNames + u"where Uid = "_s + QString::number(uid));
         ADOQuery1.open();
-        const QTreeWidgetItem* node = selectedNode();
+        const QModelIndex node = selectedNode();
         const int row = m_users->findById(uid);
         // The user may now belong elsewhere (or the root lists everyone), or the list was
         // reloaded without him meanwhile: reload.
-        if (ADOQuery1.isEmpty() || !node || row < 0 ||
-            node->text(0) != ADOQuery1.asString(u"DName"_s).trimmed()) {
+        if (ADOQuery1.isEmpty() || !node.isValid() || row < 0 ||
+            node.data().toString() != ADOQuery1.asString(u"DName"_s).trimmed()) {
             TreeDepartFresh();
             return;
         }

@@ -3,6 +3,7 @@
 #include "AgentRequest.h"
 #include "ClientPresence.h"
 #include "DbError.h"
+#include "DepartTreeModel.h"
 #include "DialogSupport.h"
 #include "FlagSets.h"
 #include "InputBlocker.h"
@@ -34,13 +35,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSet>
 #include <QShortcut>
-#include <QSignalBlocker>
-#include <QTreeWidgetItemIterator>
-#include <deque>
-#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,11 +46,10 @@ TFrmUsersManage* FrmUsersManage = nullptr;
 
 namespace {
 
-// ImageUserPly indexes.
-constexpr int ImgRoot = 0;
-constexpr int ImgDepart = 1;
-constexpr int ImgOnline = UserRow::OnlineImage;   // also: a controlled department
-constexpr int ImgOffline = UserRow::OfflineImage; // also: a controlled department in use
+// ImageUserPly holds the tree's icons, and the list's two share them with the controlled
+// departments.
+static_assert(DepartTree::ControlledIcon == UserRow::OnlineImage);
+static_assert(DepartTree::ControlledInUseIcon == UserRow::OfflineImage);
 
 QPixmap blankPixmap() {
     QPixmap pixmap(16, 16);
@@ -99,111 +96,6 @@ QList<QIcon> makeImageUserPly() {
     return {rootIcon(), departIcon(), userIcon(true), userIcon(false)};
 }
 
-// A department node carrying its TItem; freed with the node.
-class DepartNode : public QTreeWidgetItem {
-public:
-    static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
-    explicit DepartNode(qint32 id) : QTreeWidgetItem(NodeType) {
-        Item.Id = id;
-        Item.IsDepart = true;
-    }
-    TItem Item;
-};
-
-// One UserSort row as the tree needs it.
-struct DepartRow {
-    qint32 id = 0;
-    QString name;
-    int icon = ImgDepart;
-};
-
-// UserSort in "order by pid,id", with the run of children of each parent id.
-struct DepartRows {
-    std::vector<DepartRow> rows;
-    QHash<qint32, std::pair<size_t, size_t>> children; // pid -> [first, end) in rows
-    QList<qint32> storedTwice; // ids of more than one row (a table without its key), ascending
-};
-
-int requireField(const DbQuery& query, const QString& name) {
-    const int index = query.fieldIndex(name);
-    if (index < 0)
-        throw DbError(u"Field '"_s + name + u"' not found"_s);
-    return index;
-}
-
-int departIcon(bool ctrl, bool used) {
-    if (!ctrl)
-        return ImgDepart;
-    return used ? ImgOffline : ImgOnline;
-}
-
-DepartRows readDepartRows(DbQuery& query) {
-    const int id = requireField(query, u"id"_s);
-    const int pid = requireField(query, u"pid"_s);
-    const int name = requireField(query, u"name"_s);
-    const int ctrl = requireField(query, u"ctrl"_s);
-    const int used = requireField(query, u"used"_s);
-    DepartRows result;
-    result.rows.reserve(static_cast<size_t>(query.recordCount()));
-    qint32 runPid = 0;
-    size_t runStart = 0;
-    QSet<qint32> seen;
-    for (query.first(); !query.eof(); query.next()) {
-        const qint32 rowPid = query.value(pid).toInt();
-        const qint32 rowId = query.value(id).toInt();
-        if (seen.contains(rowId) && !result.storedTwice.contains(rowId))
-            result.storedTwice.append(rowId);
-        seen.insert(rowId);
-        if (result.rows.empty() || rowPid != runPid) {
-            if (!result.rows.empty())
-                result.children.insert(runPid, {runStart, result.rows.size()});
-            runPid = rowPid;
-            runStart = result.rows.size();
-        }
-        result.rows.push_back(
-            {rowId, query.value(name).toString().trimmed(),
-             departIcon(query.value(ctrl).toInt() != 0, query.value(used).toInt() != 0)});
-    }
-    if (!result.rows.empty())
-        result.children.insert(runPid, {runStart, result.rows.size()});
-    std::sort(result.storedTwice.begin(), result.storedTwice.end());
-    return result;
-}
-
-// Adds every department reachable from root below it. Returns the node whose id is selectId,
-// or nullptr. Each id is placed once: a second row with the same id (or a row with id 0, which
-// the root stands for) would repeat a subtree or make a node its own ancestor. Breadth first,
-// so of the rows sharing an id the one nearest the root is shown.
-QTreeWidgetItem* addDepartments(DepartNode* root, const DepartRows& departs,
-                                const QList<QIcon>& images, qint32 selectId) {
-    QTreeWidgetItem* selected = nullptr;
-    QSet<qint32> placed{root->Item.Id};
-    std::deque<DepartNode*> pending{root};
-    while (!pending.empty()) {
-        DepartNode* parent = pending.front();
-        pending.pop_front();
-        const auto run = departs.children.constFind(parent->Item.Id);
-        if (run == departs.children.cend())
-            continue;
-        QList<QTreeWidgetItem*> level;
-        for (size_t i = run->first; i < run->second; ++i) {
-            const DepartRow& row = departs.rows[i];
-            if (placed.contains(row.id))
-                continue;
-            placed.insert(row.id);
-            auto* node = new DepartNode(row.id); // owned by its parent once added
-            node->setText(0, row.name);
-            node->setIcon(0, images.at(row.icon));
-            if (row.id == selectId)
-                selected = node;
-            level.append(node);
-            pending.push_back(node);
-        }
-        parent->addChildren(level);
-    }
-    return selected;
-}
-
 } // namespace
 
 TFrmUsersManage::TFrmUsersManage(QObject* owner, QWidget* parent)
@@ -241,7 +133,9 @@ void TFrmUsersManage::SetupViews() {
     auto* reread = new QShortcut(QKeySequence::Refresh, this); // owned by the window
     connect(reread, &QShortcut::activated, this, [this] { RereadViews(); });
 
-    QTreeWidget* tree = m_ui->TV_Department;
+    m_departs = new DepartTreeModel(ImageUserPly, this);
+    QTreeView* tree = m_ui->TV_Department;
+    tree->setModel(m_departs);
     tree->viewport()->installEventFilter(this);
     // The selection stays visible while another control has the focus.
     QPalette palette = tree->palette();
@@ -259,8 +153,11 @@ void TFrmUsersManage::SetupViews() {
 }
 
 void TFrmUsersManage::ConnectHandlers() {
-    connect(m_ui->TV_Department, &QTreeWidget::currentItemChanged, this,
-            [this] { TV_DepartmentChange(); });
+    connect(m_ui->TV_Department->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] {
+                if (!m_treeQuiet)
+                    TV_DepartmentChange();
+            });
     connect(m_ui->TV_Department, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) {
                 const QPointer<TFrmUsersManage> self(this);
@@ -384,10 +281,10 @@ void TFrmUsersManage::changeEvent(QEvent* event) {
 // The selected department above the list, and the view filter or search narrowing the list,
 // with the button that clears it.
 void TFrmUsersManage::ShowDepartCaption() {
-    const QTreeWidgetItem* node = selectedNode();
-    if (!node)
+    const QModelIndex node = selectedNode();
+    if (!node.isValid())
         return;
-    QString text = GetString(u"Depart"_s) + u" >> "_s + node->text(0);
+    QString text = GetString(u"Depart"_s) + u" >> "_s + node.data().toString();
     if (!m_filterCaption.isEmpty())
         text += u"    ("_s + GetString(u"FilterActive"_s) + m_filterCaption + u')';
     m_ui->LbDepart->setText(text);
@@ -454,14 +351,18 @@ void TFrmUsersManage::SetEnables(bool value) {
     m_ui->MBtAuth->setEnabled(value);
 }
 
-const TItem* TFrmUsersManage::itemOf(QTreeWidgetItem* node) const {
-    if (!node || node->type() != DepartNode::NodeType)
-        return nullptr;
-    return &static_cast<DepartNode*>(node)->Item;
+QModelIndex TFrmUsersManage::selectedNode() const {
+    return m_ui->TV_Department->currentIndex();
 }
 
-QTreeWidgetItem* TFrmUsersManage::selectedNode() const {
-    return m_ui->TV_Department->currentItem();
+std::optional<qint32> TFrmUsersManage::selectedDepart() const {
+    const QModelIndex node = selectedNode();
+    return node.isValid() ? std::optional(m_departs->departId(node)) : std::nullopt;
+}
+
+void TFrmUsersManage::SelectNode(const QModelIndex& node) {
+    const QScopedValueRollback quiet(m_treeQuiet, true);
+    m_ui->TV_Department->setCurrentIndex(node);
 }
 
 QList<int> TFrmUsersManage::selectedRows() const {
@@ -477,95 +378,66 @@ QList<int> TFrmUsersManage::selectedRows() const {
 void TFrmUsersManage::BuildDepartTree() {
     if (m_live)
         m_live->catchUp();
-    DbQuery query(ADOQuery1.connection());
-    query.setSql(u"select * from UserSort order by pid,id"_s);
-    query.open();
-    const DepartRows departs = readDepartRows(query);
-    query.close();
-
-    QTreeWidget* tree = m_ui->TV_Department;
+    DepartTree departs = DepartTree::read(ADOQuery1.connection(), LogonInfo->RootName);
+    m_departsStoredTwice = departs.storedTwice();
     {
-        const QSignalBlocker blocker(tree);
-        tree->setUpdatesEnabled(false);
-        tree->clear();
-        // The tree is built detached and inserted at once: no per-node notifications.
-        auto* root = new DepartNode(0); // owned by the tree once added
-        root->setText(0, LogonInfo->RootName);
-        root->setIcon(0, ImageUserPly.at(ImgRoot));
-        QTreeWidgetItem* selected =
-            addDepartments(root, departs, ImageUserPly, LogonInfo->CurDepartId);
-        tree->addTopLevelItem(root);
-        root->setExpanded(true);
-        tree->setCurrentItem(selected ? selected : root);
-        tree->setUpdatesEnabled(true);
+        const QScopedValueRollback quiet(m_treeQuiet, true);
+        m_departs->setTree(std::move(departs));
+        const QModelIndex root = m_departs->index(0, 0);
+        m_ui->TV_Department->expand(root);
+        const QModelIndex selected = m_departs->indexOf(LogonInfo->CurDepartId);
+        m_ui->TV_Department->setCurrentIndex(selected.isValid() ? selected : root);
     }
-    m_departsStoredTwice = departs.storedTwice;
     TreeDepartFresh();
 }
 
 // The caption and the current department follow the selection before the load: a load that
 // fails leaves an empty list and zero counters, all of them about the selected department.
 bool TFrmUsersManage::TreeDepartFresh() {
-    QTreeWidgetItem* node = selectedNode();
-    if (!node)
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart)
         return true;
     SetEnables(false);
     m_filterCaption.clear(); // the load below is unfiltered
     ShowDepartCaption();
-    LogonInfo->CurDepartId = itemOf(node)->Id;
+    LogonInfo->CurDepartId = *depart;
     return ShowUsers(QString());
-}
-
-QTreeWidgetItem* TFrmUsersManage::nodeOf(qint32 departId) const {
-    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
-        if (const TItem* item = itemOf(*it); item && item->Id == departId)
-            return *it;
-    }
-    return nullptr;
 }
 
 // Selects the department without reloading the list; callers refresh afterwards.
 void TFrmUsersManage::Expand(qint32 id) {
-    QTreeWidgetItem* found = nodeOf(id);
-    if (!found)
+    const QModelIndex found = m_departs->indexOf(id);
+    if (!found.isValid())
         return;
-    {
-        const QSignalBlocker blocker(m_ui->TV_Department);
-        m_ui->TV_Department->setCurrentItem(found);
-    }
-    for (QTreeWidgetItem* node = found; node; node = node->parent())
-        node->setExpanded(true);
+    SelectNode(found);
+    for (QModelIndex node = found; node.isValid(); node = node.parent())
+        m_ui->TV_Department->expand(node);
 }
 
 void TFrmUsersManage::TV_DepartmentChange() {
-    if (Shown && selectedNode())
+    if (Shown && selectedNode().isValid())
         TreeDepartFresh();
 }
 
 void TFrmUsersManage::TV_DepartmentContextPopup(const QPoint& pos) {
-    QTreeWidget* tree = m_ui->TV_Department;
-    QTreeWidgetItem* node = tree->itemAt(pos);
-    const TItem* item = itemOf(node);
-    const bool onDepartment = item && item->Id != 0;
+    const QModelIndex node = m_ui->TV_Department->indexAt(pos);
+    const bool onDepartment = node.isValid() && m_departs->departId(node) != 0;
     for (QAction* action : {m_ui->MiDModify, m_ui->MiDDelete, m_ui->MiDRole, m_ui->MiDUser})
         action->setEnabled(onDepartment && m_canWrite);
-    if (!node)
+    if (!node.isValid())
         return;
-    {
-        const QSignalBlocker blocker(tree); // one reload below, not two
-        tree->setCurrentItem(node);
-    }
+    SelectNode(node); // one reload below, not two
     TreeDepartFresh();
 }
 
 bool TFrmUsersManage::ShowUsers(const QString& filter) {
-    const TItem* item = itemOf(selectedNode());
-    if (!item)
+    const std::optional<qint32> depart = selectedDepart();
+    if (!depart)
         return true;
     if (filter.isEmpty())
         m_filterCaption.clear();
     const QString where =
-        item->Id != 0 ? u"where U.pid="_s + QString::number(item->Id) : u"where 1 = 1 "_s;
+        *depart != 0 ? u"where U.pid="_s + QString::number(*depart) : u"where 1 = 1 "_s;
     if (!LoadUsers(where + filter))
         return false; // reported; the window may have been closed meanwhile
     ShowDepartCaption();
@@ -615,9 +487,9 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
         m_filterCaption = filterCaption;
         ShowDepartCaption();
     }
-    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
-        if (expanded.contains(itemOf(*it)->Id))
-            (*it)->setExpanded(true);
+    for (const qint32 id : expanded) {
+        if (const QModelIndex node = m_departs->indexOf(id); node.isValid())
+            m_ui->TV_Department->expand(node);
     }
     m_ui->TV_Department->verticalScrollBar()->setValue(treeScroll);
     m_placeToRestore = place;
@@ -626,9 +498,9 @@ void TFrmUsersManage::RereadViews(bool reportFailure) {
 
 QSet<qint32> TFrmUsersManage::ExpandedDeparts() const {
     QSet<qint32> ids;
-    for (QTreeWidgetItemIterator it(m_ui->TV_Department); *it; ++it) {
-        if ((*it)->isExpanded())
-            ids.insert(itemOf(*it)->Id);
+    for (int node = 0; node < m_departs->tree().size(); ++node) {
+        if (m_ui->TV_Department->isExpanded(m_departs->indexOfNode(node)))
+            ids.insert(m_departs->tree().id(node));
     }
     return ids;
 }

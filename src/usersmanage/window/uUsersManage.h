@@ -4,11 +4,11 @@
 
 #include "ChildFrm.h"
 #include "DbQuery.h"
-#include "Item.h"
 
 #include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QModelIndex>
 #include <QPoint>
 #include <QPointer>
 #include <QSet>
@@ -22,12 +22,12 @@ class TFrmUsersManage;
 class AgentRequest;
 struct BulkTarget;
 class BulkTargetReader;
+class DepartTreeModel;
 class TFrmBulkResults;
 class InputBlocker;
 class LiveRefresh;
 class PresenceListener;
 class QAction;
-class QTreeWidgetItem;
 class UserListLoader;
 class UserListModel;
 class TMultilanguage;
@@ -112,9 +112,10 @@ public:
     // Read access for callers and tests.
     Ui::TFrmUsersManage* ui() const { return m_ui.get(); }
     UserListModel* userList() const { return m_users; }
-    const TItem* itemOf(QTreeWidgetItem* node) const; // nullptr for a null node
-    QTreeWidgetItem* selectedNode() const;            // the tree's selected node, or nullptr
-    QList<int> selectedRows() const;                  // selected list rows, in list order
+    DepartTreeModel* departs() const { return m_departs; }
+    QModelIndex selectedNode() const;             // the tree's selected node, or invalid
+    std::optional<qint32> selectedDepart() const; // its department (0: the root)
+    QList<int> selectedRows() const;              // selected list rows, in list order
     UserListLoader* userLoader() const { return m_loader.get(); }
     // The counters of the rows read into the list (while a load runs, some wait to be shown).
     qint32 TotalCount() const;
@@ -140,7 +141,7 @@ private:
     enum class DragKind { Users, Department, Foreign };
     DragKind DragKindOf(const class QMimeData* mime) const;
     bool LoadUsers(const QString& where);
-    QTreeWidgetItem* nodeOf(qint32 departId) const; // the department's node, or nullptr
+    void SelectNode(const QModelIndex& node); // without reloading the list
     void OpenPresenceListener();
     void ScheduleStatusRefresh();
     void ApplyPendingPresence();
@@ -159,6 +160,8 @@ private:
 
     std::unique_ptr<Ui::TFrmUsersManage> m_ui;
     UserListModel* m_users = nullptr;
+    DepartTreeModel* m_departs = nullptr;
+    bool m_treeQuiet = false; // the tree's selection moves without reloading the list
     QList<QIcon> ImageUserPly;
     TMultilanguage* Multilanguage1 = nullptr;
     DbQuery ADOQuery1;

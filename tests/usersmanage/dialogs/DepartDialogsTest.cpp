@@ -100,7 +100,7 @@ TEST_P(DepartDialogsTest, DialogsWriteWholeOrNothingAndRefuseADeletedDepartment)
     script.answerMessage(QMessageBox::Ok);
     window().MiDUserClick();
     EXPECT_EQ(script.messages().mid(1), QStringList(2, GetString(u"DepartChanged"_s)));
-    EXPECT_EQ(node(Org::Zeta), nullptr);
+    EXPECT_FALSE(node(Org::Zeta).isValid());
     EXPECT_EQ(count(u"Users where Pid = 3"_s), 2) << "only Zeta's own users, as before";
 }
 

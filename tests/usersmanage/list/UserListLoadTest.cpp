@@ -48,7 +48,7 @@ protected:
         OpenFormWithLogonInfo(&logon);
         window().userLoader()->setRowsPerSlice(1);
         panel->show();
-        while (window().ui()->TV_Department->topLevelItemCount() == 0)
+        while (window().departs()->rowCount() == 0)
             QCoreApplication::processEvents();
     }
 

@@ -7,7 +7,7 @@
 #include "ui_uUsersManage.h"
 
 #include <QSqlQuery>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -46,8 +46,8 @@ TEST_P(DepartEditingTest, AddPutsTheDepartmentUnderTheSelectedOneOrAtTopLevel) {
     window().MiDAddClick();
     const qint32 legal = number(u"select id from UserSort where name = 'Legal '"_s);
     EXPECT_EQ(parentOf(legal), 0);
-    ASSERT_NE(node(legal), nullptr);
-    EXPECT_EQ(node(legal)->text(0), u"Legal"_s);
+    ASSERT_TRUE(node(legal).isValid());
+    EXPECT_EQ(node(legal).data().toString(), u"Legal"_s);
     EXPECT_EQ(treeParentOf(legal), 0);
 }
 
@@ -107,7 +107,7 @@ TEST_P(DepartEditingTest, RenameToItsOwnNameIsAllowedToAnotherNameRefusedCancelS
     script.answerInput(u" East "_s);
     window().MiDModifyClick();
     EXPECT_EQ(db->scalar(omegaName).toString(), u" East "_s);
-    EXPECT_EQ(node(Org::Omega)->text(0), u" East "_s) << "as entered";
+    EXPECT_EQ(node(Org::Omega).data().toString(), u" East "_s) << "as entered";
     script.answerInput(u"EAST"_s).answerMessage(QMessageBox::Ok);
     window().MiDAddClick();
     EXPECT_EQ(script.messages().last(), GetString(u"DepartExist"_s)) << "stored with blanks";
@@ -130,10 +130,10 @@ TEST_P(DepartEditingTest, DeleteMovesSubDepartmentsAndUsersToTheParent) {
     EXPECT_EQ(parentOf(20), Org::Zeta);
     EXPECT_EQ(parentOf(21), Org::Zeta);
     EXPECT_EQ(count(u"Users where Pid = 3"_s), 2 + 1 + 4);
-    EXPECT_EQ(node(Org::Omega), nullptr);
+    EXPECT_FALSE(node(Org::Omega).isValid());
     EXPECT_EQ(treeParentOf(20), Org::Zeta);
     EXPECT_EQ(nodeCount(), 6);
-    ASSERT_NE(window().selectedNode(), nullptr);
+    ASSERT_TRUE(window().selectedNode().isValid());
     EXPECT_EQ(logon.CurDepartId, selectedDepart()) << "the list follows the new selection";
 
     // A top-level department hands its content to the top level: pid 0.
@@ -172,9 +172,9 @@ TEST_P(DepartEditingTest, DragRules) {
     addDepart(20, Org::Omega, u"East"_s);
     window().BuildDepartTree();
     selectDepart(Org::Alpha);
-    node(Org::Zeta)->setExpanded(false);
+    tree().collapse(node(Org::Zeta));
     EXPECT_TRUE(dragOver(Org::Zeta));
-    EXPECT_TRUE(node(Org::Zeta)->isExpanded()) << "hovering opens a collapsed department";
+    EXPECT_TRUE(tree().isExpanded(node(Org::Zeta))) << "hovering opens a collapsed department";
 
     struct Case {
         qint32 selected;
@@ -219,7 +219,7 @@ TEST_P(DepartEditingTest, DroppedDepartmentMovesUnderTheTarget) {
     EXPECT_EQ(treeParentOf(Org::Zeta), Org::Alpha);
     EXPECT_EQ(treeParentOf(Org::Beta), Org::Zeta) << "moved with its sub-departments";
     EXPECT_EQ(selectedDepart(), Org::Alpha);
-    EXPECT_TRUE(node(Org::Alpha)->isExpanded());
+    EXPECT_TRUE(tree().isExpanded(node(Org::Alpha)));
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Erin});
 }
 
@@ -264,7 +264,7 @@ TEST_P(DepartEditingTest, AddAndRenameFailuresShowThePrefixAndLeaveTheTree) {
     script.answerInput(u"East"_s).answerMessage(QMessageBox::Ok);
     window().MiDModifyClick();
     expectFailure(u"Depart Modify Error:"_s);
-    EXPECT_EQ(node(Org::Omega)->text(0), u"Omega"_s);
+    EXPECT_EQ(node(Org::Omega).data().toString(), u"Omega"_s);
 
     script.answerInput(u"Legal"_s).answerMessage(QMessageBox::Ok);
     window().MiDAddClick();
@@ -287,7 +287,7 @@ TEST_P(DepartEditingTest, DeleteAndDropFailuresShowThePrefixAndLeaveTreeAndList)
     script.answerMessage(QMessageBox::Ok);
     window().MiDDeleteClick();
     expectFailure(u"Depart Delete Error:"_s);
-    EXPECT_NE(node(Org::Omega), nullptr);
+    EXPECT_TRUE(node(Org::Omega).isValid());
     EXPECT_EQ(count(u"UserSort"_s), Org::DepartCount);
 
     selectDepart(Org::Zeta);
@@ -318,13 +318,13 @@ TEST_P(DepartEditingTest, ChangesAgainstAStaleTreeAreRefused) {
     EXPECT_EQ(treeParentOf(Org::Zeta), Org::Alpha) << "the tree as the database has it";
 
     // Omega was deleted: nothing is added under it, no user lands in it.
-    QTreeWidgetItem* omega = node(Org::Omega);
+    const QModelIndex omega = node(Org::Omega);
     elsewhere(u"delete from UserSort where id = 4"_s);
-    window().ui()->TV_Department->setCurrentItem(omega);
+    tree().setCurrentIndex(omega);
     script.answerInput(u"Child"_s).answerMessage(QMessageBox::Ok);
     window().MiDAddClick();
     EXPECT_EQ(count(u"UserSort where name = 'Child'"_s), 0);
-    EXPECT_EQ(node(Org::Omega), nullptr);
+    EXPECT_FALSE(node(Org::Omega).isValid());
 
     db->exec(u"insert into UserSort (id, pid, name) values (4, 5, 'Omega')"_s);
     window().BuildDepartTree();

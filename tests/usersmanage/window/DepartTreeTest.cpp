@@ -12,22 +12,25 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QList<qint32> childIds(const TFrmUsersManage& form, QTreeWidgetItem* parent) {
+QList<qint32> childIds(const TFrmUsersManage& form, const QModelIndex& parent) {
     QList<qint32> ids;
-    for (int i = 0; i < parent->childCount(); ++i)
-        ids.append(form.itemOf(parent->child(i))->Id);
+    for (int i = 0; i < form.departs()->rowCount(parent); ++i)
+        ids.append(form.departs()->departId(form.departs()->index(i, 0, parent)));
     return ids;
 }
 
 QImage imageOf(const QIcon& icon) {
     return icon.pixmap(16, 16).toImage();
+}
+
+QImage imageOf(const QModelIndex& node) {
+    return imageOf(node.data(Qt::DecorationRole).value<QIcon>());
 }
 
 } // namespace
@@ -36,11 +39,11 @@ using DepartTreeTest = MainWindowTest;
 
 TEST_P(DepartTreeTest, ChildrenFollowAscendingIdUnderTheirParent) {
     open();
-    QTreeWidgetItem* root = window().ui()->TV_Department->topLevelItem(0);
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->text(0), u"Org"_s);
-    EXPECT_EQ(window().itemOf(root)->Id, 0);
-    EXPECT_TRUE(root->isExpanded());
+    const QModelIndex root = window().departs()->index(0, 0);
+    ASSERT_TRUE(root.isValid());
+    EXPECT_EQ(root.data().toString(), u"Org"_s);
+    EXPECT_EQ(window().departs()->departId(root), 0);
+    EXPECT_TRUE(tree().isExpanded(root));
     EXPECT_EQ(childIds(window(), root), (QList<qint32>{Org::Zeta, Org::Alpha}));
     EXPECT_EQ(childIds(window(), node(Org::Zeta)), (QList<qint32>{Org::Omega, Org::Beta}));
     EXPECT_EQ(nodeCount(), 5) << "departments without a reachable parent are absent";
@@ -48,13 +51,13 @@ TEST_P(DepartTreeTest, ChildrenFollowAscendingIdUnderTheirParent) {
 
 TEST_P(DepartTreeTest, IconsFollowTheControlFlags) {
     open();
-    const QImage plain = imageOf(node(Org::Alpha)->icon(0));
-    const QImage controlled = imageOf(node(Org::Zeta)->icon(0));
-    const QImage inUse = imageOf(node(Org::Beta)->icon(0));
-    EXPECT_EQ(imageOf(node(Org::Omega)->icon(0)), plain) << "used without ctrl is plain";
+    const QImage plain = imageOf(node(Org::Alpha));
+    const QImage controlled = imageOf(node(Org::Zeta));
+    const QImage inUse = imageOf(node(Org::Beta));
+    EXPECT_EQ(imageOf(node(Org::Omega)), plain) << "used without ctrl is plain";
     EXPECT_NE(plain, controlled);
     EXPECT_NE(controlled, inUse);
-    EXPECT_NE(imageOf(node(0)->icon(0)), plain);
+    EXPECT_NE(imageOf(node(0)), plain);
     // The list shares the images: online users show image 2, offline ones image 3.
     const UserListModel& users = *window().userList();
     const auto rowImage = [&](qint32 uid) {
@@ -101,14 +104,67 @@ TEST_P(DepartTreeTest, RebuildKeepsSelectionWithoutDuplicates) {
     db->exec(u"insert into UserSort (id, pid, name) values (30, 4, '  New  ')"_s);
     window().BuildDepartTree();
     EXPECT_EQ(nodeCount(), 6);
-    EXPECT_EQ(node(30)->text(0), u"New"_s) << "captions are trimmed";
+    EXPECT_EQ(node(30).data().toString(), u"New"_s) << "captions are trimmed";
     EXPECT_EQ(selectedDepart(), Org::Omega);
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Carol});
 }
 
+// Changes another console makes between rereads: the open and the selected departments are
+// kept by id wherever their rows now sit (Omega stays open under a collapsed Alpha).
+TEST_P(DepartTreeTest, RereadKeepsOpenAndSelectedDepartmentsWhereverTheyMoved) {
+    db->exec(u"insert into UserSort (id, pid, name) values (20, 4, 'East')"_s);
+    open();
+    tree().expand(node(Org::Omega));
+    selectDepart(Org::Beta);
+    const struct {
+        QString change;
+        qint32 omegaParent, omegaRow, betaParent;
+    } cases[] = {
+        {u"update UserSort set pid = 5 where id = 4"_s, Org::Alpha, 0, Org::Zeta},
+        {u"insert into UserSort (id, pid, name) values (2, 5, 'Aleph')"_s, Org::Alpha, 1,
+         Org::Zeta},
+        {u"update UserSort set pid = 0 where id = 7"_s, Org::Alpha, 1, 0},
+    };
+    for (const auto& c : cases) {
+        db->exec(c.change);
+        window().RereadViews();
+        EXPECT_EQ(treeParentOf(Org::Omega), c.omegaParent) << c.change.toStdString();
+        EXPECT_EQ(node(Org::Omega).row(), c.omegaRow);
+        EXPECT_TRUE(tree().isExpanded(node(Org::Omega)));
+        EXPECT_FALSE(tree().isExpanded(node(Org::Alpha)));
+        EXPECT_EQ(treeParentOf(Org::Beta), c.betaParent);
+        EXPECT_EQ(selectedDepart(), Org::Beta);
+    }
+}
+
+// A large tree, department i under i / 2: a walk down from the root meets each probed
+// department at its row, with its caption; every node names its parent (nodeCount).
+TEST_P(DepartTreeTest, LargeTreeShowsEveryDepartmentUnderItsParentAtAnyDepth) {
+    constexpr qint32 Count = 100000;
+    db->exec(u"delete from UserSort"_s);
+    db->exec(u"insert into UserSort (id, pid, name) with recursive n(i) as (select 1 union all "
+             u"select i + 1 from n where i < %1) select i, i / 2, 'D' || i from n"_s.arg(Count));
+    open();
+    EXPECT_EQ(nodeCount(), Count + 1);
+    const DepartTreeModel& model = *window().departs();
+    for (const qint32 id : {1, 2, 3, 4097, 65535, Count}) {
+        QList<qint32> path;
+        for (qint32 up = id; up > 0; up /= 2)
+            path.prepend(up);
+        QModelIndex at = model.index(0, 0);
+        for (const qint32 step : path)
+            at = model.index(step > 1 ? step % 2 : 0, 0, at);
+        EXPECT_EQ(model.departId(at), id);
+        EXPECT_EQ(at.data().toString(), u"D"_s + QString::number(id));
+        EXPECT_EQ(model.rowCount(at), id > Count / 2 ? 0 : 2);
+    }
+    window().Expand(Count);
+    EXPECT_EQ(selectedDepart(), Count);
+    EXPECT_TRUE(tree().isExpanded(node(1)));
+}
+
 TEST_P(DepartTreeTest, RightClickSelectsTheNodeAndSetsTheMenu) {
     open();
-    QTreeWidget* tree = window().ui()->TV_Department;
     const auto* ui = window().ui();
     // The items a node governs: all enabled, all disabled, or mixed (-1).
     const auto governed = [&](const QPoint& at) {
@@ -118,13 +174,13 @@ TEST_P(DepartTreeTest, RightClickSelectsTheNodeAndSetsTheMenu) {
             on += item->isEnabled();
         return on == 4 ? 1 : on == 0 ? 0 : -1;
     };
-    EXPECT_EQ(governed(tree->visualItemRect(node(Org::Alpha)).center()), 1);
+    EXPECT_EQ(governed(tree().visualRect(node(Org::Alpha)).center()), 1);
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Erin});
-    EXPECT_EQ(governed(QPoint(5, tree->viewport()->height() - 3)), 0) << "empty space";
+    EXPECT_EQ(governed(QPoint(5, tree().viewport()->height() - 3)), 0) << "empty space";
     EXPECT_EQ(selectedDepart(), Org::Alpha);
     EXPECT_TRUE(ui->MiDAdd->isEnabled());
-    EXPECT_EQ(governed(tree->visualItemRect(node(0)).center()), 0) << "the root";
+    EXPECT_EQ(governed(tree().visualRect(node(0)).center()), 0) << "the root";
     EXPECT_EQ(selectedDepart(), 0);
 }
 

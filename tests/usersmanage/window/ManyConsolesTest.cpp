@@ -19,7 +19,7 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -44,7 +44,7 @@ TEST_P(ManyConsolesTest, ChangesOfOthersShowWithinTheBoundAndAgentStatesCauseNoR
     db->exec(u"insert into UserSort (id, pid, name) values (21, 5, 'Lab')"_s);
     open();
     other = db->openConnection();
-    node(Org::Alpha)->setExpanded(true);
+    tree().expand(node(Org::Alpha));
     selectDepart(Org::Zeta);
     window().ui()->S_NotOn->trigger();
     waitForList();
@@ -60,11 +60,11 @@ TEST_P(ManyConsolesTest, ChangesOfOthersShowWithinTheBoundAndAgentStatesCauseNoR
     shown.start();
     elsewhere(u"insert into UserSort (id, pid, name) values (20, 3, 'Gamma')"_s);
     elsewhere(u"update Users set UserName = 'robert' where Uid = 2"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return node(20) && cell(Org::Bob, 0) == u"robert"_s; },
-                                FollowMs + 1000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return node(20).isValid() && cell(Org::Bob, 0) == u"robert"_s; }, FollowMs + 1000));
     EXPECT_LT(shown.elapsed(), FollowMs);
     EXPECT_EQ(selectedDepart(), Org::Zeta);
-    EXPECT_TRUE(node(Org::Alpha)->isExpanded()) << "an open department stays open";
+    EXPECT_TRUE(tree().isExpanded(node(Org::Alpha))) << "an open department stays open";
     waitForList();
     EXPECT_EQ(listedUids(), QList<qint32>{Org::Bob}) << "the filter is kept";
     EXPECT_EQ(reloads, 2) << "both changes in one refresh: the tree's load, then the filter's";
@@ -73,7 +73,8 @@ TEST_P(ManyConsolesTest, ChangesOfOthersShowWithinTheBoundAndAgentStatesCauseNoR
     shown.restart();
     for (int i = 0; i < 5; ++i)
         elsewhere(u"update UserSort set name = 'Gamma%1' where id = 20"_s.arg(i));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return node(20)->text(0) == u"Gamma4"_s; }, FollowMs + 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return node(20).data().toString() == u"Gamma4"_s; },
+                                FollowMs + 1000));
     EXPECT_GE(shown.elapsed(), LiveRefresh::RefreshIntervalMs - DbChangeWatcher::PollMs);
     QTest::qWait(DbChangeWatcher::PollMs * 2);
     EXPECT_EQ(reloads, 4);
@@ -122,7 +123,7 @@ TEST_P(ManyConsolesTest, AnEditWaitingForAnotherWriterShowsTheHourglassThenSaysN
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_TRUE(holder.rollback());
     EXPECT_EQ(db->scalar(u"select name from UserSort where id = 5"_s).toString(), u"Alpha"_s);
-    EXPECT_EQ(node(Org::Alpha)->text(0), u"Alpha"_s);
+    EXPECT_EQ(node(Org::Alpha).data().toString(), u"Alpha"_s);
     logon.Connection = db->connection();
 }
 
@@ -183,8 +184,8 @@ TEST_P(ManyConsolesTest, RandomEditsOfTwoConsolesNeverBreakTheTree) {
     // The window acts on its tree as shown, whatever it missed.
     const auto windowActs = [&](int step) {
         QList<qint32> shown;
-        for (QTreeWidgetItemIterator it(window().ui()->TV_Department); *it; ++it)
-            shown.append(window().itemOf(*it)->Id);
+        for (const QModelIndex& node : treeNodes())
+            shown.append(window().departs()->departId(node));
         const qint32 a = anyOf(shown), b = anyOf(shown);
         selectDepart(a);
         ModalScript answers; // any refusal is answered with OK

@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -69,7 +69,7 @@ TEST_P(UserEditingTest, AddAppendsTheNewUserSelectedAndCountedOrAsksForADepartme
     window().MiUAddClick();
     expectCounters(Org::UserCount + 1, 3, 3);
 
-    window().ui()->TV_Department->setCurrentItem(nullptr);
+    tree().setCurrentIndex(QModelIndex());
     script.answerMessage(QMessageBox::Ok);
     window().MiUAddClick();
     EXPECT_EQ(script.messages(), QStringList{GetString(u"DepartChose"_s)});
