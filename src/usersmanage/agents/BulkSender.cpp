@@ -11,7 +11,6 @@
 #include <ws2tcpip.h>
 #else
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,9 +38,14 @@ int lastError() {
 bool isPending(int error) {
     return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS || error == WSAEINTR;
 }
-bool makeNonBlocking(Handle socket) {
+Handle openSocket() {
+    const Handle socket = ::socket(AF_INET, SOCK_STREAM, 0);
     u_long on = 1;
-    return ioctlsocket(socket, FIONBIO, &on) == 0;
+    if (socket != NoHandle && ioctlsocket(socket, FIONBIO, &on) != 0) {
+        closesocket(socket);
+        return NoHandle;
+    }
+    return socket;
 }
 void closeHandle(Handle socket) {
     closesocket(socket);
@@ -61,8 +65,9 @@ int lastError() {
 bool isPending(int error) {
     return error == EINPROGRESS || error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
-bool makeNonBlocking(Handle socket) {
-    return fcntl(socket, F_SETFL, O_NONBLOCK) == 0 && fcntl(socket, F_SETFD, FD_CLOEXEC) == 0;
+// Not inherited by a program started meanwhile from another thread.
+Handle openSocket() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
 }
 void closeHandle(Handle socket) {
     ::close(socket);
@@ -177,8 +182,8 @@ void OpenRequests::connectTo(Request& request) {
     address.sin_family = AF_INET;
     address.sin_port = htons(quint16(m_port));
     address.sin_addr.s_addr = htonl(QHostAddress(request.host).toIPv4Address());
-    request.socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (request.socket == NoHandle || !makeNonBlocking(request.socket))
+    request.socket = openSocket();
+    if (request.socket == NoHandle)
         end(request, AgentOutcome::NoAnswer);
     else if (::connect(request.socket, reinterpret_cast<const sockaddr*>(&address),
                        sizeof address) == 0)
