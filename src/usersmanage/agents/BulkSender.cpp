@@ -109,7 +109,7 @@ private:
         QString host;
         QByteArray bytes;      // the GET
         qsizetype written = 0; // of bytes
-        bool sent = false;     // the agent was reached and has the request
+        bool sent = false;     // connected: the request is the socket's to deliver
         std::optional<AgentOutcome> outcome;
         Clock::time_point begun;
         Clock::time_point deadline;
