@@ -225,12 +225,9 @@ TEST_P(RemoteCommandTest, ManyAgentsEndAsOneDoes) {
             });
         },
         ConnectMs + AnswerMs + 3000));
-    for (qsizetype row = 0; row < targets.size(); ++row) {
-        SCOPED_TRACE(targets[row].address.toStdString());
-        EXPECT_EQ(many.results()[row].outcome, single[row].value_or(BulkResult{}).outcome);
-        EXPECT_EQ(many.results()[row].reply.isEmpty(),
-                  single[row].value_or(BulkResult{}).reply.isEmpty());
-    }
+    for (qsizetype row = 0; row < targets.size(); ++row)
+        EXPECT_EQ(many.results()[row].outcome, single[row].value_or(BulkResult{}).outcome)
+            << targets[row].address.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RemoteCommandTest, ::testing::ValuesIn(testBackends()),
