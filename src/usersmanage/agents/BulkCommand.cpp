@@ -1,7 +1,10 @@
 #include "BulkCommand.h"
 
+#include "LogonInfo.h"
+#include "NarrowText.h"
+
 #include <QElapsedTimer>
-#include <QTimer>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -11,7 +14,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int StartsPerTurn = 64;
+constexpr int EndsPerTake = 64;
 constexpr int TurnMs = 4; // a turn of the event loop stays short
 constexpr int MaxOpen = 4096;
 
@@ -85,28 +88,29 @@ BulkCommand::BulkCommand(QList<BulkTarget> targets, QString word, qint32 port, A
                          int maxInFlight, QObject* parent)
     : QObject(parent), m_targets(std::move(targets)), m_results(m_targets.size()),
       m_word(std::move(word)), m_port(port), m_bounds(bounds), m_maxInFlight(qMax(1, maxInFlight)),
-      m_queued(std::size_t(m_targets.size())), m_requests(std::size_t(m_targets.size())) {
+      m_handed(std::size_t(m_targets.size())) {
     m_counts.pending = int(m_targets.size());
 }
 
 BulkCommand::~BulkCommand() = default;
 
 void BulkCommand::run(const QList<int>& rows) {
-    QList<int> chosen = rows;
-    if (chosen.isEmpty()) {
+    QList<int> chosen;
+    for (int row : rows) {
+        if (row >= 0 && row < m_targets.size())
+            chosen.append(row);
+    }
+    if (rows.isEmpty()) {
         for (int row = 0; row < m_targets.size(); ++row)
             chosen.append(row);
     }
     for (int row : chosen) {
-        if (row < 0 || row >= m_targets.size() || m_requests[std::size_t(row)] ||
-            m_queued[std::size_t(row)])
-            continue;
-        setResult(row, {});
-        m_queued[std::size_t(row)] = true;
-        m_queue.append(row);
+        if (!m_handed[std::size_t(row)])
+            setResult(row, {});
     }
     m_running = true;
-    sendNext();
+    hand(chosen);
+    endIfDone();
 }
 
 void BulkCommand::addTargets(const QList<BulkTarget>& more) {
@@ -115,17 +119,15 @@ void BulkCommand::addTargets(const QList<BulkTarget>& more) {
     const int first = int(m_targets.size());
     m_targets.append(more);
     m_results.resize(m_targets.size());
-    m_queued.resize(std::size_t(m_targets.size()));
-    m_requests.resize(std::size_t(m_targets.size()));
+    m_handed.resize(std::size_t(m_targets.size()));
     m_counts.pending += int(more.size());
     emit targetsAdded(first, int(m_targets.size()) - 1);
     if (!m_running)
         return;
-    for (int row = first; row < m_targets.size(); ++row) {
-        m_queued[std::size_t(row)] = true;
-        m_queue.append(row);
-    }
-    sendSoon();
+    QList<int> rows;
+    for (int row = first; row < m_targets.size(); ++row)
+        rows.append(row);
+    hand(rows);
 }
 
 void BulkCommand::setMoreToCome(bool more) {
@@ -134,73 +136,71 @@ void BulkCommand::setMoreToCome(bool more) {
         endIfDone();
 }
 
-// A few new connections per turn of the event loop: opening thousands at once would hold it,
-// and so would their answers arriving together.
-void BulkCommand::sendNext() {
-    m_sendDue = false;
-    QElapsedTimer turn;
-    turn.start();
-    for (int started = 0; m_reaching < m_maxInFlight && m_open < openBudget() && !m_queue.isEmpty();
-         ++started) {
-        if (started == StartsPerTurn || turn.elapsed() >= TurnMs) {
-            sendSoon();
-            return;
-        }
-        const int row = m_queue.takeFirst();
-        m_queued[std::size_t(row)] = false;
-        auto& request = m_requests[std::size_t(row)];
-        request = std::make_unique<AgentRequest>();
-        connect(request.get(), &AgentRequest::sent, this, [this] {
-            --m_reaching;
-            sendSoon();
-        });
-        connect(request.get(), &AgentRequest::finished, this,
-                [this, row](const AgentReply& reply) { done(row, bulkResultOf(reply)); });
-        ++m_reaching;
-        ++m_open;
-        request->start(m_targets[row].address, m_port, u"aFlag="_s + m_word, m_bounds);
+// The rows not with the sender yet go to it; it starts with the first run.
+void BulkCommand::hand(const QList<int>& rows) {
+    QList<BulkSender::Target> targets;
+    for (int row : rows) {
+        if (m_handed[std::size_t(row)])
+            continue;
+        m_handed[std::size_t(row)] = true;
+        ++m_handedCount;
+        targets.append({row, m_targets[row].address});
     }
-    endIfDone();
+    if (targets.isEmpty())
+        return;
+    if (!m_sender)
+        m_sender = std::make_unique<BulkSender>(
+            m_port, toNarrow(u"aFlag="_s + m_word, LogonInfo->CodePage), m_bounds, m_maxInFlight,
+            openBudget(), [this] {
+                QMetaObject::invokeMethod(this, &BulkCommand::takeEnded, Qt::QueuedConnection);
+            });
+    m_sender->send(targets);
 }
 
-void BulkCommand::sendSoon() {
-    if (m_sendDue)
-        return;
-    m_sendDue = true;
-    QMetaObject::invokeMethod(this, &BulkCommand::sendNext, Qt::QueuedConnection);
+// A few dozen ends per turn of the event loop: thousands of answers arriving together would
+// hold it.
+void BulkCommand::takeEnded() {
+    QElapsedTimer turn;
+    turn.start();
+    while (m_sender) {
+        const QList<BulkSender::Ended> ended = m_sender->take(EndsPerTake);
+        if (ended.isEmpty())
+            return;
+        for (const BulkSender::Ended& request : ended)
+            done(request.row, bulkResultOf(request.reply));
+        if (turn.elapsed() >= TurnMs) {
+            QMetaObject::invokeMethod(this, &BulkCommand::takeEnded, Qt::QueuedConnection);
+            return;
+        }
+    }
 }
 
 void BulkCommand::endIfDone() {
-    if (m_running && !m_moreToCome && m_queue.isEmpty() && m_open == 0) {
+    if (m_running && !m_moreToCome && m_handedCount == 0) {
         m_running = false;
+        m_sender.reset(); // nothing is open: its thread ends at once
         emit finished();
     }
 }
 
 void BulkCommand::done(int row, const BulkResult& result) {
-    AgentRequest* request = m_requests[std::size_t(row)].release();
-    if (!request->isSent())
-        --m_reaching;
-    request->deleteLater(); // the sender
-    --m_open;
+    m_handed[std::size_t(row)] = false;
+    --m_handedCount;
     setResult(row, result);
     emit progressed(row);
-    if (m_queue.isEmpty())
-        endIfDone();
-    else
-        sendSoon();
+    endIfDone();
 }
 
+// The requests open end cancelled with their time; those not started yet too.
 void BulkCommand::cancel() {
-    const QList<int> queued = std::exchange(m_queue, {});
-    for (int row : queued) {
-        m_queued[std::size_t(row)] = false;
-        setResult(row, {BulkOutcome::Cancelled, {}, 0});
-        emit progressed(row);
+    if (const std::unique_ptr<BulkSender> sender = std::move(m_sender)) {
+        sender->stop();
+        for (const BulkSender::Ended& request : sender->take(std::numeric_limits<int>::max()))
+            done(request.row, bulkResultOf(request.reply));
     }
-    for (auto& request : m_requests) {
-        if (request)
-            request->cancel(); // ends it through done()
+    for (int row = 0; row < m_targets.size(); ++row) {
+        if (m_handed[std::size_t(row)])
+            done(row, {BulkOutcome::Cancelled, {}, 0});
     }
 }
 
@@ -221,6 +221,6 @@ void BulkCommand::count(BulkOutcome outcome, int step) {
 
 BulkCommand::Counts BulkCommand::counts() const {
     Counts counts = m_counts;
-    counts.sent = int(m_results.size()) - counts.pending + m_open;
+    counts.sent = int(m_results.size()) - counts.pending + (m_sender ? m_sender->open() : 0);
     return counts;
 }

@@ -3,6 +3,7 @@
 #include "ModuleExport.h"
 
 #include "AgentRequest.h"
+#include "BulkSender.h"
 
 #include <QList>
 #include <QObject>
@@ -37,9 +38,10 @@ bool isFailure(BulkOutcome outcome); // not confirmed and not pending
 // A one-word command sent to many agents at once, each request with the bounds of a single
 // command. At most maxInFlight requests are reaching their agents at a time (connecting and
 // sending: the traffic a site's network sees); a request sent waits for its answer without
-// holding a place, within a budget of open sockets. Runs from the event loop; progressed tells
-// of each target done, finished of the run's end (also after cancel). Targets may keep
-// arriving while it runs (addTargets, then setMoreToCome(false)).
+// holding a place, within a budget of open sockets. The requests go out from a thread of their
+// own (BulkSender) while a run lasts; their ends are taken from the event loop a few dozen at a
+// time. progressed tells of each target done, finished of the run's end (also after cancel).
+// Targets may keep arriving while it runs (addTargets, then setMoreToCome(false)).
 class KVZ_MODULE_EXPORT BulkCommand : public QObject {
     Q_OBJECT
 public:
@@ -57,7 +59,7 @@ public:
     // Sends to the given targets (all when empty) again; the others keep their results.
     void run(const QList<int>& rows = {});
     void cancel(); // in-flight and queued targets end cancelled
-    bool isRunning() const { return m_moreToCome || !m_queue.isEmpty() || m_open > 0; }
+    bool isRunning() const { return m_moreToCome || m_handedCount > 0; }
 
     // More targets, sent to as soon as a run is going; the run does not end before
     // setMoreToCome(false).
@@ -75,8 +77,8 @@ signals:
     void finished();
 
 private:
-    void sendNext();
-    void sendSoon();
+    void hand(const QList<int>& rows);
+    void takeEnded();
     void endIfDone();
     void done(int row, const BulkResult& result);
     void setResult(int row, const BulkResult& result);
@@ -88,13 +90,10 @@ private:
     qint32 m_port;
     AgentBounds m_bounds;
     int m_maxInFlight;
-    QList<int> m_queue;
-    std::vector<bool> m_queued; // by row
-    int m_reaching = 0;         // connecting or sending
-    int m_open = 0;             // every request in flight
-    bool m_sendDue = false;     // more are started at the next turn of the event loop
-    bool m_running = false;     // finished not yet told
+    std::vector<bool> m_handed; // by row: with the sender, its end not taken yet
+    int m_handedCount = 0;
+    bool m_running = false; // finished not yet told
     bool m_moreToCome = false;
-    Counts m_counts;                                       // sent is worked out
-    std::vector<std::unique_ptr<AgentRequest>> m_requests; // by row, while in flight
+    Counts m_counts;                      // sent is worked out
+    std::unique_ptr<BulkSender> m_sender; // while a run lasts; stopped before the rest goes
 };

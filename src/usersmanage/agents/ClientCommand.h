@@ -12,3 +12,9 @@ std::optional<QUrl> ClientCommandUrl(const QString& address, qint32 port, const 
 
 // The agent's address as a request host: trimmed, and only when it is a plain dotted quad.
 std::optional<QString> AgentHost(const QString& address);
+
+// The same with the query already in the narrow code page.
+std::optional<QUrl> NarrowCommandUrl(const QString& address, qint32 port, const QByteArray& query);
+
+// The GET of a command's address, on a connection closed after the answer.
+QByteArray ClientCommandRequest(const QUrl& url);

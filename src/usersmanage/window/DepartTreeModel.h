@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DepartTree.h"
+#include "ModuleExport.h"
 
 #include <QAbstractItemModel>
 #include <QIcon>
@@ -9,7 +10,7 @@
 // The department tree for a view: one column, the root at the top. An index carries its
 // department's id, which stays valid when rows move up after a removal; the view asks only for
 // the nodes it shows. Dragged departments travel as mimeType().
-class DepartTreeModel : public QAbstractItemModel {
+class KVZ_MODULE_EXPORT DepartTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
     DepartTreeModel(const QList<QIcon>& images, QObject* parent);

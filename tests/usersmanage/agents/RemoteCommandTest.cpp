@@ -1,6 +1,8 @@
 // Remote commands sent to the client agents' stand-in over real HTTP on loopback.
 #include "MainWindowFixture.h"
 
+#include "AgentRequest.h"
+#include "BulkCommand.h"
 #include "Multilanguage.h"
 #include "StandIn.h"
 #include "UserListModel.h"
@@ -12,6 +14,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -192,6 +195,39 @@ TEST_P(RemoteCommandTest, EachItemSendsItsWordToTheFirstSelectedAgent) {
     selectUsers({Org::Dave}); // no address
     EXPECT_EQ(send(ui->L1), GetString(u"IPNull"_s));
     EXPECT_EQ(logged(), expected);
+}
+
+// A command to many agents ends each request as the single request to the same agent ends,
+// whatever the agent's way of answering.
+TEST_P(RemoteCommandTest, ManyAgentsEndAsOneDoes) {
+    LogonInfo = &logon;
+    QList<BulkTarget> targets;
+    for (int mode = 0; mode <= int(std::size(Modes)); ++mode) // past the last: no agent there
+        targets.append({mode, {}, {}, agentAddress(mode)});
+    targets.append({-1, {}, {}, agentAddress(0) + u":1/x"_s});
+    const AgentBounds bounds{ConnectMs, AnswerMs};
+    QList<std::optional<BulkResult>> single(targets.size());
+    std::vector<std::unique_ptr<AgentRequest>> requests;
+    for (qsizetype row = 0; row < targets.size(); ++row) {
+        requests.push_back(std::make_unique<AgentRequest>());
+        QObject::connect(
+            requests.back().get(), &AgentRequest::finished,
+            [&single, row](const AgentReply& reply) { single[row] = bulkResultOf(reply); });
+        requests.back()->start(targets[row].address, logon.ClientPort, u"aFlag=UpdatePly"_s,
+                               bounds);
+    }
+    BulkCommand many(targets, u"UpdatePly"_s, logon.ClientPort, bounds, 2);
+    many.run();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !many.isRunning() && std::ranges::all_of(single, [](const auto& result) {
+                return result.has_value();
+            });
+        },
+        ConnectMs + AnswerMs + 3000));
+    for (qsizetype row = 0; row < targets.size(); ++row)
+        EXPECT_EQ(many.results()[row].outcome, single[row].value_or(BulkResult{}).outcome)
+            << targets[row].address.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RemoteCommandTest, ::testing::ValuesIn(testBackends()),
