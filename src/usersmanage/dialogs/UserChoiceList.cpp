@@ -127,6 +127,15 @@ UserChoiceModel::UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStrin
     : QAbstractTableModel(parent), m_choices(std::move(rows)), m_captions(std::move(captions)),
       m_images(std::move(images)) {}
 
+// The bounds checked here, without two virtual calls: a view laying out the list asks for the
+// index of every row.
+QModelIndex UserChoiceModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || size_t(row) >= m_rows.size() || column < 0 ||
+        column >= m_captions.size())
+        return {};
+    return createIndex(row, column);
+}
+
 int UserChoiceModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());
 }
