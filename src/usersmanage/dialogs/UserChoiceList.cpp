@@ -11,6 +11,49 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Decodes well-formed UTF-8 that does not start with a byte order mark into out, which holds
+// as many units as in has bytes; returns the units written, or -1 for anything else (left to
+// QStringDecoder, which replaces what is malformed and drops the mark).
+qsizetype decodeWellFormed(QByteArrayView in, char16_t* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const auto* const end = p + in.size();
+    if (in.startsWith("\xEF\xBB\xBF"))
+        return -1;
+    char16_t* const start = out;
+    while (p < end) {
+        const char32_t lead = *p;
+        if (lead < 0x80) {
+            *out++ = char16_t(lead);
+            ++p;
+            continue;
+        }
+        const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        if (lead < 0xC2 || lead > 0xF4 || end - p <= extra)
+            return -1;
+        char32_t code = lead & (0x3F >> extra);
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return -1;
+            code = code << 6 | (p[i] & 0x3F);
+        }
+        constexpr char32_t Least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < Least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return -1;
+        p += extra + 1;
+        if (QChar::requiresSurrogates(code)) {
+            *out++ = QChar::highSurrogate(code);
+            *out++ = QChar::lowSurrogate(code);
+        } else {
+            *out++ = char16_t(code);
+        }
+    }
+    return out - start;
+}
+
+} // namespace
+
 quint32 UserChoices::addDepart(const QString& name) {
     m_departs.push_back(name);
     return quint32(m_departs.size() - 1);
@@ -41,8 +84,11 @@ quint32 UserChoices::add(qint32 uid, QByteArrayView userName, QByteArrayView ip,
 quint32 UserChoices::decode(QByteArrayView utf8) {
     const qsizetype at = m_scratch.size();
     m_scratch.resize(at + utf8.size()); // UTF-16 takes no more units than UTF-8 bytes
-    auto* out = reinterpret_cast<QChar*>(m_scratch.data() + at);
-    const qsizetype size = m_decoder.appendToBuffer(out, utf8) - out;
+    qsizetype size = decodeWellFormed(utf8, m_scratch.data() + at);
+    if (size < 0) {
+        auto* out = reinterpret_cast<QChar*>(m_scratch.data() + at);
+        size = m_decoder.appendToBuffer(out, utf8) - out;
+    }
     m_scratch.resize(at + size);
     return quint32(size);
 }
@@ -80,6 +126,15 @@ UserChoiceModel::UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStrin
                                  QList<QIcon> images, QObject* parent)
     : QAbstractTableModel(parent), m_choices(std::move(rows)), m_captions(std::move(captions)),
       m_images(std::move(images)) {}
+
+// The bounds checked here, without two virtual calls: a view laying out the list asks for the
+// index of every row.
+QModelIndex UserChoiceModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || size_t(row) >= m_rows.size() || column < 0 ||
+        column >= m_captions.size())
+        return {};
+    return createIndex(row, column);
+}
 
 int UserChoiceModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -126,9 +181,12 @@ void UserChoiceModel::addLoaded(quint32 row) {
     m_loaded.push_back(entryOf(row));
 }
 
+// Only a sorting list compares heads.
 UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
     const QStringView name = m_choices->name(row);
     Entry entry{{}, row, quint32(name.size())};
+    if (!m_autoSort)
+        return entry;
     for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), HeadUnits); ++i) {
         char16_t c = name[i].unicode();
         c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
@@ -137,16 +195,8 @@ UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
     return entry;
 }
 
-// The heads decide unless they are equal; then the sizes of names no longer than their heads,
-// or else the whole names.
-bool UserChoiceModel::less(const Entry& a, const Entry& b) const {
-    for (int i = 0; i < HeadUnits / 4; ++i) {
-        if (a.head[i] != b.head[i])
-            return a.head[i] < b.head[i];
-    }
-    if (a.size <= HeadUnits && b.size <= HeadUnits)
-        return a.size < b.size;
-    return compareText(m_choices->name(a.row), m_choices->name(b.row)) < 0;
+int UserChoiceModel::orderOfNames(const Entry& a, const Entry& b) const {
+    return compareText(m_choices->name(a.row), m_choices->name(b.row));
 }
 
 size_t UserChoiceModel::readCount() const {
@@ -189,7 +239,11 @@ void UserChoiceModel::arrange(bool whole) {
     if (!m_loaded.empty()) {
         if (m_arranged.empty())
             m_arranged = m_rows;
-        std::stable_sort(m_loaded.begin(), m_loaded.end(), before);
+        // Rows read later have higher numbers: equal names stay in the order they came.
+        std::sort(m_loaded.begin(), m_loaded.end(), [this](const Entry& a, const Entry& b) {
+            const int names = order(a, b);
+            return names != 0 ? names < 0 : a.row < b.row;
+        });
         mergeSorted(m_recent, m_loaded, before);
         m_loaded.clear();
     }

@@ -76,13 +76,14 @@ public:
     UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
                     QList<QIcon> images, QObject* parent = nullptr);
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    void setAutoSort(bool on) { m_autoSort = on; }
+    void setAutoSort(bool on) { m_autoSort = on; } // before rows are added: they carry heads
     void clear();
     // A load adds rows, then ends each slice with loadedSlice(): a sorting list merges them
     // into its order, and they show each time the rows read have doubled and at the end.
@@ -102,7 +103,20 @@ public:
 
 private:
     Entry entryOf(quint32 row) const;
-    bool less(const Entry& a, const Entry& b) const;
+    // Below, equal to or above 0 as a's name sorts before, with or after b's: the heads decide
+    // unless they are equal; then the sizes of names no longer than their heads, or else the
+    // whole names.
+    int order(const Entry& a, const Entry& b) const {
+        for (int i = 0; i < HeadUnits / 4; ++i) {
+            if (a.head[i] != b.head[i])
+                return a.head[i] < b.head[i] ? -1 : 1;
+        }
+        if (a.size <= HeadUnits && b.size <= HeadUnits)
+            return int(a.size) - int(b.size);
+        return orderOfNames(a, b);
+    }
+    int orderOfNames(const Entry& a, const Entry& b) const;
+    bool less(const Entry& a, const Entry& b) const { return order(a, b) < 0; }
     size_t readCount() const; // rows shown and read
     void arrange(bool whole);
     void setOrder(std::vector<Entry> rows);

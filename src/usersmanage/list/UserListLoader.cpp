@@ -4,7 +4,6 @@
 #include "FlagSets.h"
 #include "UserListModel.h"
 
-#include <QElapsedTimer>
 #include <limits>
 
 using namespace Qt::Literals::StringLiterals;
@@ -22,122 +21,67 @@ QString UserListLoader::statement(const QString& where) {
 }
 
 UserListLoader::UserListLoader(UserListModel& model, DbConnection* connection, QObject* parent)
-    : QObject(parent), m_model(model), m_cursor(connection) {
-    m_nextSlice.setSingleShot(true);
-    m_nextSlice.setInterval(0);
-    connect(&m_nextSlice, &QTimer::timeout, this, [this] { runSlice(); });
-}
-
-UserListLoader::~UserListLoader() {
-    cancel();
+    : QObject(parent), m_model(model), m_read(connection) {
+    connect(&m_read, &SlicedRead::sliceRead, this, &UserListLoader::sliceRead);
+    connect(&m_read, &SlicedRead::failed, this, [this](const QString& message) {
+        m_model.publish();
+        emit failed(message);
+    });
 }
 
 void UserListLoader::start(const QString& statement) {
-    cancel();
+    m_read.cancel();
     m_model.clear();
     try {
-        m_cursor.open(statement);
-        m_fields = resolveFields();
-        m_waitCursor.emplace();
         // The first slice fails like the opening: to the caller, the rows read kept.
-        if (!readSlice(true))
-            return;
+        m_read.start(statement, [this](const DbCursor& cursor) { return bind(cursor); });
     } catch (const DbError&) {
         m_model.publish();
-        cancel();
         throw;
     }
-    m_nextSlice.start();
 }
 
-void UserListLoader::cancel() {
-    m_nextSlice.stop();
-    m_cursor.close();
-    m_waitCursor.reset();
+void UserListLoader::setRowsPerSlice(int rows) {
+    m_fixedSlices = rows > 0;
+    m_read.setRowsPerSlice(rows);
 }
 
-UserListLoader::Fields UserListLoader::resolveFields() const {
-    const auto field = [this](const QString& name) {
-        const int index = m_cursor.fieldIndex(name);
-        if (index < 0)
-            throw DbError(u"Field '"_s + name + u"' not found"_s);
-        return index;
+// What takes each record: the row appended to the store, keyed by a sorted list in runs.
+SlicedRead::Record UserListLoader::bind(const DbCursor& cursor) {
+    const auto field = [&cursor](const QString& name) { return SlicedRead::field(cursor, name); };
+    const int uid = field(u"Uid"_s), pid = field(u"Pid"_s), roleId = field(u"RoleID"_s),
+              userName = field(u"UserName"_s), dName = field(u"DName"_s), ip = field(u"Ip"_s),
+              computerName = field(u"ComputerName"_s), rName = field(u"RName"_s),
+              auths = field(u"Auths"_s), cliVer = field(u"CliVer"_s),
+              scanTime = field(u"ScanTime"_s), hardNo = field(u"HardNo"_s),
+              onlined = field(u"Onlined"_s);
+    int read = 0;
+    return [=, this](const DbCursor& c) mutable {
+        UserListStore& store = m_model.store();
+        UserListStore::Fields row;
+        row.uid = qint32(c.integer(uid));
+        row.online = c.integer(onlined) != 0;
+        row.decrypts = BT(qint32(c.integer(auths)), UA_DECRYP);
+        row.departName =
+            store.departName(c.isNull(pid) ? NoKey : c.integer(pid), [&] { return c.text(dName); });
+        row.roleName = store.roleName(c.isNull(roleId) ? NoKey : c.integer(roleId),
+                                      [&] { return c.text(rName); });
+        row.userName = c.text(userName);
+        row.ip = c.text(ip);
+        row.computerName = c.text(computerName);
+        row.cliVer = c.text(cliVer);
+        row.scanTime = c.text(scanTime);
+        row.hardNo = c.text(hardNo);
+        store.append(row);
+        if (++read % 64 == 0) // a sorted list keys its rows within the slice's time
+            m_model.keyNewRows();
     };
-    return {field(u"Uid"_s),    field(u"Pid"_s),    field(u"RoleID"_s),       field(u"UserName"_s),
-            field(u"DName"_s),  field(u"Ip"_s),     field(u"ComputerName"_s), field(u"RName"_s),
-            field(u"Auths"_s),  field(u"CliVer"_s), field(u"ScanTime"_s),     field(u"HardNo"_s),
-            field(u"Onlined"_s)};
 }
 
-// A slice run from the event loop; a failure ends the load, the rows read before it listed.
-void UserListLoader::runSlice() {
-    try {
-        if (!readSlice(false))
-            return;
-    } catch (const DbError& error) {
-        m_model.publish();
-        cancel();
-        emit failed(error.message());
-        return;
-    }
-    m_nextSlice.start();
-}
-
-// Reads one slice and shows its rows when they are due; false when the load ended with it.
-bool UserListLoader::readSlice(bool first) {
-    bool more = false;
-    if (m_rowsPerSlice > 0)
-        more = readRows(m_rowsPerSlice, false);
-    else
-        more = readRows(first ? FirstSliceRows : std::numeric_limits<int>::max(), !first);
-    if (!more)
-        end();
+// Shows the rows of the slice when they are due.
+void UserListLoader::sliceRead(bool last) {
     m_model.arrange();
-    if (!more || m_model.store().size() >= 2 * m_model.rowCount() || m_rowsPerSlice > 0)
+    if (last || m_model.store().size() >= 2 * m_model.rowCount() || m_fixedSlices)
         m_model.publish();
     emit progressed();
-    return more;
-}
-
-// False when the result is exhausted.
-bool UserListLoader::readRows(int maxRows, bool timeBoxed) {
-    QElapsedTimer clock;
-    clock.start();
-    for (int n = 1; n <= maxRows; ++n) {
-        if (!m_cursor.next())
-            return false;
-        appendCurrent();
-        if (n % 64 == 0) {
-            m_model.keyNewRows();
-            if (timeBoxed && clock.elapsed() >= SliceMs)
-                break;
-        }
-    }
-    return true;
-}
-
-void UserListLoader::appendCurrent() {
-    const DbCursor& c = m_cursor;
-    const Fields& f = m_fields;
-    UserListStore::Fields row;
-    row.uid = qint32(c.integer(f.uid));
-    row.online = c.integer(f.onlined) != 0;
-    row.decrypts = BT(qint32(c.integer(f.auths)), UA_DECRYP);
-    UserListStore& store = m_model.store();
-    row.departName = store.departName(c.isNull(f.pid) ? NoKey : c.integer(f.pid),
-                                      [&] { return c.text(f.dName); });
-    row.roleName = store.roleName(c.isNull(f.roleId) ? NoKey : c.integer(f.roleId),
-                                  [&] { return c.text(f.rName); });
-    row.userName = c.text(f.userName);
-    row.ip = c.text(f.ip);
-    row.computerName = c.text(f.computerName);
-    row.cliVer = c.text(f.cliVer);
-    row.scanTime = c.text(f.scanTime);
-    row.hardNo = c.text(f.hardNo);
-    store.append(row);
-}
-
-void UserListLoader::end() {
-    m_cursor.close();
-    m_waitCursor.reset();
 }

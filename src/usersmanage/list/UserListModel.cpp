@@ -25,6 +25,15 @@ QString UserListModel::mimeType() {
 UserListModel::UserListModel(QList<QIcon> images, QObject* parent)
     : QAbstractTableModel(parent), m_images(std::move(images)) {}
 
+// The bounds checked here, without two virtual calls: a view laying out the list asks for the
+// index of every row.
+QModelIndex UserListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || size_t(row) >= m_order.size() || column < 0 ||
+        column > SubItemCount)
+        return {};
+    return createIndex(row, column);
+}
+
 int UserListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_order.size());
 }

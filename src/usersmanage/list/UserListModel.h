@@ -33,6 +33,7 @@ public:
 
     explicit UserListModel(QList<QIcon> images, QObject* parent = nullptr);
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

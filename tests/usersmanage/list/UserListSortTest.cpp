@@ -106,25 +106,6 @@ TEST_P(UserListSortTest, SortedRowsLeadToTheirUsers) {
     EXPECT_EQ(cell(Org::Carol, NameColumn), u"张三"_s);
 }
 
-// F5 on a sorted list loaded slice by slice: the same rows at the top, the same users selected.
-TEST_P(UserListSortTest, RereadKeepsThePlaceInASortedList) {
-    addUsers(Org::Alpha, 300, false);
-    open();
-    QTreeView* list = window().ui()->LV_Man;
-    list->sortByColumn(NameColumn, Qt::DescendingOrder);
-    list->scrollTo(users().index(150, 0), QAbstractItemView::PositionAtTop);
-    const qint32 topUid = users().row(list->indexAt(QPoint(0, 0)).row()).Item.Id;
-    selectUsers({Org::Bob, topUid});
-    window().userLoader()->setRowsPerSlice(7);
-    window().RereadViews();
-    waitForList();
-    EXPECT_EQ(users().row(list->indexAt(QPoint(0, 0)).row()).Item.Id, topUid);
-    QList<qint32> selected;
-    for (const int row : window().selectedRows())
-        selected.append(users().row(row).Item.Id);
-    EXPECT_EQ(selected, (QList<qint32>{topUid, Org::Bob}));
-}
-
 // Sorts, appended rows, renamed rows, removals and reloads shown slice by slice, in a random
 // order: the kept order is the fresh sort's, and each Uid leads to its row.
 TEST_P(UserListSortTest, OrderFollowsRandomEditsAndLoads) {
