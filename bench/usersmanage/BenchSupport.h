@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace bench {
 
@@ -68,11 +70,22 @@ inline double clockMs(clockid_t clock) {
     return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
 }
 
+// Time the calling thread has spent ready to run but waiting for a CPU, in milliseconds (0
+// where the kernel does not tell). The file stays open: one read per call.
+inline double runQueueWaitMs() {
+    thread_local const int file = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    char text[96] = {};
+    if (file < 0 || pread(file, text, sizeof text - 1, 0) <= 0)
+        return 0;
+    unsigned long long running = 0, waiting = 0;
+    return std::sscanf(text, "%llu %llu", &running, &waiting) == 2 ? double(waiting) / 1e6 : 0;
+}
+
 // Times every event the application dispatches from its loop: the longest one is the longest
 // time the window could not answer input. Events sent while one is handled count in it. Keeps
 // what the longest was (the receiver's class and the event's type) to say where to look, and
 // the longest in the CPU time of the window's thread, which other programs on the machine do
-// not lengthen.
+// not lengthen, and how much of the longest the thread waited for a CPU while others ran.
 template <class Application> class Timed : public Application {
 public:
     using Application::Application;
@@ -86,25 +99,31 @@ public:
         const QByteArray what = describe(receiver, event); // the event may be gone afterwards
         const double wall = clockMs(CLOCK_MONOTONIC);
         const double cpu = clockMs(CLOCK_THREAD_CPUTIME_ID);
+        const double queued = runQueueWaitMs();
         const bool handled = Application::notify(receiver, event);
         const double wallMs = clockMs(CLOCK_MONOTONIC) - wall;
         const double cpuMs = clockMs(CLOCK_THREAD_CPUTIME_ID) - cpu;
+        const double queuedMs = runQueueWaitMs() - queued;
         longestCpuMs = std::max(longestCpuMs, cpuMs);
+        longestOwnMs = std::max(longestOwnMs, wallMs - queuedMs);
         if (wallMs > longestMs) {
             longestMs = wallMs;
-            longestWhat = what + ", " + QByteArray::number(cpuMs, 'f', 1) + " ms of it on the CPU";
+            longestWhat = what + ", " + QByteArray::number(cpuMs, 'f', 1) +
+                          " ms of it on the CPU, " + QByteArray::number(queuedMs, 'f', 1) +
+                          " ms waiting for one";
         }
         --m_depth;
         return handled;
     }
 
     void resetLongest() {
-        longestMs = longestCpuMs = 0;
+        longestMs = longestCpuMs = longestOwnMs = 0;
         longestWhat.clear();
     }
 
     double longestMs = 0; // wall clock
     double longestCpuMs = 0;
+    double longestOwnMs = 0; // wall clock less the time spent waiting for a CPU
     QByteArray longestWhat;
 
 private:
