@@ -36,9 +36,11 @@ std::vector<int> columnIndexes(const QStringList& columns, int count,
 
 using SqliteHandle = std::shared_ptr<sqlite3>;
 
+// One thread uses the connection, as with the console's own: no locking around every call.
 SqliteHandle openMapped(const QString& path, int flags) {
     sqlite3* opened = nullptr;
-    const int status = sqlite3_open_v2(path.toUtf8().constData(), &opened, flags, nullptr);
+    const int status =
+        sqlite3_open_v2(path.toUtf8().constData(), &opened, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     const SqliteHandle handle(opened, sqlite3_close);
     if (status != SQLITE_OK || sqlite3_exec(opened, "pragma mmap_size=1099511627776", nullptr,
                                             nullptr, nullptr) != SQLITE_OK)
