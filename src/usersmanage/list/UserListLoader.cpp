@@ -81,7 +81,11 @@ SlicedRead::Record UserListLoader::bind(const DbCursor& cursor) {
 // Shows the rows of the slice when they are due.
 void UserListLoader::sliceRead(bool last) {
     m_model.arrange();
-    if (last || m_model.store().size() >= 2 * m_model.rowCount() || m_fixedSlices)
+    const bool due = m_model.store().size() >= 2 * m_model.rowCount() &&
+                     (m_model.rowCount() == 0 || m_sincePublished.hasExpired(PublishEveryMs));
+    if (last || due || m_fixedSlices) {
         m_model.publish();
+        m_sincePublished.start();
+    }
     emit progressed();
 }

@@ -3,6 +3,7 @@
 #include "ModuleExport.h"
 #include "SlicedRead.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -12,7 +13,8 @@ class UserListModel;
 // before start() returns, then one slice after another from the event loop, so the window
 // stays responsive and paints the first rows at once; a sorted list orders each slice as it
 // comes. The rows read are shown each time they have doubled (a view lays out all its rows
-// when rows arrive) and at the end. A newer start() or cancel() ends the running load.
+// when rows arrive), at most every PublishEveryMs after the first screenful (every showing
+// repaints the view), and at the end. A newer start() or cancel() ends the running load.
 class KVZ_MODULE_EXPORT UserListLoader : public QObject {
     Q_OBJECT
 public:
@@ -41,5 +43,7 @@ private:
 
     UserListModel& m_model;
     SlicedRead m_read;
+    static constexpr qint64 PublishEveryMs = 100;
     bool m_fixedSlices = false;
+    QElapsedTimer m_sincePublished;
 };
