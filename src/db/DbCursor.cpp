@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <utility>
 #ifndef KVZ_NO_LIBPQ
 #include <libpq-fe.h>
 #endif
@@ -65,9 +66,10 @@ private:
 };
 
 #ifndef KVZ_NO_LIBPQ
-// A server-side cursor in the reader's transaction, fetched a batch at a time through libpq.
-// Fields are read from the wire text where libpq keeps it: texts checked to be UTF-8, integers
-// parsed, nothing converted in between.
+// A server-side cursor in the reader's transaction, fetched a batch at a time through libpq;
+// the next batch is asked for as soon as one arrives, so the server reads it while the caller
+// takes this one. Fields are read from the wire text where libpq keeps it: texts checked to be
+// UTF-8, integers parsed, nothing converted in between.
 class PostgresSource final : public DbCursor::Source {
 public:
     PostgresSource(DbConnection& connection, const QString& statement)
@@ -101,7 +103,11 @@ public:
         if (PQntuples(m_batch.get()) < m_batchSize) {
             return false;
         }
-        fetch(laterBatchRows());
+        if (m_asked > 0) {
+            takeAsked();
+        } else {
+            fetch(laterBatchRows());
+        }
         m_row = 0;
         return PQntuples(m_batch.get()) > 0;
     }
@@ -161,15 +167,46 @@ private:
                               PQgetlength(m_batch.get(), m_row, column));
     }
 
+    QString fetchStatement(int rows) const {
+        return QStringLiteral("fetch forward %1 from ").arg(rows) + m_name;
+    }
+
     void fetch(int rows) {
         m_batch.reset();
-        m_batch = m_session->exec(QStringLiteral("fetch forward %1 from ").arg(rows) + m_name);
+        m_batch = m_session->exec(fetchStatement(rows));
         m_batchSize = rows;
         m_row = -1;
+        askForNext();
+    }
+
+    void takeAsked() {
+        m_batch.reset();
+        m_batchSize = std::exchange(m_asked, 0);
+        m_batch = m_session->take();
+        askForNext();
+    }
+
+    // A full batch may have more behind it: the next one is sent for now, unless the session
+    // is waiting for another cursor's.
+    void askForNext() {
+        if (PQntuples(m_batch.get()) < m_batchSize) {
+            return;
+        }
+        const int rows = laterBatchRows();
+        if (m_session->send(fetchStatement(rows))) {
+            m_asked = rows;
+        }
     }
 
     void release() {
         m_batch.reset();
+        if (std::exchange(m_asked, 0) > 0) {
+            try {
+                m_session->take();
+            } catch (const DbError&) {
+                // The cursor closes below, or the session is gone with it.
+            }
+        }
         try {
             if (m_declared) {
                 m_declared = false;
@@ -191,6 +228,7 @@ private:
     QStringList m_names;
     PgSession::Result m_batch;
     int m_batchSize = 0;
+    int m_asked = 0; // rows of the batch sent for and not taken yet
     int m_row = -1;
     bool m_declared = false;
 };

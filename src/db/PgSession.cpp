@@ -24,6 +24,12 @@ PgSession::~PgSession() = default;
 PgSession::Result PgSession::exec(const QString&, const QByteArray&) {
     throw DbError(NoPostgresClient);
 }
+bool PgSession::send(const QString&) {
+    return false;
+}
+PgSession::Result PgSession::take() {
+    throw DbError(NoPostgresClient);
+}
 bool PgSession::isLost() const {
     return true;
 }
@@ -94,10 +100,43 @@ PgSession::PgSession(const DbSettings& settings) {
 PgSession::~PgSession() = default;
 
 PgSession::Result PgSession::exec(const QString& statement, const QByteArray& parameter) {
+    if (m_sent && !m_arrived) {
+        m_early = waitForSent();
+        m_arrived = true;
+    }
     const QByteArray text = statement.toUtf8();
     const char* value = parameter.constData();
-    Result result(PQexecParams(m_connection.get(), text.constData(), parameter.isNull() ? 0 : 1,
-                               nullptr, &value, nullptr, nullptr, 0));
+    return checked(
+        Result(PQexecParams(m_connection.get(), text.constData(), parameter.isNull() ? 0 : 1,
+                            nullptr, &value, nullptr, nullptr, 0)));
+}
+
+bool PgSession::send(const QString& statement) {
+    if (m_sent) {
+        return false;
+    }
+    const QByteArray text = statement.toUtf8();
+    m_sent = PQsendQueryParams(m_connection.get(), text.constData(), 0, nullptr, nullptr, nullptr,
+                               nullptr, 0) == 1;
+    return m_sent;
+}
+
+PgSession::Result PgSession::take() {
+    Result result = m_arrived ? std::move(m_early) : waitForSent();
+    m_sent = m_arrived = false;
+    return checked(std::move(result));
+}
+
+// The sent statement's result; the rest of what the server sends for it is read and dropped.
+PgSession::Result PgSession::waitForSent() {
+    Result result(PQgetResult(m_connection.get()));
+    while (PGresult* more = PQgetResult(m_connection.get())) {
+        PQclear(more);
+    }
+    return result;
+}
+
+PgSession::Result PgSession::checked(Result result) const {
     const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
         return result;

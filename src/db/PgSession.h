@@ -37,13 +37,26 @@ public:
     };
     using Result = std::unique_ptr<pg_result, ResultFree>;
 
-    // Runs statement, with one text parameter when parameter is not null.
+    // Runs statement, with one text parameter when parameter is not null. A statement sent and
+    // not taken yet is waited for first, its result kept for take().
     Result exec(const QString& statement, const QByteArray& parameter = {});
+    // Sends statement without waiting, so that the server works on it meanwhile; take() returns
+    // its result. False when a statement sent earlier is not taken yet, or it could not be sent:
+    // the caller then runs it with exec().
+    bool send(const QString& statement);
+    // The result of the statement sent, waiting for it; throws as exec() does.
+    Result take();
     bool isLost() const;
 
 private:
+    Result checked(Result result) const;
+    Result waitForSent();
+
     struct ConnectionFree {
         void operator()(pg_conn* connection) const;
     };
     std::unique_ptr<pg_conn, ConnectionFree> m_connection;
+    bool m_sent = false;    // a statement was sent and is not taken yet
+    bool m_arrived = false; // and its result waits in m_early
+    Result m_early;
 };

@@ -35,11 +35,21 @@ QStringList drain(DbCursor& cursor, int limit = -1) {
 
 TEST_P(DbCursorTest, StepsOneStateOfTheTableWhileTheMainSessionWrites) {
     addUsers(1, 500);
+    {
+        DbCursor abandoned(db.connection());
+        abandoned.open(u"select Uid from Users"_s);
+        ASSERT_TRUE(abandoned.next());
+    } // closed while its next batch is on the way
     DbCursor cursor(db.connection());
     cursor.open(u"select Uid, UserName, Onlined from Users order by Uid"_s);
     const QStringList head = drain(cursor, 10);
     ASSERT_EQ(head.size(), 10);
     EXPECT_EQ(head.first(), u"1=user1"_s);
+    {
+        DbCursor other(db.connection()); // on the reader too, between the first one's batches
+        other.open(u"select Uid, UserName from Users where Uid >= 250 order by Uid"_s);
+        EXPECT_EQ(drain(other, 2), (QStringList{u"250=user250"_s, u"251=user251"_s}));
+    }
     // Writes of the main session land at once and do not show in the records still to come.
     db.exec(u"update Users set UserName = 'renamed' where Uid = 300"_s);
     db.exec(u"delete from Users where Uid = 400"_s);
