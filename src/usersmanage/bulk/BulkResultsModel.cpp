@@ -36,6 +36,8 @@ QString BulkResultsModel::outcomeText(int row) const {
 }
 
 QVariant BulkResultsModel::data(const QModelIndex& index, int role) const {
+    if (index.isValid() && index.column() == Time && role == Qt::TextAlignmentRole)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter); // milliseconds line up by digit
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::UserRole))
         return {};
     const BulkTarget& target = m_command.targets().at(index.row());
