@@ -172,8 +172,9 @@ void UserChoiceModel::clear() {
     beginResetModel();
     m_rows.clear();
     m_loaded.clear();
-    m_arranged.clear();
-    m_recent.clear();
+    m_runs.clear();
+    m_pending = 0;
+    m_spare = {};
     endResetModel();
 }
 
@@ -200,72 +201,110 @@ int UserChoiceModel::orderOfNames(const Entry& a, const Entry& b) const {
 }
 
 size_t UserChoiceModel::readCount() const {
-    return (m_arranged.empty() ? m_rows.size() : m_arranged.size()) + m_recent.size() +
-           m_loaded.size();
+    return m_rows.size() + m_pending + m_loaded.size();
 }
 
+// Rows show when the rows read have doubled; a sorting list reserves room for them at the
+// slice before, so that a slice copies the rows shown or shows rows, not both.
 void UserChoiceModel::loadedSlice(bool last) {
-    arrange(false);
+    const size_t slice = m_loaded.size();
+    arrange();
     if (last || readCount() >= 2 * m_rows.size())
         publish();
+    else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
+        m_rows.reserve(2 * (m_rows.size() + 2 * slice));
 }
 
-// Rows read go at the end of the views, then a sorting list takes the order arranged.
+// Rows read go at the end of the views; a sorting list then shows them in order.
 void UserChoiceModel::publish() {
-    arrange(true);
-    const size_t read = readCount();
-    if (read == m_rows.size())
+    arrange();
+    if (!m_runs.empty()) {
+        showRuns();
         return;
-    beginInsertRows({}, rowCount(), int(read) - 1);
-    if (m_autoSort)
-        m_rows.resize(read, m_arranged.front()); // in their places at once, below
-    else
-        m_rows.insert(m_rows.end(), m_loaded.begin(), m_loaded.end());
+    }
+    if (m_loaded.empty())
+        return;
+    beginInsertRows({}, rowCount(), rowCount() + int(m_loaded.size()) - 1);
+    m_rows.insert(m_rows.end(), m_loaded.begin(), m_loaded.end());
     m_loaded.clear();
     endInsertRows();
-    if (m_autoSort) {
-        setOrder(std::move(m_arranged));
-        m_arranged.clear();
-    }
 }
 
-// A sorting list merges the rows read since the last call into a run of recent rows, and that
-// run into the order of every row read when it has grown to an eighth of it, or when the whole
-// order is needed: a slice moves a few rows, not the whole order.
-void UserChoiceModel::arrange(bool whole) {
-    if (!m_autoSort)
+// A sorting list sorts the rows of a slice into a run, then merges the newest two runs while
+// the older is at most twice as long: a row moves about log2(rows / slice) times before it
+// shows, and a slice merges at most the rows read since the rows shown last.
+void UserChoiceModel::arrange() {
+    if (!m_autoSort || m_loaded.empty())
         return;
-    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
-    if (!m_loaded.empty()) {
-        if (m_arranged.empty())
-            m_arranged = m_rows;
-        // Rows read later have higher numbers: equal names stay in the order they came.
-        std::sort(m_loaded.begin(), m_loaded.end(), [this](const Entry& a, const Entry& b) {
-            const int names = order(a, b);
-            return names != 0 ? names < 0 : a.row < b.row;
-        });
-        mergeSorted(m_recent, m_loaded, before);
-        m_loaded.clear();
-    }
-    if (!m_recent.empty() && (whole || 8 * m_recent.size() > m_arranged.size())) {
-        mergeSorted(m_arranged, m_recent, before);
-        m_recent.clear();
-    }
+    // Rows read later have higher numbers: equal names stay in the order they came.
+    std::sort(m_loaded.begin(), m_loaded.end(), [this](const Entry& a, const Entry& b) {
+        const int names = order(a, b);
+        return names != 0 ? names < 0 : a.row < b.row;
+    });
+    const size_t slice = m_loaded.size();
+    m_pending += slice;
+    m_runs.push_back(std::exchange(m_loaded, {}));
+    m_loaded.reserve(slice);
+    while (m_runs.size() > 1 && m_runs[m_runs.size() - 2].size() <= 2 * m_runs.back().size())
+        mergeNewestRuns();
 }
 
-// Views, selections and current rows follow their rows into the sorting list's new order.
-void UserChoiceModel::setOrder(std::vector<Entry> rows) {
+void UserChoiceModel::mergeNewestRuns() {
+    Run newer = std::move(m_runs.back());
+    m_runs.pop_back();
+    recycle(std::exchange(m_runs.back(), merged(m_runs.back(), newer)));
+    recycle(std::move(newer));
+}
+
+// The rows shown grow at their end, so that views add rows; then the runs merge into them in
+// one pass from the back, and views, selections and current rows follow their rows into the
+// new order.
+void UserChoiceModel::showRuns() {
+    while (m_runs.size() > 1)
+        mergeNewestRuns();
+    Run run = std::move(m_runs.front());
+    m_runs.clear();
+    m_pending = 0;
+    const size_t shown = m_rows.size();
+    beginInsertRows({}, int(shown), int(shown + run.size()) - 1);
+    m_rows.resize(shown + run.size(), run.front());
+    endInsertRows();
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<Entry> kept;
     for (const QModelIndex& index : before)
         kept.push_back(m_rows[size_t(index.row())]);
-    m_rows = std::move(rows);
+    Entry* const first = m_rows.data();
+    const Entry* shownEnd = first + shown;
+    Entry* out = first + m_rows.size();
+    for (auto added = run.crbegin(); added != run.crend(); ++added) {
+        while (shownEnd != first && less(*added, shownEnd[-1]))
+            *--out = *--shownEnd; // the rows shown stay before equal names read later
+        *--out = *added;
+    }
     QModelIndexList after;
     for (size_t i = 0; i < kept.size(); ++i)
         after.append(index(find(kept[i]), before.at(qsizetype(i)).column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, VerticalSortHint);
+    recycle(std::move(run));
+}
+
+// Into the buffer left by an earlier merge; among equal names older's rows come first.
+UserChoiceModel::Run UserChoiceModel::merged(std::span<const Entry> older,
+                                             std::span<const Entry> newer) {
+    Run out = std::exchange(m_spare, {});
+    out.clear();
+    out.reserve(older.size() + newer.size());
+    std::merge(older.begin(), older.end(), newer.begin(), newer.end(), std::back_inserter(out),
+               [this](const Entry& a, const Entry& b) { return less(a, b); });
+    return out;
+}
+
+// Keeps the larger buffer for the next merge.
+void UserChoiceModel::recycle(Run&& run) {
+    if (run.capacity() > m_spare.capacity())
+        m_spare = std::move(run);
 }
 
 // The list row of an entry of a sorting list: among the entries of its name.
@@ -281,8 +320,6 @@ UserChoiceModel::Entry UserChoiceModel::take(int row) {
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    for (std::vector<Entry>* rows : {&m_arranged, &m_recent})
-        std::erase_if(*rows, [&taken](const Entry& e) { return e.row == taken.row; });
     return taken;
 }
 
@@ -294,8 +331,6 @@ void UserChoiceModel::append(const Entry& entry) {
     beginInsertRows({}, position, position);
     m_rows.insert(at, entry);
     endInsertRows();
-    if (!m_arranged.empty()) // after the rows read before it
-        m_recent.insert(std::upper_bound(m_recent.begin(), m_recent.end(), entry, before), entry);
 }
 
 std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {
