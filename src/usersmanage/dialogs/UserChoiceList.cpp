@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 
@@ -212,7 +213,15 @@ void UserChoiceModel::loadedSlice(bool last) {
     if (last || readCount() >= 2 * m_rows.size())
         publish();
     else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
-        m_rows.reserve(2 * (m_rows.size() + 2 * slice));
+        reserveRows(2 * (m_rows.size() + 2 * slice));
+}
+
+// The buffer the rows leave is kept for merges.
+void UserChoiceModel::reserveRows(size_t size) {
+    Run rows;
+    rows.reserve(size);
+    rows.assign(m_rows.begin(), m_rows.end());
+    recycle(std::exchange(m_rows, std::move(rows)));
 }
 
 // Rows read go at the end of the views; a sorting list then shows them in order.
@@ -236,17 +245,45 @@ void UserChoiceModel::publish() {
 void UserChoiceModel::arrange() {
     if (!m_autoSort || m_loaded.empty())
         return;
-    // Rows read later have higher numbers: equal names stay in the order they came.
-    std::sort(m_loaded.begin(), m_loaded.end(), [this](const Entry& a, const Entry& b) {
-        const int names = order(a, b);
-        return names != 0 ? names < 0 : a.row < b.row;
-    });
+    sortLoaded();
     const size_t slice = m_loaded.size();
     m_pending += slice;
     m_runs.push_back(std::exchange(m_loaded, {}));
     m_loaded.reserve(slice);
     while (m_runs.size() > 1 && m_runs[m_runs.size() - 2].size() <= 2 * m_runs.back().size())
         mergeNewestRuns();
+}
+
+// A stable radix sort by the heads' first four units, a byte a pass from the last, of the
+// bytes that differ; then rows of equal units by the rest of their names. Rows read later
+// have higher numbers: equal names stay in the order they came.
+void UserChoiceModel::sortLoaded() {
+    quint64 differ = 0;
+    for (const Entry& e : m_loaded)
+        differ |= e.head[0] ^ m_loaded.front().head[0];
+    m_sortSpace.resize(m_loaded.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        if ((differ >> shift & 0xFF) == 0)
+            continue;
+        std::array<size_t, 256> at{};
+        for (const Entry& e : m_loaded)
+            ++at[e.head[0] >> shift & 0xFF];
+        size_t sum = 0;
+        for (size_t& count : at)
+            sum += std::exchange(count, sum);
+        for (const Entry& e : m_loaded)
+            m_sortSpace[at[e.head[0] >> shift & 0xFF]++] = e;
+        m_loaded.swap(m_sortSpace);
+    }
+    for (auto from = m_loaded.begin(); from != m_loaded.end();) {
+        const auto to = std::find_if(
+            from, m_loaded.end(), [&from](const Entry& e) { return e.head[0] != from->head[0]; });
+        std::sort(from, to, [this](const Entry& a, const Entry& b) {
+            const int names = order(a, b);
+            return names != 0 ? names < 0 : a.row < b.row;
+        });
+        from = to;
+    }
 }
 
 void UserChoiceModel::mergeNewestRuns() {
@@ -274,14 +311,19 @@ void UserChoiceModel::showRuns() {
     std::vector<Entry> kept;
     for (const QModelIndex& index : before)
         kept.push_back(m_rows[size_t(index.row())]);
-    Entry* const first = m_rows.data();
-    const Entry* shownEnd = first + shown;
-    Entry* out = first + m_rows.size();
-    for (auto added = run.crbegin(); added != run.crend(); ++added) {
-        while (shownEnd != first && less(*added, shownEnd[-1]))
-            *--out = *--shownEnd; // the rows shown stay before equal names read later
-        *--out = *added;
+    // From the back, the rows shown stay before equal names read later.
+    const Entry* const first = m_rows.data();
+    const Entry* const added = run.data();
+    const Entry* older = first + shown;
+    const Entry* newer = added + run.size();
+    Entry* out = m_rows.data() + m_rows.size();
+    while (older != first && newer != added) {
+        const bool fromOlder = less(newer[-1], older[-1]);
+        *--out = fromOlder ? older[-1] : newer[-1];
+        older -= fromOlder;
+        newer -= !fromOlder;
     }
+    std::copy(added, newer, m_rows.begin() + (older - first));
     QModelIndexList after;
     for (size_t i = 0; i < kept.size(); ++i)
         after.append(index(find(kept[i]), before.at(qsizetype(i)).column()));
@@ -296,8 +338,16 @@ UserChoiceModel::Run UserChoiceModel::merged(std::span<const Entry> older,
     Run out = std::exchange(m_spare, {});
     out.clear();
     out.reserve(older.size() + newer.size());
-    std::merge(older.begin(), older.end(), newer.begin(), newer.end(), std::back_inserter(out),
-               [this](const Entry& a, const Entry& b) { return less(a, b); });
+    auto a = older.begin();
+    auto b = newer.begin();
+    while (a != older.end() && b != newer.end()) {
+        const bool fromNewer = less(*b, *a);
+        out.push_back(fromNewer ? *b : *a);
+        a += !fromNewer;
+        b += fromNewer;
+    }
+    out.insert(out.end(), a, older.end());
+    out.insert(out.end(), b, newer.end());
     return out;
 }
 

@@ -121,7 +121,9 @@ private:
     int orderOfNames(const Entry& a, const Entry& b) const;
     bool less(const Entry& a, const Entry& b) const { return order(a, b) < 0; }
     size_t readCount() const; // rows shown and read
+    void reserveRows(size_t size);
     void arrange();
+    void sortLoaded();
     void mergeNewestRuns();
     void showRuns();
     Run merged(std::span<const Entry> older, std::span<const Entry> newer);
@@ -138,6 +140,7 @@ private:
     std::vector<Run> m_runs;
     size_t m_pending = 0; // rows in m_runs
     Run m_spare;          // the buffer the next merge fills
+    Run m_sortSpace;      // and the one a slice's sort fills
     bool m_autoSort = false;
 };
 
