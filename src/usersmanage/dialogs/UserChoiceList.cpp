@@ -206,7 +206,8 @@ size_t UserChoiceModel::readCount() const {
 }
 
 // Rows show when the rows read have doubled; a sorting list reserves room for them at the
-// slice before, so that a slice copies the rows shown or shows rows, not both.
+// slice before, so that a slice copies the rows shown or shows rows, not both. The buffers of
+// the load go at its end.
 void UserChoiceModel::loadedSlice(bool last) {
     const size_t slice = m_loaded.size();
     arrange();
@@ -214,6 +215,10 @@ void UserChoiceModel::loadedSlice(bool last) {
         publish();
     else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
         reserveRows(2 * (m_rows.size() + 2 * slice));
+    if (last) {
+        m_spare = {};
+        m_sortSpace = {};
+    }
 }
 
 // The buffer the rows leave is kept for merges.
