@@ -135,8 +135,8 @@ private:
     QList<QIcon> m_images;
     std::vector<Entry> m_rows;
     std::vector<Entry> m_loaded; // read, not shown yet, in the order read
-    // A sorting list: the rows read before the last slice and not shown yet, in sorted runs,
-    // older rows first, each run more than twice as long as the next.
+    // A sorting list: the rows of the slices read and not shown yet, in sorted runs, older
+    // rows first, each run more than twice as long as the next.
     std::vector<Run> m_runs;
     size_t m_pending = 0; // rows in m_runs
     Run m_spare;          // the buffer the next merge fills
