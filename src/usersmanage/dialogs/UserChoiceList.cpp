@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 
@@ -172,8 +173,9 @@ void UserChoiceModel::clear() {
     beginResetModel();
     m_rows.clear();
     m_loaded.clear();
-    m_arranged.clear();
-    m_recent.clear();
+    m_runs.clear();
+    m_pending = 0;
+    m_spare = {};
     endResetModel();
 }
 
@@ -200,72 +202,164 @@ int UserChoiceModel::orderOfNames(const Entry& a, const Entry& b) const {
 }
 
 size_t UserChoiceModel::readCount() const {
-    return (m_arranged.empty() ? m_rows.size() : m_arranged.size()) + m_recent.size() +
-           m_loaded.size();
+    return m_rows.size() + m_pending + m_loaded.size();
 }
 
+// Rows show when the rows read have doubled; a sorting list reserves room for them at the
+// slice before, so that a slice copies the rows shown or shows rows, not both. The buffers of
+// the load go at its end.
 void UserChoiceModel::loadedSlice(bool last) {
-    arrange(false);
+    const size_t slice = m_loaded.size();
+    arrange();
     if (last || readCount() >= 2 * m_rows.size())
         publish();
-}
-
-// Rows read go at the end of the views, then a sorting list takes the order arranged.
-void UserChoiceModel::publish() {
-    arrange(true);
-    const size_t read = readCount();
-    if (read == m_rows.size())
-        return;
-    beginInsertRows({}, rowCount(), int(read) - 1);
-    if (m_autoSort)
-        m_rows.resize(read, m_arranged.front()); // in their places at once, below
-    else
-        m_rows.insert(m_rows.end(), m_loaded.begin(), m_loaded.end());
-    m_loaded.clear();
-    endInsertRows();
-    if (m_autoSort) {
-        setOrder(std::move(m_arranged));
-        m_arranged.clear();
+    else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
+        reserveRows(2 * (m_rows.size() + 2 * slice));
+    if (last) {
+        m_spare = {};
+        m_sortSpace = {};
     }
 }
 
-// A sorting list merges the rows read since the last call into a run of recent rows, and that
-// run into the order of every row read when it has grown to an eighth of it, or when the whole
-// order is needed: a slice moves a few rows, not the whole order.
-void UserChoiceModel::arrange(bool whole) {
-    if (!m_autoSort)
+// The buffer the rows leave is kept for merges.
+void UserChoiceModel::reserveRows(size_t size) {
+    Run rows;
+    rows.reserve(size);
+    rows.assign(m_rows.begin(), m_rows.end());
+    recycle(std::exchange(m_rows, std::move(rows)));
+}
+
+// Rows read go at the end of the views; a sorting list then shows them in order.
+void UserChoiceModel::publish() {
+    arrange();
+    if (!m_runs.empty()) {
+        showRuns();
         return;
-    const auto before = [this](const Entry& a, const Entry& b) { return less(a, b); };
-    if (!m_loaded.empty()) {
-        if (m_arranged.empty())
-            m_arranged = m_rows;
-        // Rows read later have higher numbers: equal names stay in the order they came.
-        std::sort(m_loaded.begin(), m_loaded.end(), [this](const Entry& a, const Entry& b) {
+    }
+    if (m_loaded.empty())
+        return;
+    beginInsertRows({}, rowCount(), rowCount() + int(m_loaded.size()) - 1);
+    m_rows.insert(m_rows.end(), m_loaded.begin(), m_loaded.end());
+    m_loaded.clear();
+    endInsertRows();
+}
+
+// A sorting list sorts the rows of a slice into a run, then merges the newest two runs while
+// the older is at most twice as long: a row moves about log2(rows / slice) times before it
+// shows, and a slice merges at most the rows read since the rows shown last.
+void UserChoiceModel::arrange() {
+    if (!m_autoSort || m_loaded.empty())
+        return;
+    sortLoaded();
+    const size_t slice = m_loaded.size();
+    m_pending += slice;
+    m_runs.push_back(std::exchange(m_loaded, {}));
+    m_loaded.reserve(slice);
+    while (m_runs.size() > 1 && m_runs[m_runs.size() - 2].size() <= 2 * m_runs.back().size())
+        mergeNewestRuns();
+}
+
+// A stable radix sort by the heads' first four units, a byte a pass from the last, of the
+// bytes that differ; then rows of equal units by the rest of their names. Rows read later
+// have higher numbers: equal names stay in the order they came.
+void UserChoiceModel::sortLoaded() {
+    quint64 differ = 0;
+    for (const Entry& e : m_loaded)
+        differ |= e.head[0] ^ m_loaded.front().head[0];
+    m_sortSpace.resize(m_loaded.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        if ((differ >> shift & 0xFF) == 0)
+            continue;
+        std::array<size_t, 256> at{};
+        for (const Entry& e : m_loaded)
+            ++at[e.head[0] >> shift & 0xFF];
+        size_t sum = 0;
+        for (size_t& count : at)
+            sum += std::exchange(count, sum);
+        for (const Entry& e : m_loaded)
+            m_sortSpace[at[e.head[0] >> shift & 0xFF]++] = e;
+        m_loaded.swap(m_sortSpace);
+    }
+    for (auto from = m_loaded.begin(); from != m_loaded.end();) {
+        const auto to = std::find_if(
+            from, m_loaded.end(), [&from](const Entry& e) { return e.head[0] != from->head[0]; });
+        std::sort(from, to, [this](const Entry& a, const Entry& b) {
             const int names = order(a, b);
             return names != 0 ? names < 0 : a.row < b.row;
         });
-        mergeSorted(m_recent, m_loaded, before);
-        m_loaded.clear();
-    }
-    if (!m_recent.empty() && (whole || 8 * m_recent.size() > m_arranged.size())) {
-        mergeSorted(m_arranged, m_recent, before);
-        m_recent.clear();
+        from = to;
     }
 }
 
-// Views, selections and current rows follow their rows into the sorting list's new order.
-void UserChoiceModel::setOrder(std::vector<Entry> rows) {
+void UserChoiceModel::mergeNewestRuns() {
+    Run newer = std::move(m_runs.back());
+    m_runs.pop_back();
+    recycle(std::exchange(m_runs.back(), merged(m_runs.back(), newer)));
+    recycle(std::move(newer));
+}
+
+// The rows shown grow at their end, so that views add rows; then the runs merge into them in
+// one pass from the back, and views, selections and current rows follow their rows into the
+// new order.
+void UserChoiceModel::showRuns() {
+    while (m_runs.size() > 1)
+        mergeNewestRuns();
+    Run run = std::move(m_runs.front());
+    m_runs.clear();
+    m_pending = 0;
+    const size_t shown = m_rows.size();
+    beginInsertRows({}, int(shown), int(shown + run.size()) - 1);
+    m_rows.resize(shown + run.size(), run.front());
+    endInsertRows();
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<Entry> kept;
     for (const QModelIndex& index : before)
         kept.push_back(m_rows[size_t(index.row())]);
-    m_rows = std::move(rows);
+    // From the back, the rows shown stay before equal names read later.
+    const Entry* const first = m_rows.data();
+    const Entry* const added = run.data();
+    const Entry* older = first + shown;
+    const Entry* newer = added + run.size();
+    Entry* out = m_rows.data() + m_rows.size();
+    while (older != first && newer != added) {
+        const bool fromOlder = less(newer[-1], older[-1]);
+        *--out = fromOlder ? older[-1] : newer[-1];
+        older -= fromOlder;
+        newer -= !fromOlder;
+    }
+    std::copy(added, newer, m_rows.begin() + (older - first));
     QModelIndexList after;
     for (size_t i = 0; i < kept.size(); ++i)
         after.append(index(find(kept[i]), before.at(qsizetype(i)).column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, VerticalSortHint);
+    recycle(std::move(run));
+}
+
+// Into the buffer left by an earlier merge; among equal names older's rows come first.
+UserChoiceModel::Run UserChoiceModel::merged(std::span<const Entry> older,
+                                             std::span<const Entry> newer) {
+    Run out = std::exchange(m_spare, {});
+    out.clear();
+    out.reserve(older.size() + newer.size());
+    auto a = older.begin();
+    auto b = newer.begin();
+    while (a != older.end() && b != newer.end()) {
+        const bool fromNewer = less(*b, *a);
+        out.push_back(fromNewer ? *b : *a);
+        a += !fromNewer;
+        b += fromNewer;
+    }
+    out.insert(out.end(), a, older.end());
+    out.insert(out.end(), b, newer.end());
+    return out;
+}
+
+// Keeps the larger buffer for the next merge.
+void UserChoiceModel::recycle(Run&& run) {
+    if (run.capacity() > m_spare.capacity())
+        m_spare = std::move(run);
 }
 
 // The list row of an entry of a sorting list: among the entries of its name.
@@ -281,8 +375,6 @@ UserChoiceModel::Entry UserChoiceModel::take(int row) {
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    for (std::vector<Entry>* rows : {&m_arranged, &m_recent})
-        std::erase_if(*rows, [&taken](const Entry& e) { return e.row == taken.row; });
     return taken;
 }
 
@@ -294,8 +386,6 @@ void UserChoiceModel::append(const Entry& entry) {
     beginInsertRows({}, position, position);
     m_rows.insert(at, entry);
     endInsertRows();
-    if (!m_arranged.empty()) // after the rows read before it
-        m_recent.insert(std::upper_bound(m_recent.begin(), m_recent.end(), entry, before), entry);
 }
 
 std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {

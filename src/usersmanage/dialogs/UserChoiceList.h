@@ -15,6 +15,7 @@
 #include <QStringView>
 #include <QVarLengthArray>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The users listed by a dialog's two lists, kept compactly and shared by both, so that moving
@@ -102,6 +103,8 @@ public:
     void sortBy(int column);                 // ascending by compareText of that column, stable
 
 private:
+    using Run = std::vector<Entry>;
+
     Entry entryOf(quint32 row) const;
     // Below, equal to or above 0 as a's name sorts before, with or after b's: the heads decide
     // unless they are equal; then the sizes of names no longer than their heads, or else the
@@ -118,17 +121,26 @@ private:
     int orderOfNames(const Entry& a, const Entry& b) const;
     bool less(const Entry& a, const Entry& b) const { return order(a, b) < 0; }
     size_t readCount() const; // rows shown and read
-    void arrange(bool whole);
-    void setOrder(std::vector<Entry> rows);
+    void reserveRows(size_t size);
+    void arrange();
+    void sortLoaded();
+    void mergeNewestRuns();
+    void showRuns();
+    Run merged(std::span<const Entry> older, std::span<const Entry> newer);
+    void recycle(Run&& run);
     int find(const Entry& entry) const;
 
     std::shared_ptr<const UserChoices> m_choices;
     QStringList m_captions;
     QList<QIcon> m_images;
     std::vector<Entry> m_rows;
-    std::vector<Entry> m_loaded;   // read, not shown yet, in the order read
-    std::vector<Entry> m_arranged; // a sorting list: shown and read rows in order,
-    std::vector<Entry> m_recent;   // and the rows read since, in order
+    std::vector<Entry> m_loaded; // read, not shown yet, in the order read
+    // A sorting list: the rows of the slices read and not shown yet, in sorted runs, older
+    // rows first, each run more than twice as long as the next.
+    std::vector<Run> m_runs;
+    size_t m_pending = 0; // rows in m_runs
+    Run m_spare;          // the buffer the next merge fills
+    Run m_sortSpace;      // and the one a slice's sort fills
     bool m_autoSort = false;
 };
 

@@ -60,6 +60,7 @@ void TFrm_UserChose::FormShow() {
     m_done->clear();
     m_unDo->clear();
     m_choices->clear();
+    m_departAt.clear();
     m_departOf.clear();
     try {
         LoadUsers();
@@ -77,14 +78,31 @@ void TFrm_UserChose::LoadUsers() {
                       const int pName = SlicedRead::field(cursor, u"PName"_s);
                       return [=, this](const DbCursor& c) {
                           const qint64 depart = c.integer(fields.pid);
-                          auto name = m_departOf.constFind(depart);
-                          if (name == m_departOf.cend())
-                              name = m_departOf.insert(
-                                  depart, m_choices->addDepart(QString::fromUtf8(c.text(pName))));
-                          const quint32 row = m_choices->add(c, fields, *name, UserImage);
+                          const quint32 row =
+                              m_choices->add(c, fields, departOf(depart, c, pName), UserImage);
                           (depart == DepartId ? m_done : m_unDo)->addLoaded(row);
                       };
                   });
+}
+
+// The number of a department's name, added when first read (from the field pName). The ids
+// of a database's own departments are small: below IndexedIds they are looked up by index,
+// which stays in the cache where a hash does not.
+quint32 TFrm_UserChose::departOf(qint64 depart, const DbCursor& c, int pName) {
+    constexpr qint64 IndexedIds = 1 << 20;
+    const auto add = [&] { return m_choices->addDepart(QString::fromUtf8(c.text(pName))); };
+    if (depart < 0 || depart >= IndexedIds) {
+        auto number = m_departOf.constFind(depart);
+        if (number == m_departOf.cend())
+            number = m_departOf.insert(depart, add());
+        return *number;
+    }
+    if (size_t(depart) >= m_departAt.size())
+        m_departAt.resize(size_t(depart) + 1);
+    quint32& number = m_departAt[size_t(depart)];
+    if (number == 0)
+        number = add() + 1;
+    return number - 1;
 }
 
 void TFrm_UserChose::BtLClick() {

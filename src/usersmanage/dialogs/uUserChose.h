@@ -7,10 +7,12 @@
 
 #include <QHash>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TFrm_UserChose;
 }
+class DbCursor;
 class SlicedRead;
 class UserChoices;
 class UserChoiceModel;
@@ -42,12 +44,16 @@ public:
 
 private:
     void LoadUsers();
+    quint32 departOf(qint64 depart, const DbCursor& c, int pName);
     bool MoveUsers();
 
     std::unique_ptr<Ui::TFrm_UserChose> m_ui;
     DbQuery m_query;
     std::shared_ptr<UserChoices> m_choices;
-    QHash<qint64, quint32> m_departOf; // by Pid, the department names read
+    // By Pid, the department names read: small ids by index (the number + 1, 0 for none),
+    // others hashed.
+    std::vector<quint32> m_departAt;
+    QHash<qint64, quint32> m_departOf;
     UserChoiceModel* m_done = nullptr;
     UserChoiceModel* m_unDo = nullptr;
     SlicedRead* m_read = nullptr;

@@ -105,26 +105,29 @@ TEST_P(DepartDialogsTest, DialogsWriteWholeOrNothingAndRefuseADeletedDepartment)
 }
 
 // Users at the root (frank) or in a missing department (dave) are in neither list; a user
-// moved back keeps his department.
+// moved back keeps his department. Departments of any id show their names.
 TEST_P(DepartDialogsTest, ChooserOnlyAddsUsersToTheDepartment) {
     selectDepart(0);
     window().MiDRoleClick();
     window().MiDUserClick();
     EXPECT_TRUE(script.dialogTitles().isEmpty()) << "the root is no department";
 
-    db->exec(u"insert into Users (Uid, Pid, UserName, RoleId) values (20, 5, 'Abe', 1)"_s);
+    db->exec(u"insert into Users (Uid, Pid, UserName, RoleId) values (20, 5, 'Abe', 1), "
+             u"(21, 3000000, 'Zed', 1)"_s);
+    db->exec(u"insert into UserSort (id, pid, name, DRole) values (3000000, 0, 'Far', 1)"_s);
     selectDepart(Org::Zeta);
     answerWith<TFrm_UserChose>([](TFrm_UserChose& d) {
         EXPECT_EQ(d.DepartId, Org::Zeta);
         EXPECT_EQ(captions(*d.done()), (QStringList{u"alice"_s, u"bob"_s}));
-        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"carol"_s, u"erin"_s}));
-        EXPECT_EQ(captions(*d.unDo(), 2), (QStringList{u"Alpha"_s, u"Omega"_s, u"Alpha"_s}));
+        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"carol"_s, u"erin"_s, u"Zed"_s}));
+        EXPECT_EQ(captions(*d.unDo(), 2),
+                  (QStringList{u"Alpha"_s, u"Omega"_s, u"Alpha"_s, u"Far"_s}));
         select(*d.ui()->LVUnDo, 1);
         d.ui()->BtL->click();
         select(*d.ui()->LVDone, 1);
         d.ui()->BtR->click();
         EXPECT_EQ(captions(*d.done()), (QStringList{u"alice"_s, u"carol"_s}));
-        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"bob"_s, u"erin"_s}));
+        EXPECT_EQ(captions(*d.unDo()), (QStringList{u"Abe"_s, u"bob"_s, u"erin"_s, u"Zed"_s}));
         d.ui()->BtUAOK->click();
     });
     window().MiDUserClick();

@@ -23,6 +23,7 @@
 #include <QSignalBlocker>
 #include <QTimeEdit>
 #include <QTreeView>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -75,6 +76,41 @@ TEST(UserChoicesTest, NamesDecodeAsQtDecodesThem) {
             choices.text(choices.add(1, bytes, "", 0, 0), 0),
             QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless).decode(bytes))
             << bytes.toHex().constData();
+}
+
+// Loaded in slices of any size, a sorting list shows after each slice the rows read up to its
+// last showing sorted by name, equal names (case folded too) in the order read: short names,
+// Han, names longer than the heads that compare whole. A row held (selected) stays held.
+TEST(UserChoiceModelTest, SortedLoadShowsTheRowsReadInOrderAfterEverySlice) {
+    auto choices = std::make_shared<UserChoices>();
+    const QStringList kinds = u"Bob,bob,\u5F20\u4F1F,alexander-the-great-,a"_s.split(u',');
+    for (int i = 0; i < 300; ++i) {
+        const QString name = i % 6 < 5 ? kinds[i % 6] : QString::number(i * 7919 % 101);
+        choices->add(i, (name + QString::number(i % 3 == 0 ? i % 7 : 0)).toUtf8(), "", 0, 0);
+    }
+    for (const int slice : {1, 2, 5, 64, 300}) {
+        UserChoiceModel list(choices, {u"name"_s}, {});
+        list.setAutoSort(true);
+        QPersistentModelIndex held;
+        quint32 heldRow = 0;
+        for (quint32 row = 0; row < 300; ++row) {
+            list.addLoaded(row);
+            if ((row + 1) % quint32(slice) != 0 && row < 299)
+                continue;
+            list.loadedSlice(row == 299);
+            if (!held.isValid())
+                heldRow = list.rowAt((held = list.index(list.rowCount() - 1, 0)).row());
+            ASSERT_EQ(list.rowAt(held.row()), heldRow) << slice << ' ' << row;
+            std::vector<quint32> expected(size_t(list.rowCount()));
+            std::iota(expected.begin(), expected.end(), 0u);
+            std::stable_sort(expected.begin(), expected.end(), [&](quint32 a, quint32 b) {
+                return compareText(choices->name(a), choices->name(b)) < 0;
+            });
+            for (int shown = 0; shown < list.rowCount(); ++shown)
+                ASSERT_EQ(list.rowAt(shown), expected[size_t(shown)]) << slice << ' ' << row;
+        }
+        EXPECT_EQ(list.rowCount(), 300);
+    }
 }
 
 TEST_P(UserDialogsTest, SearchConditionFollowsTheBoxesInTheirOrder) {
