@@ -78,7 +78,7 @@ SlicedRead::Record UserListLoader::bind(const DbCursor& cursor) {
     };
 }
 
-// Shows the rows of the slice when they are due.
+// Shows the rows read when they are due, and says so.
 void UserListLoader::sliceRead(bool last) {
     m_model.arrange();
     const bool due = m_model.store().size() >= 2 * m_model.rowCount() &&
@@ -86,6 +86,6 @@ void UserListLoader::sliceRead(bool last) {
     if (last || due || m_fixedSlices) {
         m_model.publish();
         m_sincePublished.start();
+        emit progressed();
     }
-    emit progressed();
 }

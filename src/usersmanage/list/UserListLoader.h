@@ -34,7 +34,7 @@ public:
     void setRowsPerSlice(int rows);
 
 signals:
-    void progressed();                   // a slice was read (the last one too)
+    void progressed();                   // the rows read were shown (at the last slice too)
     void failed(const QString& message); // a slice failed; the rows read so far stay listed
 
 private:
