@@ -21,16 +21,21 @@ namespace bench {
 
 constexpr int Rounds = 3;
 
+// Milliseconds work takes on the wall clock.
+inline double timedMs(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
 // Best of a few rounds, in milliseconds; prepare runs before each round, untimed.
 inline double bestMs(const std::function<void()>& work, const std::function<void()>& prepare = {}) {
     double best = 1e300;
     for (int round = 0; round < Rounds; ++round) {
         if (prepare)
             prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        best = std::min(best, timedMs(work));
     }
     return best;
 }

@@ -130,14 +130,6 @@ void replaceFile(const QString& from, const QString& to) {
         throw std::runtime_error("cannot copy the site");
 }
 
-// Milliseconds work takes on the wall clock.
-double timedMs(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 // The statements kvzoffline --depart 1 runs, traced in process; packages are written to out.
 QStringList departmentStatements(const QString& run, const QString& out) {
     const auto connection = DbConnection::open(siteFile(run));
@@ -198,12 +190,12 @@ void department(const QTemporaryDir& folder) {
     double toolMs = 1e300, statementsMs = 1e300, filesMs = 1e300;
     for (int round = 0; round < bench::Rounds; ++round) {
         fresh();
-        toolMs = std::min(toolMs, timedMs(runTool));
+        toolMs = std::min(toolMs, bench::timedMs(runTool));
         fresh();
         const bench::Work replay = bench::sqliteReplay(run, statements);
-        statementsMs = std::min(statementsMs, timedMs(replay));
+        statementsMs = std::min(statementsMs, bench::timedMs(replay));
         QDir(floorFolder).removeRecursively();
-        filesMs = std::min(filesMs, timedMs(bench::syncedFilesFloor(floorFolder, bytes)));
+        filesMs = std::min(filesMs, bench::timedMs(bench::syncedFilesFloor(floorFolder, bytes)));
     }
     const double floorMs = statementsMs + filesMs;
     std::printf("%-34s %9.1f ms   floor %9.1f ms   ratio %5.2f   (%lld statements %.1f ms, %lld "
