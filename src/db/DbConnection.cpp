@@ -76,6 +76,9 @@ void setSearchPath(QSqlDatabase& db, const QString& schema) {
     if (!query.exec()) {
         throw sqlError(query.lastError());
     }
+    if (!query.next()) {
+        throw DbError(missingSchemaText(schema));
+    }
 }
 
 int waitForLock(void* connection, int attempt) {
@@ -347,7 +350,7 @@ bool DbConnection::hasTable(const QString& table) const {
             ? QStringLiteral("select count(*) from sqlite_master where type = 'table' "
                              "and name = ? collate nocase")
             : QStringLiteral("select count(*) from pg_tables where tablename = lower(?) "
-                             "and schemaname = any(current_schemas(false))");
+                             "and schemaname = current_schema()");
     QSqlQuery query = runCatalogQuery(database(), statement, table);
     return query.next() && query.value(0).toInt() > 0;
 }

@@ -13,6 +13,10 @@ QStringList postgresSessionStatements(const DbSettings& settings) {
     return statements;
 }
 
+QString missingSchemaText(const QString& schema) {
+    return QStringLiteral("The database has no schema \"%1\"").arg(schema);
+}
+
 #ifdef KVZ_NO_LIBPQ
 // Built without PostgreSQL's client library: no session opens, so nothing else runs.
 void PgSession::ResultFree::operator()(pg_result*) const {}
@@ -93,7 +97,8 @@ PgSession::PgSession(const DbSettings& settings) {
         exec(statement);
     }
     if (!settings.schema.isEmpty()) {
-        exec(SearchPathStatement, settings.schema.toUtf8());
+        if (PQntuples(exec(SearchPathStatement, settings.schema.toUtf8()).get()) != 1)
+            throw DbError(missingSchemaText(settings.schema));
     }
 }
 

@@ -17,8 +17,13 @@ QStringList postgresSessionStatements(const DbSettings& settings);
 // What every PostgreSQL read fails with in a build without libpq (the Windows cross-build).
 inline const QString NoPostgresClient =
     QStringLiteral("This build of the console has no PostgreSQL client library (libpq)");
+// It returns no row when the schema does not exist: the session would otherwise create and
+// read its tables in public without a word.
 inline const QString SearchPathStatement =
-    QStringLiteral("select set_config('search_path', quote_ident($1) || ', public', false)");
+    QStringLiteral("select set_config('search_path', quote_ident(nspname) || ', public', false) "
+                   "from pg_namespace where nspname = $1");
+// What a session fails with when its schema does not exist.
+QString missingSchemaText(const QString& schema);
 
 // A PostgreSQL session of libpq's own, opened with what the connection's Qt sessions use: host,
 // port, database, user, password (else libpq's PGPASSWORD and password file), TLS mode, the

@@ -2,6 +2,8 @@
 #include "DbCursor.h"
 #include "DbError.h"
 #include "DbQuery.h"
+#include "PgSession.h"
+#include "Schema.h"
 #include "TestDatabase.h"
 
 #include <QElapsedTimer>
@@ -206,6 +208,43 @@ TEST(DbSchemaName, OnlyPlainIdentifiersReachTheSearchPath) {
     const auto connection = DbConnection::open(settings);
     EXPECT_EQ(DbCommand(connection.get(), u"select current_schema()"_s).scalar().toString(),
               settings.schema);
+}
+
+// A schema is a site of its own even where public holds one (it comes after the schema on the
+// search path), and a schema that does not exist is refused rather than replaced by public, on
+// the Qt session and on the reader's.
+TEST(DbSchemaName, ASchemaIsASiteApartFromPublicAndMustExist) {
+    TestDatabase db(DbBackend::PostgreSQL, Seed::None);
+    DbSettings server = db.settings();
+    server.schema.clear();
+    const QString database = db.settings().schema + u"_db"_s;
+    DbCommand(DbConnection::open(server).get(), u"create database "_s + database).execute();
+    DbSettings site = server;
+    site.database = database;
+    {
+        const auto inPublic = DbConnection::open(site);
+        createSchema(*inPublic);
+        DbCommand(inPublic.get(), u"create schema apart"_s).execute();
+        DbCommand(inPublic.get(), u"create schema gone"_s).execute();
+        site.schema = u"apart"_s;
+        const auto apart = DbConnection::open(site);
+        EXPECT_EQ(schemaVersion(*apart), 0);
+        createSchema(*apart);
+        EXPECT_EQ(DbCommand(inPublic.get(), u"select count(*) from pg_tables where "
+                                            u"schemaname = 'apart' and tablename = 'users'"_s)
+                      .scalar()
+                      .toInt(),
+                  1);
+
+        site.schema = u"gone"_s;
+        const auto dropped = DbConnection::open(site);
+        DbCommand(inPublic.get(), u"drop schema gone"_s).execute();
+        EXPECT_EQ(errorOf([&] { DbCursor(dropped.get()).open(u"select 1"_s); }),
+                  missingSchemaText(u"gone"_s));
+        site.schema = u"nosuch"_s;
+        EXPECT_EQ(errorOf([&] { DbConnection::open(site); }), missingSchemaText(u"nosuch"_s));
+    }
+    DbCommand(DbConnection::open(server).get(), u"drop database "_s + database).execute();
 }
 
 // Without a password of its own a session takes libpq's: PGPASSWORD, else the password file (the
