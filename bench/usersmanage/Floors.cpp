@@ -164,10 +164,10 @@ Work syncedFilesFloor(const QString& folder, const QList<QByteArray>& files) {
 }
 
 Work libpqCursorFloor(const DbSettings& settings, const QString& statement,
-                      const QStringList& columns) {
+                      const QStringList& columns, Batches batches) {
     const Session session = openSession(settings);
     const QByteArray declare = "declare floor no scroll cursor for " + statement.toUtf8();
-    return [session, declare, columns] {
+    return [session, declare, columns, batches] {
         exec(session, "begin read only");
         exec(session, declare);
         qint64 sink = 0;
@@ -182,7 +182,7 @@ Work libpqCursorFloor(const DbSettings& settings, const QString& statement,
                 for (const int column : read)
                     sink += PQgetlength(rows, row, column) + *PQgetvalue(rows, row, column);
             }
-            if (PQntuples(rows) < 1000)
+            if (PQntuples(rows) < 1000 || batches == Batches::First)
                 break;
         }
         exec(session, "commit");

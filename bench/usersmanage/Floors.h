@@ -24,9 +24,11 @@ Work sqliteFloor(const QString& path, const QString& statement, const QStringLis
 
 // Reads statement (in PostgreSQL's dialect) through libpq on a session opened with settings: a
 // server-side cursor in a read-only transaction, fetched a thousand rows at a time, the named
-// columns (all when none are named) of every row read.
+// columns (all when none are named) of every row read; with Batches::First only the first
+// thousand rows, what the first rows shown wait for.
+enum class Batches { All, First };
 Work libpqCursorFloor(const DbSettings& settings, const QString& statement,
-                      const QStringList& columns = {});
+                      const QStringList& columns = {}, Batches batches = Batches::All);
 // The same rows sent by COPY, every line taken.
 Work libpqCopyFloor(const DbSettings& settings, const QString& statement);
 

@@ -147,7 +147,7 @@ QList<qint32> MainWindowTest::uidsInListOrder() const {
 
 void MainWindowTest::expectInOrder() const {
     const QList<qint32> kept = uidsInListOrder();
-    const QHeaderView& header = *window().ui()->LV_Man->header();
+    const QHeaderView& header = *window().ui()->LV_Man->horizontalHeader();
     window().userList()->sort(header.sortIndicatorSection(), header.sortIndicatorOrder());
     EXPECT_EQ(uidsInListOrder(), kept);
 }

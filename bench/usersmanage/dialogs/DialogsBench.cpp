@@ -5,8 +5,9 @@
 // memory-mapped connection, reading the shown columns and the id); then moving every user
 // between the lists on the site and on lists of 10,000, 100,000 and 1,000,000 users.
 //
-//   DialogsBench [--users N] [--departments M] [--sqlite FILE]
+//   DialogsBench [--users N] [--departments M] [--sqlite FILE] [--screenshot FOLDER]
 //
+// With --screenshot, each dialog is saved as a PNG in FOLDER once its lists have loaded.
 // FILE (a temporary one when none is given) is generated when it does not exist, and kept.
 #include "BenchSupport.h"
 #include "DbConnection.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -162,9 +164,11 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     App app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{u"users"_s, u"Users of the generated site."_s, u"n"_s, u"100000"_s},
-                       {u"departments"_s, u"Departments of the site."_s, u"n"_s, u"20000"_s},
-                       {u"sqlite"_s, u"SQLite database file, kept."_s, u"file"_s}});
+    parser.addOptions(
+        {{u"users"_s, u"Users of the generated site."_s, u"n"_s, u"100000"_s},
+         {u"departments"_s, u"Departments of the site."_s, u"n"_s, u"20000"_s},
+         {u"sqlite"_s, u"SQLite database file, kept."_s, u"file"_s},
+         {u"screenshot"_s, u"Folder for pictures of the loaded dialogs."_s, u"folder"_s}});
     parser.process(app);
     const QTemporaryDir folder;
     DbSettings settings;
@@ -192,6 +196,11 @@ int main(int argc, char** argv) {
                                      "from Users U inner join UserSort US on U.Pid=US.Id"_s;
     const double chooserFloor = sqliteFloorMs(path, {chooserStatement});
     printLoad("user chooser: open", chooserLoad, chooserFloor, listed(*chooser));
+    const auto picture = [&](QWidget& dialog, const QString& name) {
+        if (parser.isSet(u"screenshot"_s))
+            dialog.grab().save(QDir(parser.value(u"screenshot"_s)).filePath(name));
+    };
+    picture(*chooser, u"chooser.png"_s);
     bench::report("  its statement, reader alone", slicedReadMs(connection.get(), chooserStatement),
                   chooserFloor);
     const double chooserMoveAll =
@@ -208,6 +217,7 @@ int main(int argc, char** argv) {
     printLoad("scan dialog: open", scanLoad,
               sqliteFloorMs(path, {u"select id,name from UserSort"_s, scanStatement}),
               listed(*scan));
+    picture(*scan, u"scan.png"_s);
     bench::report("  its users, reader alone", slicedReadMs(connection.get(), scanStatement),
                   sqliteFloorMs(path, {scanStatement}));
     const double scanMoveAll = bestMs([&] { scan->BtLAClick(); }, [&] { scan->BtRAClick(); });

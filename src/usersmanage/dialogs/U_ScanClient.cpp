@@ -69,12 +69,12 @@ TFrm_ScanClient::TFrm_ScanClient(QWidget* parent)
 
 TFrm_ScanClient::~TFrm_ScanClient() = default;
 
-UserChoiceModel* TFrm_ScanClient::SetupList(QTreeView* view) {
+UserChoiceModel* TFrm_ScanClient::SetupList(QTableView* view) {
     auto* model = new UserChoiceModel(m_choices, {tr("用户名"), u"IP"_s, tr("所在部门"), u"Uid"_s},
                                       {userIcon(true), userIcon(false)}, this);
     view->setModel(model);
     keepSelectionVisible(view);
-    QHeaderView* header = view->header();
+    QHeaderView* header = view->horizontalHeader();
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
     header->resizeSection(0, 90);

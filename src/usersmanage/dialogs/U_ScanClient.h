@@ -49,7 +49,7 @@ public:
     int beginIndex() const; // RGBegin: 0 at once, 1 planned
 
 private:
-    UserChoiceModel* SetupList(class QTreeView* view);
+    UserChoiceModel* SetupList(class QTableView* view);
     void LoadDepartNames();
     void LoadUsers();
     void OrderScan(int row, const QString& description);

@@ -8,7 +8,7 @@
 #include "UserIcons.h"
 #include "ui_uUserChose.h"
 
-#include <QTreeView>
+#include <QTableView>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -16,7 +16,7 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int UserImage = 2;
 
-UserChoiceModel* userList(QTreeView* view, std::shared_ptr<const UserChoices> rows,
+UserChoiceModel* userList(QTableView* view, std::shared_ptr<const UserChoices> rows,
                           QObject* owner) {
     const QList<QIcon> images{QIcon(), QIcon(), userIcon(true)};
     auto* model = new UserChoiceModel(

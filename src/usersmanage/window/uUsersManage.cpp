@@ -122,10 +122,11 @@ TFrmUsersManage::~TFrmUsersManage() {
 
 void TFrmUsersManage::SetupViews() {
     m_users = new UserListModel(ImageUserPly, this);
-    QTreeView* list = m_ui->LV_Man;
+    QTableView* list = m_ui->LV_Man;
     list->setModel(m_users);
     // A click on a column header sorts by it; until then the rows keep the database's order.
-    list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list->horizontalHeader()->setSectionsClickable(true);
+    list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     list->setSortingEnabled(true);
     FitColumnWidths();
     list->viewport()->installEventFilter(this);
@@ -299,7 +300,7 @@ void TFrmUsersManage::ClearFilter() {
 
 // The columns' own widths, widened where a caption needs more (English ones are longer).
 void TFrmUsersManage::FitColumnWidths() {
-    QHeaderView* header = m_ui->LV_Man->header();
+    QHeaderView* header = m_ui->LV_Man->horizontalHeader();
     for (int column = 0; column <= UserListModel::SubItemCount; ++column)
         header->resizeSection(column, std::max(UserListModel::Columns[column].width,
                                                header->sectionSizeHint(column)));
@@ -510,9 +511,9 @@ QSet<qint32> TFrmUsersManage::ExpandedDeparts() const {
 void TFrmUsersManage::RestoreListPlace() {
     if (!m_placeToRestore)
         return;
-    QTreeView* list = m_ui->LV_Man;
+    QTableView* list = m_ui->LV_Man;
     const int shown = m_users->rowCount();
-    const int page = list->viewport()->height() / std::max(1, list->sizeHintForRow(0));
+    const int page = list->viewport()->height() / std::max(1, list->rowHeight(0));
     if (isLoadingUsers() && shown <= m_placeToRestore->topRow + page)
         return; // a screenful below the top row is needed to scroll it to the top
     QItemSelection selection;

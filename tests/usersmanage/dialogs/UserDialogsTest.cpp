@@ -335,7 +335,7 @@ TEST_P(UserDialogsTest, ScanListsEveryUserAndSortsAsText) {
     ui.RBBeginPlan->setChecked(true);
     EXPECT_TRUE(ui.DTP->isEnabled());
 
-    ui.LVAll->header()->sectionClicked(3);
+    ui.LVAll->horizontalHeader()->sectionClicked(3);
     EXPECT_EQ(captions(*dialog->all(), 3),
               (QStringList{u"10"_s, u"2"_s, u"4"_s, u"5"_s, u"6"_s, u"9"_s}));
     ui.BtLA->click();

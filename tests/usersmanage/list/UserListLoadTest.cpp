@@ -315,7 +315,7 @@ TEST_P(UserListLoadTest, CountersAndIndexFollowRandomEditsAndLoads) {
 TEST_P(UserListLoadTest, RereadKeepsSelectionAndScrollPosition) {
     addUsers(Org::Alpha, 300, false);
     open();
-    QTreeView* list = window().ui()->LV_Man;
+    QTableView* list = window().ui()->LV_Man;
     const auto topUid = [&] { return window().userList()->row(list->indexAt({}).row()).Item.Id; };
     db->exec(u"insert into UserSort (id, pid, name) values (20, 5, 'Elsewhere')"_s);
     db->exec(u"insert into Users (Uid, Pid, UserName) values (999, 20, 'newcomer')"_s);

@@ -40,7 +40,7 @@ protected:
     }
 
     UserListModel& users() const { return *window().userList(); }
-    QHeaderView* header() const { return window().ui()->LV_Man->header(); }
+    QHeaderView* header() const { return window().ui()->LV_Man->horizontalHeader(); }
 
     void clickHeader(int column) {
         QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},

@@ -6,6 +6,7 @@
 #include "uUsersManage.h"
 #include "ui_uUsersManage.h"
 
+#include <QTest>
 #include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
@@ -86,11 +87,12 @@ TEST_P(UserListTest, SearchConditionIsAppendedToTheListQuery) {
     EXPECT_TRUE(listedUids().isEmpty());
 }
 
-// A click enables the commands only with a selection; a right click adds its row to it.
-TEST_P(UserListTest, ClicksFollowTheSelection) {
+// A click enables the commands only with a selection; a right click adds its row to it. Home
+// and End select the first and the last row, staying in the current column.
+TEST_P(UserListTest, ClicksAndKeysFollowTheSelection) {
     open();
     const auto* ui = window().ui();
-    QTreeView* list = ui->LV_Man;
+    QTableView* list = ui->LV_Man;
     window().LV_ManClick();
     EXPECT_FALSE(ui->MbtCom->isEnabled());
     EXPECT_FALSE(ui->MBtAuth->isEnabled());
@@ -105,6 +107,14 @@ TEST_P(UserListTest, ClicksFollowTheSelection) {
     EXPECT_EQ(statusTexts().last(), GetString(u"Chosen"_s) + u"：2"_s);
     window().LV_ManContextPopup(QPoint(5, list->viewport()->height() - 3));
     EXPECT_EQ(window().selectedRows(), (QList<int>{0, 3})) << "empty space changes nothing";
+
+    const int last = window().userList()->rowCount() - 1;
+    list->setCurrentIndex(window().userList()->index(2, 3));
+    for (const auto& [key, row] : {std::pair{Qt::Key_End, last}, {Qt::Key_Home, 0}}) {
+        QTest::keyClick(list, key);
+        EXPECT_EQ(window().selectedRows(), QList<int>{row});
+        EXPECT_EQ(list->currentIndex().column(), 3);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UserListTest, ::testing::ValuesIn(testBackends()), backendName);

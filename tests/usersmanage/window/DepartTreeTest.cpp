@@ -264,7 +264,7 @@ TEST_P(TreeDropTest, DraggedUsersMoveOnlyWithTheUserEditingRight) {
         EXPECT_EQ(userField(Org::Bob, u"Pid"_s), withRight ? Org::Alpha : Org::Zeta);
         EXPECT_EQ(listedUids(), (withRight ? QList<qint32>{Org::Bob, Org::Erin}
                                            : QList<qint32>{Org::Alice, Org::Bob}));
-        QTreeView* list = window().ui()->LV_Man;
+        QTableView* list = window().ui()->LV_Man;
         emit list->customContextMenuRequested(
             list->visualRect(window().userList()->index(0, 0)).center());
         EXPECT_EQ(window().ui()->PMUser->isVisible(), withRight);
