@@ -155,13 +155,13 @@ void TFrm_ScanClient::BtRClick() {
 
 // Moving all takes the rows from the last to the first: they arrive in reverse order.
 void TFrm_ScanClient::BtLAClick() {
-    std::vector<UserChoiceModel::Entry> rows = m_all->takeAll();
+    UserChoiceModel::Entries rows = m_all->takeAll();
     std::reverse(rows.begin(), rows.end());
     m_sel->appendAll(std::move(rows));
 }
 
 void TFrm_ScanClient::BtRAClick() {
-    std::vector<UserChoiceModel::Entry> rows = m_sel->takeAll();
+    UserChoiceModel::Entries rows = m_sel->takeAll();
     std::reverse(rows.begin(), rows.end());
     m_all->appendAll(std::move(rows));
 }

@@ -388,17 +388,17 @@ void UserChoiceModel::append(const Entry& entry) {
     endInsertRows();
 }
 
-std::vector<UserChoiceModel::Entry> UserChoiceModel::takeAll() {
+UserChoiceModel::Entries UserChoiceModel::takeAll() {
     publish();
     beginResetModel();
-    std::vector<Entry> taken = std::move(m_rows);
+    Entries taken = std::move(m_rows);
     m_rows.clear();
     endResetModel();
     return taken;
 }
 
 // Rows in order (from another sorting list) merge in one linear pass.
-void UserChoiceModel::appendAll(std::vector<Entry> rows) {
+void UserChoiceModel::appendAll(Entries rows) {
     if (rows.empty())
         return;
     publish();
@@ -425,7 +425,7 @@ void UserChoiceModel::sortBy(int column) {
     std::stable_sort(positions.begin(), positions.end(),
                      [&texts](size_t a, size_t b) { return compareText(texts[a], texts[b]) < 0; });
     beginResetModel();
-    std::vector<Entry> sorted;
+    Entries sorted;
     sorted.reserve(m_rows.size());
     for (const size_t position : positions)
         sorted.push_back(m_rows[position]);

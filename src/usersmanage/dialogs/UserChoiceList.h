@@ -4,6 +4,7 @@
 
 #include "BlockStorage.h"
 #include "DbCursor.h"
+#include "HugePageAllocator.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
@@ -73,6 +74,7 @@ public:
         quint32 row;                 // in UserChoices
         quint32 size;                // of the name
     };
+    using Entries = std::vector<Entry, HugePageAllocator<Entry>>;
 
     UserChoiceModel(std::shared_ptr<const UserChoices> rows, QStringList captions,
                     QList<QIcon> images, QObject* parent = nullptr);
@@ -97,13 +99,13 @@ public:
     QString text(int row, int column) const { return m_choices->text(rowAt(row), column); }
 
     Entry take(int row);
-    void append(const Entry& entry);         // at the end, or in order when sorting itself
-    std::vector<Entry> takeAll();            // in list order; the list is empty afterwards
-    void appendAll(std::vector<Entry> rows); // as append(), in one step
-    void sortBy(int column);                 // ascending by compareText of that column, stable
+    void append(const Entry& entry); // at the end, or in order when sorting itself
+    Entries takeAll();               // in list order; the list is empty afterwards
+    void appendAll(Entries rows);    // as append(), in one step
+    void sortBy(int column);         // ascending by compareText of that column, stable
 
 private:
-    using Run = std::vector<Entry>;
+    using Run = Entries;
 
     Entry entryOf(quint32 row) const;
     // Below, equal to or above 0 as a's name sorts before, with or after b's: the heads decide
@@ -133,8 +135,8 @@ private:
     std::shared_ptr<const UserChoices> m_choices;
     QStringList m_captions;
     QList<QIcon> m_images;
-    std::vector<Entry> m_rows;
-    std::vector<Entry> m_loaded; // read, not shown yet, in the order read
+    Entries m_rows;
+    Entries m_loaded; // read, not shown yet, in the order read
     // A sorting list: the rows of the slices read and not shown yet, in sorted runs, older
     // rows first, each run more than twice as long as the next.
     std::vector<Run> m_runs;

@@ -2,17 +2,15 @@
 
 #include <algorithm>
 #include <iterator>
-#include <vector>
 
 // Merges added, sorted by less, into rows, sorted the same way; an added value goes after the
 // values of rows equal to it. Fewer values than rows holds are placed by binary search and the
 // values of rows move once, from the back, in place: a slice of k values costs k log n
 // comparisons and one pass over rows, so a long list grows in bounded steps. More values are
 // merged in one linear pass.
-template <typename T, typename Less>
-void mergeSorted(std::vector<T>& rows, const std::vector<T>& added, Less less) {
+template <typename Rows, typename Less> void mergeSorted(Rows& rows, const Rows& added, Less less) {
     if (added.size() > rows.size()) {
-        std::vector<T> merged;
+        Rows merged;
         merged.reserve(rows.size() + added.size());
         std::merge(rows.begin(), rows.end(), added.begin(), added.end(), std::back_inserter(merged),
                    less);

@@ -80,24 +80,30 @@ TEST(UserChoicesTest, NamesDecodeAsQtDecodesThem) {
 
 // Loaded in slices of any size, a sorting list shows after each slice the rows read up to its
 // last showing sorted by name, equal names (case folded too) in the order read: short names,
-// Han, names longer than the heads that compare whole. A row held (selected) stays held.
+// Han, names longer than the heads that compare whole. A row held (selected) stays held. The
+// list of 100,000 rows keeps its entries in blocks mapped in huge pages.
 TEST(UserChoiceModelTest, SortedLoadShowsTheRowsReadInOrderAfterEverySlice) {
     auto choices = std::make_shared<UserChoices>();
     const QStringList kinds = u"Bob,bob,\u5F20\u4F1F,alexander-the-great-,a"_s.split(u',');
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         const QString name = i % 6 < 5 ? kinds[i % 6] : QString::number(i * 7919 % 101);
         choices->add(i, (name + QString::number(i % 3 == 0 ? i % 7 : 0)).toUtf8(), "", 0, 0);
     }
-    for (const int slice : {1, 2, 5, 64, 300}) {
+    for (const auto& [count, slice] : {std::pair{300u, 1u},
+                                       {300u, 2u},
+                                       {300u, 5u},
+                                       {300u, 64u},
+                                       {300u, 300u},
+                                       {100000u, 30000u}}) {
         UserChoiceModel list(choices, {u"name"_s}, {});
         list.setAutoSort(true);
         QPersistentModelIndex held;
         quint32 heldRow = 0;
-        for (quint32 row = 0; row < 300; ++row) {
+        for (quint32 row = 0; row < count; ++row) {
             list.addLoaded(row);
-            if ((row + 1) % quint32(slice) != 0 && row < 299)
+            if ((row + 1) % slice != 0 && row < count - 1)
                 continue;
-            list.loadedSlice(row == 299);
+            list.loadedSlice(row == count - 1);
             if (!held.isValid())
                 heldRow = list.rowAt((held = list.index(list.rowCount() - 1, 0)).row());
             ASSERT_EQ(list.rowAt(held.row()), heldRow) << slice << ' ' << row;
@@ -109,7 +115,7 @@ TEST(UserChoiceModelTest, SortedLoadShowsTheRowsReadInOrderAfterEverySlice) {
             for (int shown = 0; shown < list.rowCount(); ++shown)
                 ASSERT_EQ(list.rowAt(shown), expected[size_t(shown)]) << slice << ' ' << row;
         }
-        EXPECT_EQ(list.rowCount(), 300);
+        EXPECT_EQ(list.rowCount(), int(count));
     }
 }
 
