@@ -110,7 +110,7 @@ void UserListModel::sort(int column, Qt::SortOrder order) {
         m_sorting.emplace(column, order);
         m_sorting->keyNewRows(m_store);
     }
-    std::vector<int> rows(m_order.size());
+    StoreRows rows(m_order.size());
     std::iota(rows.begin(), rows.end(), 0);
     if (isSorted())
         m_sorting->sort(rows);
@@ -144,7 +144,7 @@ void UserListModel::arrange() {
     if (m_arranged.empty())
         m_arranged = m_order;
     m_sorting->keyNewRows(m_store);
-    std::vector<int> added(size_t(m_store.size() - arranged));
+    StoreRows added(size_t(m_store.size() - arranged));
     std::iota(added.begin(), added.end(), arranged);
     m_sorting->merge(m_arranged, std::move(added));
 }
@@ -155,7 +155,7 @@ void UserListModel::publish() {
     if (m_store.size() == shown)
         return;
     arrange();
-    std::vector<int> arranged = std::move(m_arranged);
+    StoreRows arranged = std::move(m_arranged);
     m_arranged.clear();
     beginInsertRows({}, shown, m_store.size() - 1);
     for (int row = shown; row < m_store.size(); ++row) {
@@ -191,7 +191,7 @@ int UserListModel::appendRow(const UserRow& row) {
 void UserListModel::removeRowsAt(QList<int> rows) {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    std::vector<int> storeRows;
+    StoreRows storeRows;
     qsizetype i = 0;
     while (i < rows.size()) {
         const int last = rows.at(i);
@@ -248,7 +248,7 @@ int UserListModel::findById(qint32 id) const {
 }
 
 // Views, selections and current rows follow their rows into the new order.
-void UserListModel::reorder(std::vector<int> order) {
+void UserListModel::reorder(StoreRows order) {
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     QList<int> storeRows;
@@ -305,7 +305,7 @@ void UserListModel::moveToItsPlace(int row) {
 }
 
 // Removes the store rows of rows no longer listed and renumbers the others.
-void UserListModel::removeFromStore(std::vector<int> storeRows) {
+void UserListModel::removeFromStore(StoreRows storeRows) {
     std::sort(storeRows.begin(), storeRows.end());
     for (auto last = storeRows.rbegin(); last != storeRows.rend();) {
         auto first = last;
@@ -319,7 +319,7 @@ void UserListModel::removeFromStore(std::vector<int> storeRows) {
     std::erase_if(m_arranged, [&](int row) {
         return std::binary_search(storeRows.begin(), storeRows.end(), row);
     });
-    for (std::vector<int>* rows : {&m_order, &m_arranged})
+    for (StoreRows* rows : {&m_order, &m_arranged})
         for (int& row : *rows)
             row -=
                 int(std::lower_bound(storeRows.begin(), storeRows.end(), row) - storeRows.begin());

@@ -67,10 +67,10 @@ public:
 
 private:
     int storeRow(int row) const { return m_order[size_t(row)]; }
-    void reorder(std::vector<int> order);
+    void reorder(StoreRows order);
     void rekey(int storeRow);
     void moveToItsPlace(int row);
-    void removeFromStore(std::vector<int> storeRows);
+    void removeFromStore(StoreRows storeRows);
     int listRow(int storeRow) const;
     void renumber(int first, int last); // m_listRow for the list rows first..last
 
@@ -78,11 +78,11 @@ private:
     UserListStore m_store;
     // The rows the views know of (a prefix of the store): the store row of each list row, and
     // the list row of each of those store rows.
-    std::vector<int> m_order;
-    mutable std::vector<int> m_listRow;
+    StoreRows m_order;
+    mutable StoreRows m_listRow;
     mutable bool m_listRowStale = false; // to be written again from m_order
     std::optional<UserListOrder> m_sorting;
     // While a sorted list loads: every store row read so far, in the list's order (empty when
     // that is m_order).
-    std::vector<int> m_arranged;
+    StoreRows m_arranged;
 };

@@ -23,7 +23,7 @@ void UserListOrder::rekey(const UserListStore& store, int row) {
         m_keys[size_t(row)] = m_collator.sortKey(store.text(row, m_column));
 }
 
-void UserListOrder::removeKeys(const std::vector<int>& storeRows) {
+void UserListOrder::removeKeys(const StoreRows& storeRows) {
     size_t out = 0;
     auto removed = storeRows.begin();
     for (size_t row = 0; row < m_keys.size(); ++row) {
@@ -45,11 +45,11 @@ bool UserListOrder::before(int a, int b) const {
     return a < b;
 }
 
-void UserListOrder::sort(std::vector<int>& rows) const {
+void UserListOrder::sort(StoreRows& rows) const {
     std::sort(rows.begin(), rows.end(), [this](int a, int b) { return before(a, b); });
 }
 
-void UserListOrder::merge(std::vector<int>& rows, std::vector<int> newRows) const {
+void UserListOrder::merge(StoreRows& rows, StoreRows newRows) const {
     sort(newRows);
     mergeSorted(rows, newRows, [this](int a, int b) { return before(a, b); });
 }

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "HugePageAllocator.h"
+
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <Qt>
 #include <vector>
 
 class UserListStore;
+
+// Store rows in a list's order; a million of them take 4 MB, mapped in huge pages.
+using StoreRows = std::vector<int, HugePageAllocator<int>>;
 
 // The order of user rows by one list column. Texts compare as a Chinese reader expects them:
 // Han characters by pinyin, letter case folded, and runs of digits as numbers, so that
@@ -22,16 +27,16 @@ public:
 
     // Keys the store rows appended since the last call; every row compared must be keyed.
     void keyNewRows(const UserListStore& store);
-    void rekey(const UserListStore& store, int row);    // the row's text changed
-    void removeKeys(const std::vector<int>& storeRows); // ascending; later rows move up
+    void rekey(const UserListStore& store, int row); // the row's text changed
+    void removeKeys(const StoreRows& storeRows);     // ascending; later rows move up
     void clearKeys() { m_keys.clear(); }
     int keyed() const { return int(m_keys.size()); }
 
     // Whether store row a goes before store row b.
     bool before(int a, int b) const;
-    void sort(std::vector<int>& rows) const;
+    void sort(StoreRows& rows) const;
     // Sorts newRows and merges them into rows, which are in this order already.
-    void merge(std::vector<int>& rows, std::vector<int> newRows) const;
+    void merge(StoreRows& rows, StoreRows newRows) const;
 
 private:
     int m_column;
