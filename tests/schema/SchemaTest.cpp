@@ -140,6 +140,7 @@ TEST(NewDatabaseFile, AppearsWholeOwnerOnlyAndNeverReplacesAnother) {
             EXPECT_EQ(error.isEmpty(), !fails) << error.toStdString();
             ASSERT_EQ(made != nullptr, !otherFirst && !fails);
             if (made) {
+                EXPECT_EQ(DbCommand(made.get(), u"pragma page_size"_s).scalar().toInt(), 16384);
 #ifndef _WIN32 // Qt reports no access rights of Windows files
                 EXPECT_EQ(file.permissions(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ReadUser | QFile::WriteUser);
