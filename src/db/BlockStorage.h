@@ -1,26 +1,45 @@
 #pragma once
 
+#include "HugePages.h"
+
 #include <QByteArrayView>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
-// Values of one type kept in fixed-size blocks: appending never moves what is stored, and
-// freeing costs one release per block, not one per value.
-template <typename T, size_t BlockSize = 4096> class BlockArray {
+// Values of one type kept in blocks: appending never moves what is stored, and freeing costs
+// one release per block, not one per value. Block b holds FirstBlock << b values until blocks
+// reach 2 MB, then blocks hold LargestBlock values (2 MB, one huge page): a few values take
+// little room, a million sit in huge pages, and at most one block is partly empty. Value i is
+// found with a bit count or a division by a constant.
+template <typename T, size_t FirstBlock = 4096> class BlockArray {
+    static_assert(std::has_single_bit(FirstBlock) && std::is_trivially_copyable_v<T>);
+    static constexpr size_t LargestBlock = std::max(FirstBlock, (size_t(2) << 20) / sizeof(T));
+    static constexpr size_t GrowingBlocks = size_t(std::bit_width((LargestBlock - 1) / FirstBlock));
+    static constexpr size_t InGrowingBlocks = FirstBlock * ((size_t(1) << GrowingBlocks) - 1);
+
 public:
     size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
 
-    T& operator[](size_t index) { return m_blocks[index / BlockSize][index % BlockSize]; }
+    T& operator[](size_t index) {
+        const Place at = place(index);
+        return m_blocks[at.block][at.offset];
+    }
     const T& operator[](size_t index) const {
-        return m_blocks[index / BlockSize][index % BlockSize];
+        const Place at = place(index);
+        return m_blocks[at.block][at.offset];
     }
 
     void push_back(const T& value) {
-        if (m_size == m_blocks.size() * BlockSize)
-            m_blocks.push_back(std::make_unique_for_overwrite<T[]>(BlockSize));
+        if (m_size == m_capacity) {
+            const size_t count = blockSize(m_blocks.size());
+            m_blocks.push_back(allocateHugePagesBlock<T>(count));
+            m_capacity += count;
+        }
         (*this)[m_size++] = value;
     }
 
@@ -30,26 +49,49 @@ public:
         for (size_t i = first; i + removed < m_size; ++i)
             (*this)[i] = (*this)[i + removed];
         m_size -= removed;
-        m_blocks.resize((m_size + BlockSize - 1) / BlockSize);
+        while (!m_blocks.empty() && m_capacity - blockSize(m_blocks.size() - 1) >= m_size) {
+            m_capacity -= blockSize(m_blocks.size() - 1);
+            m_blocks.pop_back();
+        }
     }
 
     void clear() {
         m_blocks.clear();
-        m_size = 0;
+        m_size = m_capacity = 0;
     }
 
-    size_t bytes() const { return m_blocks.size() * BlockSize * sizeof(T); }
+    size_t bytes() const { return m_capacity * sizeof(T); }
 
 private:
-    std::vector<std::unique_ptr<T[]>> m_blocks;
+    struct Place {
+        size_t block;
+        size_t offset;
+    };
+    static size_t blockSize(size_t block) {
+        return block < GrowingBlocks ? FirstBlock << block : LargestBlock;
+    }
+    static Place place(size_t index) {
+        if (index >= InGrowingBlocks) {
+            const size_t past = index - InGrowingBlocks;
+            return {GrowingBlocks + past / LargestBlock, past % LargestBlock};
+        }
+        const size_t block = size_t(std::bit_width(index / FirstBlock + 1)) - 1;
+        return {block, index - FirstBlock * ((size_t(1) << block) - 1)};
+    }
+
+    std::vector<HugePagesBlock<T>> m_blocks;
     size_t m_size = 0;
+    size_t m_capacity = 0;
 };
 
-// Bytes kept in blocks of BlockSize; a run of bytes never straddles two blocks, and a run
-// longer than a block gets a block of its own. A run is found again by its block and offset.
+// Bytes kept in blocks, each new one as large as all before it, from FirstBlockSize up to
+// LastBlockSize (so a large store sits in huge pages); a run of bytes never straddles two
+// blocks, and a run longer than a block gets a block of its own. A run is found again by its
+// block and offset.
 class ByteBlocks {
 public:
-    static constexpr size_t BlockSize = 64 * 1024;
+    static constexpr size_t FirstBlockSize = 64 * 1024;
+    static constexpr size_t LastBlockSize = 2 * 1024 * 1024;
 
     struct Position {
         quint32 block;
@@ -59,8 +101,8 @@ public:
     // Reserves size bytes in one block and returns where they are; write them with at().
     Position reserve(size_t size) {
         if (m_blocks.empty() || m_used + size > m_capacity) {
-            m_capacity = std::max(size, BlockSize);
-            m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_capacity));
+            m_capacity = std::max(size, std::clamp(m_bytes, FirstBlockSize, LastBlockSize));
+            m_blocks.push_back(allocateHugePagesBlock<char>(m_capacity));
             m_bytes += m_capacity;
             m_used = 0;
         }
@@ -89,7 +131,7 @@ public:
     size_t bytes() const { return m_bytes; }
 
 private:
-    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::vector<HugePagesBlock<char>> m_blocks;
     size_t m_capacity = 0; // of the last block
     size_t m_used = 0;     // of the last block
     size_t m_bytes = 0;

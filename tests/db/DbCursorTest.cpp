@@ -113,15 +113,33 @@ TEST_P(DbCursorTest, ResultsHoldValuesOfAnySizeInBlocks) {
     query.next();
     EXPECT_EQ(query.asString(u"HardNo"_s), u"short"_s);
 
-    BlockArray<int, 4> numbers;
-    for (int i = 0; i < 10; ++i)
-        numbers.push_back(i);
-    const int* third = &numbers[2];
-    numbers.erase(3, 8); // 0 1 2 8 9
-    EXPECT_EQ(third, &numbers[2]);
-    ASSERT_EQ(numbers.size(), 5u);
-    EXPECT_EQ(numbers[3], 8);
-    EXPECT_EQ(numbers[4], 9);
+    // Blocks growing from 4 values, and (values of 1 MB) blocks of 4 values throughout.
+    struct Large {
+        int value;
+        char rest[(1 << 20) - sizeof(int)];
+    };
+    const auto eraseKeepsTheRest = [](auto numbers, auto make, auto valueOf) {
+        for (int i = 0; i < 40; ++i)
+            numbers->push_back(make(i));
+        const auto* third = &(*numbers)[2];
+        numbers->erase(3, 38); // 0 1 2 38 39
+        EXPECT_EQ(third, &(*numbers)[2]);
+        ASSERT_EQ(numbers->size(), 5u);
+        EXPECT_EQ(valueOf((*numbers)[3]), 38);
+        EXPECT_EQ(valueOf((*numbers)[4]), 39);
+        numbers->push_back(make(40));
+        EXPECT_EQ(valueOf((*numbers)[5]), 40);
+    };
+    const auto same = [](int n) { return n; };
+    eraseKeepsTheRest(std::make_unique<BlockArray<int, 4>>(), same, same);
+    eraseKeepsTheRest(
+        std::make_unique<BlockArray<Large, 4>>(),
+        [](int n) {
+            auto large = std::make_unique_for_overwrite<Large>();
+            large->value = n;
+            return *large;
+        },
+        [](const Large& n) { return n.value; });
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);

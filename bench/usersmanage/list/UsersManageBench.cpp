@@ -18,6 +18,7 @@
 #include "DbQuery.h"
 #include "DepartTreeModel.h"
 #include "Floors.h"
+#include "HugePages.h"
 #include "JetDialect.h"
 #include "LargeSite.h"
 #include "LogonInfo.h"
@@ -101,10 +102,11 @@ void waitForList(const TFrmUsersManage& form) {
         QCoreApplication::processEvents();
 }
 
-// Blocks in the arenas and blocks of their own mapping (large arrays) alike.
+// Blocks in the arenas, blocks of their own mapping (large arrays) and blocks mapped in huge
+// pages alike.
 size_t heapInUse() {
     const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    return info.uordblks + info.hblkhd + hugePagesMapped();
 }
 
 struct ListFigures {

@@ -4,7 +4,7 @@
 
 #include "BlockStorage.h"
 #include "DbCursor.h"
-#include "HugePageAllocator.h"
+#include "HugePages.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HugePageAllocator.h"
+#include "HugePages.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>

@@ -1,14 +1,16 @@
-#include "HugePageAllocator.h"
+#include "HugePages.h"
 
 #include <QtGlobal>
 #include <new>
 
 #ifdef Q_OS_LINUX
+#include <atomic>
 #include <cstdint>
 #include <sys/mman.h>
 
 namespace {
 constexpr size_t HugePage = size_t(2) << 20;
+std::atomic<size_t> mappedBytes{0};
 
 size_t mappedSize(size_t bytes) {
     return (bytes + HugePage - 1) & ~(HugePage - 1);
@@ -33,14 +35,19 @@ void* allocateHugePages(size_t bytes) {
         munmap(reinterpret_cast<void*>(aligned + size), tail);
     void* block = reinterpret_cast<void*>(aligned);
     madvise(block, size, MADV_HUGEPAGE); // a hint: without it the block still works
+    mappedBytes += size;
     return block;
 }
 
 void freeHugePages(void* block, size_t bytes) noexcept {
     if (bytes < HugePageMinimum)
         ::operator delete(block);
-    else
-        munmap(block, mappedSize(bytes));
+    else if (munmap(block, mappedSize(bytes)) == 0)
+        mappedBytes -= mappedSize(bytes);
+}
+
+size_t hugePagesMapped() {
+    return mappedBytes;
 }
 #else
 void* allocateHugePages(size_t bytes) {
@@ -49,5 +56,9 @@ void* allocateHugePages(size_t bytes) {
 
 void freeHugePages(void* block, size_t) noexcept {
     ::operator delete(block);
+}
+
+size_t hugePagesMapped() {
+    return 0;
 }
 #endif
