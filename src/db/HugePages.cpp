@@ -3,7 +3,16 @@
 #include <QtGlobal>
 #include <new>
 
-#ifdef Q_OS_LINUX
+// Under AddressSanitizer every block comes from the heap, whose bounds it checks.
+#if defined(__SANITIZE_ADDRESS__)
+#define KVZ_HEAP_BLOCKS_ONLY
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KVZ_HEAP_BLOCKS_ONLY
+#endif
+#endif
+
+#if defined(Q_OS_LINUX) && !defined(KVZ_HEAP_BLOCKS_ONLY)
 #include <atomic>
 #include <cstdint>
 #include <sys/mman.h>
