@@ -16,11 +16,13 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHostAddress>
 #include <QLabel>
 #include <QMenu>
 #include <QTabWidget>
+#include <QThread>
 #include <QUdpSocket>
 #include <algorithm>
 #include <functional>
@@ -75,6 +77,19 @@ QStringList clippedCaptions(const QWidget& form) {
             clipped.append(label ? label->text() : button->text());
     }
     return clipped;
+}
+
+// Takes the windows' presence port, waiting up to 10 s while another test program's window
+// holds it: a window opened meanwhile finds it busy for as long as holder lives.
+bool holdPresencePort(QUdpSocket& holder) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!holder.bind(QHostAddress(u"127.0.0.1"_s), 2229)) {
+        if (waited.hasExpired(10000))
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 struct FormTexts {
@@ -132,7 +147,7 @@ protected:
 TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
     // Both languages see the presence port busy, whichever test programs run beside this one.
     QUdpSocket holder;
-    holder.bind(QHostAddress(u"127.0.0.1"_s), 2229);
+    ASSERT_TRUE(holdPresencePort(holder));
     const QList<FormTexts> chinese = textsIn(u"chs"_s);
     const QList<FormTexts> english = textsIn(u"eng"_s);
     ASSERT_EQ(chinese.size(), english.size());
@@ -161,8 +176,8 @@ TEST_P(TranslationTest, EveryFormIsEnglishWithEnglishAndChineseByDefault) {
 // the busy presence port's notice included, and an open results view of a command; closing the
 // window takes the module's translator away.
 TEST_P(TranslationTest, OpenWindowFollowsALanguageSwitch) {
-    QUdpSocket holder; // the presence port is busy whether this or another test program holds it
-    holder.bind(QHostAddress(u"127.0.0.1"_s), 2229);
+    QUdpSocket holder;
+    ASSERT_TRUE(holdPresencePort(holder));
     open();
     TFrmBulkResults results({{1, u"alice"_s, {}, {}}}, u"UpdatePly"_s, "更新策略", 1, 1);
     ASSERT_TRUE(hasChinese(window().findChild<QLabel*>(u"LblAgents"_s)->text()));
