@@ -4,7 +4,10 @@
 #include "DbQuery.h"
 #include "TestDatabase.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -140,6 +143,28 @@ TEST_P(DbCursorTest, ResultsHoldValuesOfAnySizeInBlocks) {
             return *large;
         },
         [](const Large& n) { return n.value; });
+}
+
+// Freed blocks are used again, a larger one split among smaller ones: the blocks handed out
+// never overlap, and every one is given back.
+TEST(HugePages, BlocksUsedAgainNeverOverlap) {
+    constexpr size_t MB = size_t(1) << 20;
+    const size_t before = hugePagesMapped();
+    void* const large = allocateHugePages(8 * MB);
+    std::memset(large, 0, 8 * MB);
+    freeHugePages(large, 8 * MB);
+    std::vector<std::pair<char*, size_t>> blocks;
+    for (const size_t size : {2 * MB, 3 * MB, 1 * MB, 5 * MB, size_t(100)}) {
+        blocks.emplace_back(static_cast<char*>(allocateHugePages(size)), size);
+        std::memset(blocks.back().first, int(blocks.size()), size);
+    }
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_EQ(blocks[i].first[0], char(i + 1)) << i;
+        EXPECT_EQ(blocks[i].first[blocks[i].second - 1], char(i + 1)) << i;
+    }
+    for (const auto& [block, size] : blocks)
+        freeHugePages(block, size);
+    EXPECT_EQ(hugePagesMapped(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);

@@ -108,7 +108,7 @@ void TFrm_ScanClient::FormShow() {
         bool number = false;
         const qint32 uid = entry.toInt(&number);
         if (number && QString::number(uid) == entry)
-            m_selected.insert(uid);
+            m_selected.insert(uid, 0);
     }
     try {
         LoadDepartNames();
@@ -125,7 +125,7 @@ void TFrm_ScanClient::LoadDepartNames() {
         return [this](const DbCursor& c) {
             const qint64 id = c.integer(0);
             if (id != 0 && !c.isNull(1))
-                m_departOf.insert(id, m_choices->addDepart(QString::fromUtf8(c.text(1))));
+                m_departOf.insert(id, int(m_choices->addDepart(QString::fromUtf8(c.text(1)))));
         };
     });
 }
@@ -137,8 +137,9 @@ void TFrm_ScanClient::LoadUsers() {
             const UserChoices::Fields fields(cursor);
             const int onlined = SlicedRead::field(cursor, u"Onlined"_s);
             return [=, this](const DbCursor& c) {
+                const int depart = m_departOf.value(c.integer(fields.pid));
                 const quint32 row =
-                    m_choices->add(c, fields, m_departOf.value(c.integer(fields.pid), m_rootName),
+                    m_choices->add(c, fields, depart >= 0 ? quint32(depart) : m_rootName,
                                    c.integer(onlined) != 0 ? 0 : 1);
                 (m_selected.contains(m_choices->uid(row)) ? m_sel : m_all)->addLoaded(row);
             };

@@ -4,9 +4,9 @@
 
 #include "DbQuery.h"
 #include "DialogSupport.h"
+#include "IdMap.h"
 
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <memory>
 
@@ -60,9 +60,9 @@ private:
     std::unique_ptr<Ui::TFrm_ScanClient> m_ui;
     DbQuery m_query;
     std::shared_ptr<UserChoices> m_choices;
-    QHash<qint64, quint32> m_departOf; // by id, the named departments
-    quint32 m_rootName = 0;            // for users outside them
-    QSet<qint32> m_selected;
+    IdMap m_departOf;       // by id, the numbers of the named departments
+    quint32 m_rootName = 0; // for users outside them
+    IdMap m_selected;       // the Uids chosen before, each to 0
     bool m_readingDeparts = false;
     UserChoiceModel* m_sel = nullptr;
     UserChoiceModel* m_all = nullptr;

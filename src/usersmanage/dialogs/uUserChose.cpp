@@ -60,7 +60,6 @@ void TFrm_UserChose::FormShow() {
     m_done->clear();
     m_unDo->clear();
     m_choices->clear();
-    m_departAt.clear();
     m_departOf.clear();
     try {
         LoadUsers();
@@ -85,24 +84,14 @@ void TFrm_UserChose::LoadUsers() {
                   });
 }
 
-// The number of a department's name, added when first read (from the field pName). The ids
-// of a database's own departments are small: below IndexedIds they are looked up by index,
-// which stays in the cache where a hash does not.
+// The number of a department's name, added when first read (from the field pName).
 quint32 TFrm_UserChose::departOf(qint64 depart, const DbCursor& c, int pName) {
-    constexpr qint64 IndexedIds = 1 << 20;
-    const auto add = [&] { return m_choices->addDepart(QString::fromUtf8(c.text(pName))); };
-    if (depart < 0 || depart >= IndexedIds) {
-        auto number = m_departOf.constFind(depart);
-        if (number == m_departOf.cend())
-            number = m_departOf.insert(depart, add());
-        return *number;
+    int number = m_departOf.value(depart);
+    if (number < 0) {
+        number = int(m_choices->addDepart(QString::fromUtf8(c.text(pName))));
+        m_departOf.insert(depart, number);
     }
-    if (size_t(depart) >= m_departAt.size())
-        m_departAt.resize(size_t(depart) + 1);
-    quint32& number = m_departAt[size_t(depart)];
-    if (number == 0)
-        number = add() + 1;
-    return number - 1;
+    return quint32(number);
 }
 
 void TFrm_UserChose::BtLClick() {

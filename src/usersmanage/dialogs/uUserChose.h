@@ -4,10 +4,9 @@
 
 #include "DbQuery.h"
 #include "DialogSupport.h"
+#include "IdMap.h"
 
-#include <QHash>
 #include <memory>
-#include <vector>
 
 namespace Ui {
 class TFrm_UserChose;
@@ -50,10 +49,7 @@ private:
     std::unique_ptr<Ui::TFrm_UserChose> m_ui;
     DbQuery m_query;
     std::shared_ptr<UserChoices> m_choices;
-    // By Pid, the department names read: small ids by index (the number + 1, 0 for none),
-    // others hashed.
-    std::vector<quint32> m_departAt;
-    QHash<qint64, quint32> m_departOf;
+    IdMap m_departOf; // by Pid, the numbers of the department names read
     UserChoiceModel* m_done = nullptr;
     UserChoiceModel* m_unDo = nullptr;
     SlicedRead* m_read = nullptr;
