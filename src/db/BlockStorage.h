@@ -11,14 +11,20 @@
 #include <vector>
 
 // Values of one type kept in blocks: appending never moves what is stored, and freeing costs
-// one release per block, not one per value. Block b holds FirstBlock << b values until blocks
-// reach 2 MB, then blocks hold LargestBlock values (2 MB, one huge page): a few values take
-// little room, a million sit in huge pages, and at most one block is partly empty. Value i is
-// found with a bit count or a division by a constant.
+// one release per block, not one per value. Block b holds FirstBlock << b values while blocks
+// are smaller than HugePageMinimum (heap blocks), then blocks hold LargestBlock values (2 MB,
+// one huge page): a few values take little room, many sit in huge pages, and at most one block
+// is partly empty. Value i is found with a bit count or a division by a constant.
 template <typename T, size_t FirstBlock = 4096> class BlockArray {
     static_assert(std::has_single_bit(FirstBlock) && std::is_trivially_copyable_v<T>);
     static constexpr size_t LargestBlock = std::max(FirstBlock, (size_t(2) << 20) / sizeof(T));
-    static constexpr size_t GrowingBlocks = size_t(std::bit_width((LargestBlock - 1) / FirstBlock));
+    static constexpr size_t GrowingBlocks = [] {
+        size_t blocks = 0;
+        while ((FirstBlock << blocks) * sizeof(T) < HugePageMinimum &&
+               (FirstBlock << blocks) < LargestBlock)
+            ++blocks;
+        return blocks;
+    }();
     static constexpr size_t InGrowingBlocks = FirstBlock * ((size_t(1) << GrowingBlocks) - 1);
 
 public:
@@ -84,10 +90,10 @@ private:
     size_t m_capacity = 0;
 };
 
-// Bytes kept in blocks, each new one as large as all before it, from FirstBlockSize up to
-// LastBlockSize (so a large store sits in huge pages); a run of bytes never straddles two
-// blocks, and a run longer than a block gets a block of its own. A run is found again by its
-// block and offset.
+// Bytes kept in blocks, each new one as large as all before it from FirstBlockSize while they
+// hold less than HugePageMinimum, then of LastBlockSize (so a large store sits in huge pages);
+// a run of bytes never straddles two blocks, and a run longer than a block gets a block of its
+// own. A run is found again by its block and offset.
 class ByteBlocks {
 public:
     static constexpr size_t FirstBlockSize = 64 * 1024;
@@ -101,7 +107,9 @@ public:
     // Reserves size bytes in one block and returns where they are; write them with at().
     Position reserve(size_t size) {
         if (m_blocks.empty() || m_used + size > m_capacity) {
-            m_capacity = std::max(size, std::clamp(m_bytes, FirstBlockSize, LastBlockSize));
+            const size_t next =
+                m_bytes < HugePageMinimum ? std::max(m_bytes, FirstBlockSize) : LastBlockSize;
+            m_capacity = std::max(size, next);
             m_blocks.push_back(allocateHugePagesBlock<char>(m_capacity));
             m_bytes += m_capacity;
             m_used = 0;
