@@ -48,7 +48,7 @@ public:
         if (best == m_count)
             return nullptr;
         Kept& kept = m_blocks[best];
-        char* const block = static_cast<char*>(kept.block);
+        char* const block = kept.block;
         m_bytes -= size;
         if (kept.size > size) {
             kept = {block + size, kept.size - size};
@@ -60,11 +60,24 @@ public:
         return block;
     }
 
-    // Keeps block, newest last; unmaps the oldest blocks beyond KeptBytes.
+    // Keeps block, newest last, joined with the kept blocks next to it (pieces of one larger
+    // block, or mappings side by side), so that a large block can be taken again; unmaps the
+    // oldest blocks beyond KeptBytes.
     void keep(void* block, size_t size) {
         const std::lock_guard lock(m_mutex);
-        m_blocks[m_count++] = {block, size};
         m_bytes += size;
+        Kept joined{static_cast<char*>(block), size};
+        for (size_t i = m_count; i-- > 0;) {
+            if (m_blocks[i].block + m_blocks[i].size == joined.block)
+                joined = {m_blocks[i].block, m_blocks[i].size + joined.size};
+            else if (joined.block + joined.size == m_blocks[i].block)
+                joined.size += m_blocks[i].size;
+            else
+                continue;
+            std::copy(m_blocks.begin() + i + 1, m_blocks.begin() + m_count, m_blocks.begin() + i);
+            --m_count;
+        }
+        m_blocks[m_count++] = joined;
         size_t released = 0;
         while (m_bytes > KeptBytes) {
             munmap(m_blocks[released].block, m_blocks[released].size);
@@ -77,7 +90,7 @@ public:
 private:
     static constexpr size_t MaxKept = KeptBytes / HugePage + 1;
     struct Kept {
-        void* block;
+        char* block;
         size_t size;
     };
     std::mutex m_mutex;

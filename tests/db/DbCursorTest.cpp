@@ -146,13 +146,13 @@ TEST_P(DbCursorTest, ResultsHoldValuesOfAnySizeInBlocks) {
 }
 
 // Freed blocks are used again, a larger one split among smaller ones: the blocks handed out
-// never overlap, and every one is given back.
-TEST(HugePages, BlocksUsedAgainNeverOverlap) {
+// never overlap, every one is given back, and the pieces join again into the larger block.
+TEST(HugePages, BlocksUsedAgainNeverOverlapAndJoinAgain) {
     constexpr size_t MB = size_t(1) << 20;
     const size_t before = hugePagesMapped();
-    void* const large = allocateHugePages(8 * MB);
-    std::memset(large, 0, 8 * MB);
-    freeHugePages(large, 8 * MB);
+    void* const large = allocateHugePages(10 * MB);
+    std::memset(large, 0, 10 * MB);
+    freeHugePages(large, 10 * MB);
     std::vector<std::pair<char*, size_t>> blocks;
     for (const size_t size : {2 * MB, 3 * MB, 1 * MB, 5 * MB, size_t(100)}) {
         blocks.emplace_back(static_cast<char*>(allocateHugePages(size)), size);
@@ -165,6 +165,11 @@ TEST(HugePages, BlocksUsedAgainNeverOverlap) {
     for (const auto& [block, size] : blocks)
         freeHugePages(block, size);
     EXPECT_EQ(hugePagesMapped(), before);
+    void* const again = allocateHugePages(10 * MB);
+    if (hugePagesMapped() > before) { // mapped, not from the heap
+        EXPECT_TRUE(again == large || again == blocks[3].first);
+    }
+    freeHugePages(again, 10 * MB);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);

@@ -205,19 +205,35 @@ size_t UserChoiceModel::readCount() const {
     return m_rows.size() + m_pending + m_loaded.size();
 }
 
-// Rows show when the rows read have doubled; a sorting list reserves room for them at the
-// slice before, so that a slice copies the rows shown or shows rows, not both. The buffers of
-// the load go at its end.
+// The first rows show at once, later ones when the rows read have doubled, in an event of
+// their own after the slice's (showing half a million rows takes as long as a slice); a
+// sorting list reserves room for them at the slice before, so that a slice copies the rows
+// shown or shows rows, not both. The last slice shows the rest at once, and the buffers of the
+// load go.
 void UserChoiceModel::loadedSlice(bool last) {
     const size_t slice = m_loaded.size();
     arrange();
-    if (last || readCount() >= 2 * m_rows.size())
+    if (last || (m_rows.empty() && readCount() > 0))
         publish();
+    else if (readCount() >= 2 * m_rows.size())
+        publishSoon();
     else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
         reserveRows(2 * (m_rows.size() + 2 * slice));
     if (last) {
         m_spare = {};
         m_sortSpace = {};
+    }
+}
+
+void UserChoiceModel::publishSoon() {
+    if (!std::exchange(m_publishing, true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_publishing = false;
+                publish();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -89,7 +89,8 @@ public:
     void setAutoSort(bool on) { m_autoSort = on; } // before rows are added: they carry heads
     void clear();
     // A load adds rows, then ends each slice with loadedSlice(): a sorting list merges them
-    // into its order, and they show each time the rows read have doubled and at the end.
+    // into its order, and they show each time the rows read have doubled (in an event posted
+    // for it) and at the end.
     void addLoaded(quint32 row);
     void loadedSlice(bool last);
     void publish(); // shows every row read
@@ -124,6 +125,7 @@ private:
     bool less(const Entry& a, const Entry& b) const { return order(a, b) < 0; }
     size_t readCount() const; // rows shown and read
     void reserveRows(size_t size);
+    void publishSoon();
     void arrange();
     void sortLoaded();
     void mergeNewestRuns();
@@ -144,6 +146,7 @@ private:
     Run m_spare;          // the buffer the next merge fills
     Run m_sortSpace;      // and the one a slice's sort fills
     bool m_autoSort = false;
+    bool m_publishing = false; // posted
 };
 
 // Moves the row selected in view (showing from) to the other list; nothing without a selection.
