@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HugePages.h"
+
 #include <QHash>
 #include <vector>
 
@@ -37,7 +39,7 @@ public:
     }
 
     void clear() {
-        std::vector<int>().swap(m_dense);
+        Dense().swap(m_dense);
         m_sparse.clear();
         m_count = 0;
     }
@@ -53,7 +55,8 @@ private:
         return id >= 0 && id < std::max(DenseFloor, 8 * qint64(m_count + 1));
     }
 
-    std::vector<int> m_dense; // value + 1; 0 for none
+    using Dense = std::vector<int, HugePageAllocator<int>>; // large tables reused, not faulted in
+    Dense m_dense;                                          // value + 1; 0 for none
     QHash<qint64, int> m_sparse;
     qsizetype m_count = 0;
 };
