@@ -13,7 +13,7 @@
 inline constexpr size_t HugePageMinimum = size_t(256) << 10;
 KVZDB_EXPORT void* allocateHugePages(size_t bytes); // throws std::bad_alloc
 KVZDB_EXPORT void freeHugePages(void* block, size_t bytes) noexcept;
-KVZDB_EXPORT size_t hugePagesMapped(); // bytes of the blocks mapped now, for measurements
+KVZDB_EXPORT size_t hugePagesMapped(); // bytes of the mapped blocks in use, for measurements
 
 template <typename T> struct HugePageAllocator {
     using value_type = T;
