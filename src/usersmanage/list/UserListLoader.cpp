@@ -5,6 +5,7 @@
 #include "UserListModel.h"
 
 #include <limits>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -83,9 +84,22 @@ void UserListLoader::sliceRead(bool last) {
     m_model.arrange();
     const bool due = m_model.store().size() >= 2 * m_model.rowCount() &&
                      (m_model.rowCount() == 0 || m_sincePublished.hasExpired(PublishEveryMs));
-    if (last || due || m_fixedSlices) {
-        m_model.publish();
-        m_sincePublished.start();
-        emit progressed();
+    if (last || m_fixedSlices || (due && m_model.rowCount() == 0)) {
+        publish();
+    } else if (due && !std::exchange(m_publishPosted, true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_publishPosted = false;
+                if (m_model.rowCount() < m_model.store().size())
+                    publish();
+            },
+            Qt::QueuedConnection);
     }
+}
+
+void UserListLoader::publish() {
+    m_model.publish();
+    m_sincePublished.start();
+    emit progressed();
 }

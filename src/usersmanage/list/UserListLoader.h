@@ -14,7 +14,9 @@ class UserListModel;
 // stays responsive and paints the first rows at once; a sorted list orders each slice as it
 // comes. The rows read are shown each time they have doubled (a view lays out all its rows
 // when rows arrive), at most every PublishEveryMs after the first screenful (every showing
-// repaints the view), and at the end. A newer start() or cancel() ends the running load.
+// repaints the view), and at the end. Between the first screenful and the end, the rows show
+// in an event of their own after the slice's: showing half a million rows takes as long as a
+// slice. A newer start() or cancel() ends the running load.
 class KVZ_MODULE_EXPORT UserListLoader : public QObject {
     Q_OBJECT
 public:
@@ -40,10 +42,12 @@ signals:
 private:
     SlicedRead::Record bind(const DbCursor& cursor);
     void sliceRead(bool last);
+    void publish();
 
     UserListModel& m_model;
     SlicedRead m_read;
     static constexpr qint64 PublishEveryMs = 100;
     bool m_fixedSlices = false;
+    bool m_publishPosted = false;
     QElapsedTimer m_sincePublished;
 };
