@@ -53,9 +53,7 @@ public:
         if (kept.size > size) {
             kept = {block + size, kept.size - size};
         } else {
-            std::copy(m_blocks.begin() + best + 1, m_blocks.begin() + m_count,
-                      m_blocks.begin() + best);
-            --m_count;
+            removeAt(best);
         }
         return block;
     }
@@ -74,8 +72,7 @@ public:
                 joined.size += m_blocks[i].size;
             else
                 continue;
-            std::copy(m_blocks.begin() + i + 1, m_blocks.begin() + m_count, m_blocks.begin() + i);
-            --m_count;
+            removeAt(i);
         }
         m_blocks[m_count++] = joined;
         size_t released = 0;
@@ -88,6 +85,11 @@ public:
     }
 
 private:
+    void removeAt(size_t i) {
+        std::copy(m_blocks.begin() + i + 1, m_blocks.begin() + m_count, m_blocks.begin() + i);
+        --m_count;
+    }
+
     static constexpr size_t MaxKept = KeptBytes / HugePage + 1;
     struct Kept {
         char* block;

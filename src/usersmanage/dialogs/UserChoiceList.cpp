@@ -216,24 +216,12 @@ void UserChoiceModel::loadedSlice(bool last) {
     if (last || (m_rows.empty() && readCount() > 0))
         publish();
     else if (readCount() >= 2 * m_rows.size())
-        publishSoon();
+        m_publishSoon.post();
     else if (m_autoSort && m_rows.capacity() < 2 * (m_rows.size() + slice))
         reserveRows(2 * (m_rows.size() + 2 * slice));
     if (last) {
         m_spare = {};
         m_sortSpace = {};
-    }
-}
-
-void UserChoiceModel::publishSoon() {
-    if (!std::exchange(m_publishing, true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_publishing = false;
-                publish();
-            },
-            Qt::QueuedConnection);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "BlockStorage.h"
 #include "DbCursor.h"
 #include "HugePages.h"
+#include "PostedCall.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
@@ -125,7 +126,6 @@ private:
     bool less(const Entry& a, const Entry& b) const { return order(a, b) < 0; }
     size_t readCount() const; // rows shown and read
     void reserveRows(size_t size);
-    void publishSoon();
     void arrange();
     void sortLoaded();
     void mergeNewestRuns();
@@ -146,7 +146,7 @@ private:
     Run m_spare;          // the buffer the next merge fills
     Run m_sortSpace;      // and the one a slice's sort fills
     bool m_autoSort = false;
-    bool m_publishing = false; // posted
+    PostedCall m_publishSoon{this, [this] { publish(); }};
 };
 
 // Moves the row selected in view (showing from) to the other list; nothing without a selection.

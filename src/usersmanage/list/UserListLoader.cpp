@@ -5,7 +5,6 @@
 #include "UserListModel.h"
 
 #include <limits>
-#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,7 +21,10 @@ QString UserListLoader::statement(const QString& where) {
 }
 
 UserListLoader::UserListLoader(UserListModel& model, DbConnection* connection, QObject* parent)
-    : QObject(parent), m_model(model), m_read(connection) {
+    : QObject(parent), m_model(model), m_read(connection), m_publishSoon(this, [this] {
+          if (m_model.rowCount() < m_model.store().size())
+              publish();
+      }) {
     connect(&m_read, &SlicedRead::sliceRead, this, &UserListLoader::sliceRead);
     connect(&m_read, &SlicedRead::failed, this, [this](const QString& message) {
         m_model.publish();
@@ -86,15 +88,8 @@ void UserListLoader::sliceRead(bool last) {
                      (m_model.rowCount() == 0 || m_sincePublished.hasExpired(PublishEveryMs));
     if (last || m_fixedSlices || (due && m_model.rowCount() == 0)) {
         publish();
-    } else if (due && !std::exchange(m_publishPosted, true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_publishPosted = false;
-                if (m_model.rowCount() < m_model.store().size())
-                    publish();
-            },
-            Qt::QueuedConnection);
+    } else if (due) {
+        m_publishSoon.post();
     }
 }
 

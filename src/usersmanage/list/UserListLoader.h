@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleExport.h"
+#include "PostedCall.h"
 #include "SlicedRead.h"
 
 #include <QElapsedTimer>
@@ -48,6 +49,6 @@ private:
     SlicedRead m_read;
     static constexpr qint64 PublishEveryMs = 100;
     bool m_fixedSlices = false;
-    bool m_publishPosted = false;
+    PostedCall m_publishSoon; // the showings between the first screenful and the end
     QElapsedTimer m_sincePublished;
 };
