@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <deque>
 #include <utility>
 #ifndef KVZ_NO_LIBPQ
 #include <libpq-fe.h>
@@ -67,9 +68,10 @@ private:
 
 #ifndef KVZ_NO_LIBPQ
 // A server-side cursor in the reader's transaction, fetched a batch at a time through libpq;
-// the next batch is asked for as soon as one arrives, so the server reads it while the caller
-// takes this one. Fields are read from the wire text where libpq keeps it: texts checked to be
-// UTF-8, integers parsed, nothing converted in between.
+// the next batches are asked for as soon as one arrives, so the server reads them while the
+// caller takes this one, and goes on while the caller is away between slices. Fields are read from
+// the wire text where libpq keeps it: texts checked to be UTF-8, integers parsed, nothing converted
+// in between.
 class PostgresSource final : public DbCursor::Source {
 public:
     PostgresSource(DbConnection& connection, const QString& statement)
@@ -103,7 +105,7 @@ public:
         if (PQntuples(m_batch.get()) < m_batchSize) {
             return false;
         }
-        if (m_asked > 0) {
+        if (!m_asked.empty()) {
             takeAsked();
         } else {
             fetch(laterBatchRows());
@@ -184,26 +186,27 @@ private:
 
     void takeAsked() {
         m_batch.reset();
-        m_batchSize = std::exchange(m_asked, 0);
+        m_batchSize = m_asked.front();
+        m_asked.pop_front();
         m_batch = m_session->take();
         askForNext();
     }
 
-    // A full batch may have more behind it: the next one is sent for now, unless the session
+    // A full batch may have more behind it: the next ones are sent for now, unless the session
     // is waiting for another cursor's.
     void askForNext() {
         if (PQntuples(m_batch.get()) < m_batchSize) {
             return;
         }
         const int rows = laterBatchRows();
-        if (m_session->send(fetchStatement(rows))) {
-            m_asked = rows;
+        while (m_session->send(fetchStatement(rows), this)) {
+            m_asked.push_back(rows);
         }
     }
 
     void release() {
         m_batch.reset();
-        if (std::exchange(m_asked, 0) > 0) {
+        for (; !m_asked.empty(); m_asked.pop_front()) {
             try {
                 m_session->take();
             } catch (const DbError&) {
@@ -231,7 +234,7 @@ private:
     QStringList m_names;
     PgSession::Result m_batch;
     int m_batchSize = 0;
-    int m_asked = 0; // rows of the batch sent for and not taken yet
+    std::deque<int> m_asked; // rows of the batches sent for and not taken yet
     int m_row = -1;
     bool m_declared = false;
 };

@@ -28,7 +28,7 @@ PgSession::~PgSession() = default;
 PgSession::Result PgSession::exec(const QString&, const QByteArray&) {
     throw DbError(NoPostgresClient);
 }
-bool PgSession::send(const QString&) {
+bool PgSession::send(const QString&, const void*) {
     return false;
 }
 PgSession::Result PgSession::take() {
@@ -105,10 +105,10 @@ PgSession::PgSession(const DbSettings& settings) {
 PgSession::~PgSession() = default;
 
 PgSession::Result PgSession::exec(const QString& statement, const QByteArray& parameter) {
-    if (m_sent && !m_arrived) {
-        m_early = waitForSent();
-        m_arrived = true;
+    while (m_sent > int(m_early.size())) {
+        m_early.push_back(waitForSent());
     }
+    leavePipeline();
     const QByteArray text = statement.toUtf8();
     const char* value = parameter.constData();
     return checked(
@@ -116,29 +116,76 @@ PgSession::Result PgSession::exec(const QString& statement, const QByteArray& pa
                             nullptr, &value, nullptr, nullptr, 0)));
 }
 
-bool PgSession::send(const QString& statement) {
-    if (m_sent) {
+// Statements sent go through libpq's pipeline, each followed by a sync point, so that the
+// server sends each result as soon as it is ready and an error ends only its own statement.
+bool PgSession::send(const QString& statement, const void* sender) {
+    if ((m_sent > 0 && sender != m_sender) || m_sent >= MaxSent) {
+        return false;
+    }
+    PGconn* connection = m_connection.get();
+    if (PQpipelineStatus(connection) == PQ_PIPELINE_OFF && !PQenterPipelineMode(connection)) {
         return false;
     }
     const QByteArray text = statement.toUtf8();
-    m_sent = PQsendQueryParams(m_connection.get(), text.constData(), 0, nullptr, nullptr, nullptr,
-                               nullptr, 0) == 1;
-    return m_sent;
+    if (!PQsendQueryParams(connection, text.constData(), 0, nullptr, nullptr, nullptr, nullptr,
+                           0)) {
+        if (m_sent == 0) {
+            leavePipeline();
+        }
+        return false;
+    }
+    // Once queued, the statement is taken like any other: a sync point that cannot be sent
+    // means a lost session, which take() reports.
+    PQpipelineSync(connection);
+    ++m_sent;
+    m_sender = sender;
+    return true;
 }
 
 PgSession::Result PgSession::take() {
-    Result result = m_arrived ? std::move(m_early) : waitForSent();
-    m_sent = m_arrived = false;
+    if (m_sent == 0) {
+        throw DbError(QStringLiteral("No statement was sent to take a result of"));
+    }
+    Result result;
+    if (m_early.empty()) {
+        result = waitForSent();
+    } else {
+        result = std::move(m_early.front());
+        m_early.pop_front();
+    }
+    if (--m_sent == 0) {
+        m_sender = nullptr;
+        leavePipeline();
+    }
     return checked(std::move(result));
 }
 
-// The sent statement's result; the rest of what the server sends for it is read and dropped.
+// The oldest sent statement's result. The rest of what the server sends for it, up to its sync
+// point, is read and dropped; a lost session sends nothing more, so the wait ends with it.
 PgSession::Result PgSession::waitForSent() {
-    Result result(PQgetResult(m_connection.get()));
-    while (PGresult* more = PQgetResult(m_connection.get())) {
+    PGconn* connection = m_connection.get();
+    Result result(PQgetResult(connection));
+    int ends = 0;
+    while (ends < 2 && !isLost()) {
+        PGresult* more = PQgetResult(connection);
+        if (more == nullptr) {
+            ++ends;
+            continue;
+        }
+        ends = 0;
+        const bool synced = PQresultStatus(more) == PGRES_PIPELINE_SYNC;
         PQclear(more);
+        if (synced) {
+            break;
+        }
     }
     return result;
+}
+
+void PgSession::leavePipeline() {
+    if (PQpipelineStatus(m_connection.get()) != PQ_PIPELINE_OFF) {
+        PQexitPipelineMode(m_connection.get());
+    }
 }
 
 PgSession::Result PgSession::checked(Result result) const {

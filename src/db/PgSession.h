@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <memory>
 
 struct pg_conn;
@@ -42,26 +43,30 @@ public:
     };
     using Result = std::unique_ptr<pg_result, ResultFree>;
 
-    // Runs statement, with one text parameter when parameter is not null. A statement sent and
-    // not taken yet is waited for first, its result kept for take().
+    // Runs statement, with one text parameter when parameter is not null. Statements sent and
+    // not taken yet are waited for first, their results kept for take().
     Result exec(const QString& statement, const QByteArray& parameter = {});
-    // Sends statement without waiting, so that the server works on it meanwhile; take() returns
-    // its result. False when a statement sent earlier is not taken yet, or it could not be sent:
-    // the caller then runs it with exec().
-    bool send(const QString& statement);
-    // The result of the statement sent, waiting for it; throws as exec() does.
+    // Sends statement without waiting, behind the statements sender sent before, so that the
+    // server works on them meanwhile; take() returns their results in order. False when another
+    // sender's statements are not all taken yet, MaxSent are on their way, or it could not be
+    // sent: the caller then runs it with exec().
+    bool send(const QString& statement, const void* sender);
+    // The result of the oldest statement sent, waiting for it; throws as exec() does.
     Result take();
     bool isLost() const;
+
+    static constexpr int MaxSent = 3;
 
 private:
     Result checked(Result result) const;
     Result waitForSent();
+    void leavePipeline();
 
     struct ConnectionFree {
         void operator()(pg_conn* connection) const;
     };
     std::unique_ptr<pg_conn, ConnectionFree> m_connection;
-    bool m_sent = false;    // a statement was sent and is not taken yet
-    bool m_arrived = false; // and its result waits in m_early
-    Result m_early;
+    int m_sent = 0;                 // statements sent and not taken yet
+    const void* m_sender = nullptr; // who sent them
+    std::deque<Result> m_early;     // the results of the oldest, waited for by exec()
 };

@@ -175,8 +175,8 @@ TEST(HugePages, BlocksUsedAgainNeverOverlapAndJoinAgain) {
 INSTANTIATE_TEST_SUITE_P(Backends, DbCursorTest, ::testing::ValuesIn(testBackends()), backendName);
 
 // What the libpq reader makes of the wire text: every column type the cursor reads, NULLs, a
-// huge text, numbers out of range, bytes that are no UTF-8 (a SQL_ASCII database holds any)
-// and the session dropped in the middle of a cursor.
+// huge text, numbers out of range, bytes that are no UTF-8 (a SQL_ASCII database holds any),
+// two cursors taking turns on the reader and the session dropped in the middle of a cursor.
 TEST(PostgresCursor, DecodesTheWireTextAndFailsOnlyWithDbError) {
     TestDatabase db(DbBackend::PostgreSQL, Seed::None);
     DbCursor cursor(db.connection());
@@ -211,6 +211,21 @@ TEST(PostgresCursor, DecodesTheWireTextAndFailsOnlyWithDbError) {
         },
         DbError);
     db.exec(u"drop database "_s + ascii + u" with (force)"_s);
+
+    // Two cursors on the reader stepped in turns, the second ten records a turn, batches of
+    // both on the way: each reads its own records in order to its end.
+    DbCursor slow(db.connection()), fast(db.connection());
+    slow.open(u"select g from generate_series(1, 3000) g"_s);
+    fast.open(u"select g from generate_series(1, 40000) g"_s);
+    qint64 slowRead = 0, fastRead = 0;
+    for (bool more = true; more;) {
+        more = slow.next();
+        if (more)
+            ASSERT_EQ(slow.integer(0), ++slowRead);
+        for (int i = 0; i < 10 && fast.next(); ++i, more = true)
+            ASSERT_EQ(fast.integer(0), ++fastRead);
+    }
+    EXPECT_EQ(std::pair(slowRead, fastRead), std::pair(3000ll, 40000ll));
 
     cursor.open(u"select g from generate_series(1, 5000) g"_s);
     ASSERT_TRUE(cursor.next());
