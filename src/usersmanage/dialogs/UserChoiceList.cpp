@@ -20,10 +20,19 @@ namespace {
 qsizetype decodeWellFormed(QByteArrayView in, char16_t* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const auto* const end = p + in.size();
-    if (in.startsWith("\xEF\xBB\xBF"))
-        return -1;
     char16_t* const start = out;
     while (p < end) {
+        // Eight ASCII bytes at a time: addresses, and most Latin names, are nothing else.
+        quint64 eight = 0x80;
+        if (end - p >= 8)
+            std::memcpy(&eight, p, sizeof eight);
+        if ((eight & 0x8080808080808080u) == 0) {
+            for (int i = 0; i < 8; ++i)
+                out[i] = char16_t(p[i]);
+            p += 8;
+            out += 8;
+            continue;
+        }
         const char32_t lead = *p;
         if (lead < 0x80) {
             *out++ = char16_t(lead);
@@ -40,7 +49,8 @@ qsizetype decodeWellFormed(QByteArrayView in, char16_t* out) {
             code = code << 6 | (p[i] & 0x3F);
         }
         constexpr char32_t Least[] = {0, 0x80, 0x800, 0x10000};
-        if (code < Least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        if (code < Least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+            (code == 0xFEFF && out == start))
             return -1;
         p += extra + 1;
         if (QChar::requiresSurrogates(code)) {

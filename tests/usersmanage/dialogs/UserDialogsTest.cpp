@@ -64,13 +64,15 @@ TEST(GroupIdsTest, OnlyWholeNumbersBetweenTheBars) {
 }
 
 // Names from the database read as Qt's decoder reads them: ASCII, Han, two- and four-byte UTF-8; a
-// byte order mark; overlong, surrogate, too large, cut short, stray, five-byte sequences; none.
+// byte order mark; overlong, surrogate, too large, cut short, stray, five-byte sequences; none;
+// long ASCII runs before and after the others.
 TEST(UserChoicesTest, NamesDecodeAsQtDecodesThem) {
     UserChoices choices;
     for (const QByteArray& bytes :
          QByteArray("alice|\xE5\xBC\xA0\xE4\xB8\x89|\xC3\xA4x|\xF0\x9F\x98\x80|\xEF\xBB\xBF"
                     "bom|\xC0\xAFover|\xED\xA0\x80sur|\xF4\x90\x80\x80|cut\xE5\xBC|\x80lone|"
-                    "\xF8\x88\x80\x80\x80|")
+                    "\xF8\x88\x80\x80\x80|127.100.200.250|abcdefgh\xEF\xBB\xBF|"
+                    "abcdefghij\xE5\xBC\xA0klmnopqrstuvw|abcdefgh12345678\xE5\xBC|")
              .split('|'))
         EXPECT_EQ(
             choices.text(choices.add(1, bytes, "", 0, 0), 0),
