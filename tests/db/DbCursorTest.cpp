@@ -220,10 +220,12 @@ TEST(PostgresCursor, DecodesTheWireTextAndFailsOnlyWithDbError) {
     qint64 slowRead = 0, fastRead = 0;
     for (bool more = true; more;) {
         more = slow.next();
-        if (more)
+        if (more) {
             ASSERT_EQ(slow.integer(0), ++slowRead);
-        for (int i = 0; i < 10 && fast.next(); ++i, more = true)
+        }
+        for (int i = 0; i < 10 && fast.next(); ++i, more = true) {
             ASSERT_EQ(fast.integer(0), ++fastRead);
+        }
     }
     EXPECT_EQ(std::pair(slowRead, fastRead), std::pair(3000ll, 40000ll));
 
