@@ -119,6 +119,9 @@ public:
         return position;
     }
 
+    // Gives back the last size bytes of the latest reservation, which wrote fewer.
+    void unreserve(size_t size) { m_used -= size; }
+
     Position append(QByteArrayView bytes) {
         const Position position = reserve(size_t(bytes.size()));
         if (!bytes.isEmpty())

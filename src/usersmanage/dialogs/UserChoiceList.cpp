@@ -81,27 +81,23 @@ quint32 UserChoices::add(const DbCursor& cursor, const Fields& fields, quint32 d
 
 quint32 UserChoices::add(qint32 uid, QByteArrayView userName, QByteArrayView ip, quint32 depart,
                          int image) {
-    m_scratch.clear();
-    const quint32 nameSize = decode(userName);
-    const quint32 ipSize = decode(ip);
-    const size_t bytes = size_t(m_scratch.size()) * sizeof(char16_t);
-    const ByteBlocks::Position texts = m_texts.reserve(bytes);
-    if (bytes > 0)
-        std::memcpy(m_texts.at(texts), m_scratch.data(), bytes);
+    // Decoded in place: UTF-16 takes no more units than UTF-8 takes bytes.
+    const size_t most = size_t(userName.size() + ip.size()) * sizeof(char16_t);
+    const ByteBlocks::Position texts = m_texts.reserve(most);
+    auto* const out = reinterpret_cast<char16_t*>(m_texts.at(texts));
+    const quint32 nameSize = decode(userName, out);
+    const quint32 ipSize = decode(ip, out + nameSize);
+    m_texts.unreserve(most - (nameSize + ipSize) * sizeof(char16_t));
     m_rows.push_back({uid, texts, nameSize, ipSize, depart, image});
     return quint32(m_rows.size() - 1);
 }
 
-quint32 UserChoices::decode(QByteArrayView utf8) {
-    const qsizetype at = m_scratch.size();
-    m_scratch.resize(at + utf8.size()); // UTF-16 takes no more units than UTF-8 bytes
-    qsizetype size = decodeWellFormed(utf8, m_scratch.data() + at);
-    if (size < 0) {
-        auto* out = reinterpret_cast<QChar*>(m_scratch.data() + at);
-        size = m_decoder.appendToBuffer(out, utf8) - out;
-    }
-    m_scratch.resize(at + size);
-    return quint32(size);
+quint32 UserChoices::decode(QByteArrayView utf8, char16_t* out) {
+    const qsizetype size = decodeWellFormed(utf8, out);
+    if (size >= 0)
+        return quint32(size);
+    auto* const start = reinterpret_cast<QChar*>(out);
+    return quint32(m_decoder.appendToBuffer(start, utf8) - start);
 }
 
 void UserChoices::clear() {
@@ -199,10 +195,13 @@ UserChoiceModel::Entry UserChoiceModel::entryOf(quint32 row) const {
     Entry entry{{}, row, quint32(name.size())};
     if (!m_autoSort)
         return entry;
-    for (qsizetype i = 0; i < std::min<qsizetype>(name.size(), HeadUnits); ++i) {
-        char16_t c = name[i].unicode();
-        c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
-        entry.head[i / 4] |= quint64(c) << (48 - 16 * (i % 4));
+    // A fixed number of units, zeros past the name's end, so that the loop unrolls.
+    std::array<char16_t, HeadUnits> units{};
+    std::copy_n(name.utf16(), std::min<qsizetype>(name.size(), HeadUnits), units.begin());
+    for (int i = 0; i < HeadUnits; ++i) {
+        const char16_t c = units[size_t(i)];
+        const char16_t folded = char16_t(c - u'A') < 26 ? char16_t(c + 32) : c;
+        entry.head[i / 4] |= quint64(folded) << (48 - 16 * (i % 4));
     }
     return entry;
 }

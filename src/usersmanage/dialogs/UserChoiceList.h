@@ -15,7 +15,6 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QStringView>
-#include <QVarLengthArray>
 #include <memory>
 #include <span>
 #include <vector>
@@ -53,12 +52,11 @@ private:
         quint32 depart;
         qint32 image;
     };
-    quint32 decode(QByteArrayView utf8); // appended to m_scratch; returns its size
+    quint32 decode(QByteArrayView utf8, char16_t* out); // returns the units written
 
     BlockArray<Row> m_rows;
     ByteBlocks m_texts;
     std::vector<QString> m_departs;
-    QVarLengthArray<char16_t, 256> m_scratch; // grows without clearing what it adds
     QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
