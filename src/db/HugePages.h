@@ -9,7 +9,7 @@
 // system offers them (Linux), smaller ones come from the heap. A fresh block costs its page
 // faults when first written: 4 KB at a time that was 80 ms for 32 MB on a virtual machine,
 // 2 MB at a time 3 to 6 ms; a list's buffers of a million rows are that large. Freed blocks
-// stay mapped, up to 128 MB, for the next blocks of their size, which so cost no page faults.
+// stay mapped, up to 256 MB, for the next blocks, which so cost no page faults.
 inline constexpr size_t HugePageMinimum = size_t(256) << 10;
 KVZDB_EXPORT void* allocateHugePages(size_t bytes); // throws std::bad_alloc
 KVZDB_EXPORT void freeHugePages(void* block, size_t bytes) noexcept;

@@ -233,6 +233,11 @@ void fillWhenSmaller(DbConnection& connection, int users, int departments) {
     generateLargeSite(connection, users, departments, SiteSeed);
 }
 
+// The root's list: every user.
+QString rootListStatement() {
+    return UserListLoader::statement(u"where 1 = 1 "_s);
+}
+
 // On PostgreSQL, the list's rows by COPY and the cursor's first thousand rows (0 on SQLite).
 struct ListFloors {
     double copyMs = 0;
@@ -240,7 +245,7 @@ struct ListFloors {
 };
 
 ListFloors listFloors(const DbSettings& settings) {
-    const QString statement = UserListLoader::statement(u"where 1 = 1 "_s);
+    const QString statement = rootListStatement();
     ListFloors floors;
     if (settings.backend == DbBackend::PostgreSQL) {
         floors.copyMs = bestMs(bench::libpqCopyFloor(settings, statement));
@@ -259,7 +264,7 @@ std::pair<double, double> cursorMs(DbConnection& connection, const bench::Work& 
         Stopwatch timer;
         timer.start();
         DbCursor cursor(&connection);
-        cursor.open(UserListLoader::statement(u"where 1 = 1 "_s));
+        cursor.open(rootListStatement());
         const int uid = cursor.fieldIndex(u"Uid"_s), pid = cursor.fieldIndex(u"Pid"_s);
         qint64 sink = 0;
         while (cursor.next()) {
@@ -298,8 +303,7 @@ void run(bench::TimedApplication& app, const char* backend, DbConnection& connec
         QCoreApplication::processEvents();
     TFrmUsersManage& form = *FrmUsersManage;
 
-    const bench::Work floor =
-        bench::databaseFloor(settings, UserListLoader::statement(u"where 1 = 1 "_s));
+    const bench::Work floor = bench::databaseFloor(settings, rootListStatement());
     const ListFigures list = measureList(app, form, departments, floor);
     const ListFloors floors = listFloors(settings);
     std::printf("%s, %d users listed at the root (best of %d, %s):\n", backend, list.rows, Rounds,
