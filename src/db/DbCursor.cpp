@@ -22,6 +22,7 @@ public:
     virtual bool isNull(int column) const = 0;
     virtual qint64 integer(int column) const = 0;
     virtual QByteArrayView text(int column) const = 0;
+    virtual int waitingSocket() const { return -1; }
 };
 
 namespace {
@@ -131,6 +132,15 @@ public:
             return 0;
         }
         throw DbError(QStringLiteral("The field %1 holds no whole number").arg(m_names[column]));
+    }
+
+    // At the end of a batch whose successor is on its way and has not arrived yet.
+    int waitingSocket() const override {
+        if (m_row + 1 < PQntuples(m_batch.get()) || m_asked.empty() ||
+            !m_session->takeWouldWait()) {
+            return -1;
+        }
+        return m_session->socket();
     }
 
     QByteArrayView text(int column) const override {
@@ -298,6 +308,10 @@ void DbCursor::close() {
 
 bool DbCursor::isOpen() const {
     return m_source != nullptr;
+}
+
+int DbCursor::waitingSocket() const {
+    return m_source ? m_source->waitingSocket() : -1;
 }
 
 int DbCursor::fieldIndex(const QString& name) const {

@@ -29,6 +29,9 @@ public:
     bool next();                         // false past the last record, which closes the cursor
     void close();
     bool isOpen() const;
+    // -1 when next() goes on at once as far as can be told; else the socket whose input it
+    // would wait for (on PostgreSQL, a batch the server has not sent yet).
+    int waitingSocket() const;
 
     int fieldIndex(const QString& name) const; // letter case ignored; -1 when absent
     // Fields of the current record. text() is UTF-8, valid until the next call of next().

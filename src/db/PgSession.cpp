@@ -34,6 +34,12 @@ bool PgSession::send(const QString&, const void*) {
 PgSession::Result PgSession::take() {
     throw DbError(NoPostgresClient);
 }
+bool PgSession::takeWouldWait() {
+    return false;
+}
+int PgSession::socket() const {
+    return -1;
+}
 bool PgSession::isLost() const {
     return true;
 }
@@ -158,6 +164,16 @@ PgSession::Result PgSession::take() {
         leavePipeline();
     }
     return checked(std::move(result));
+}
+
+bool PgSession::takeWouldWait() {
+    if (m_sent == 0 || !m_early.empty() || !PQconsumeInput(m_connection.get()))
+        return false;
+    return PQisBusy(m_connection.get()) != 0;
+}
+
+int PgSession::socket() const {
+    return PQsocket(m_connection.get());
 }
 
 // The oldest sent statement's result. The rest of what the server sends for it, up to its sync

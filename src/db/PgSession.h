@@ -53,6 +53,10 @@ public:
     bool send(const QString& statement, const void* sender);
     // The result of the oldest statement sent, waiting for it; throws as exec() does.
     Result take();
+    // Whether take() would wait for the server: the input that came meanwhile is read first.
+    // False when nothing was sent, or when the session is lost (take() then fails at once).
+    bool takeWouldWait();
+    int socket() const; // the session's socket, whose input take() waits for
     bool isLost() const;
 
     static constexpr int MaxSent = 3;

@@ -10,8 +10,15 @@ using namespace Qt::StringLiterals;
 SlicedRead::SlicedRead(DbConnection* connection, QObject* parent)
     : QObject(parent), m_cursor(connection) {
     m_nextSlice.setSingleShot(true);
-    m_nextSlice.setInterval(0);
     connect(&m_nextSlice, &QTimer::timeout, this, &SlicedRead::runSlice);
+    // The socket waited for goes with the connection; the next slice then fails at once.
+    if (connection) {
+        connect(connection, &DbConnection::closing, this, [this] {
+            dropAnswer();
+            if (m_nextSlice.isActive())
+                m_nextSlice.start(0);
+        });
+    }
 }
 
 SlicedRead::~SlicedRead() {
@@ -31,11 +38,13 @@ void SlicedRead::start(const QString& statement,
         cancel();
         throw;
     }
-    m_nextSlice.start();
+    nextSliceSoon();
 }
 
 void SlicedRead::cancel() {
     m_nextSlice.stop();
+    if (m_answer)
+        m_answer->setEnabled(false);
     m_cursor.close();
     m_record = nullptr;
     m_busy.reset();
@@ -60,6 +69,9 @@ int SlicedRead::field(const DbCursor& cursor, const QString& name) {
 }
 
 void SlicedRead::runSlice() {
+    m_nextSlice.stop();
+    if (m_answer)
+        m_answer->setEnabled(false);
     try {
         if (!readSlice(m_rowsPerSlice > 0 ? m_rowsPerSlice : std::numeric_limits<int>::max(),
                        m_rowsPerSlice == 0))
@@ -69,14 +81,44 @@ void SlicedRead::runSlice() {
         emit failed(error.message());
         return;
     }
-    m_nextSlice.start();
+    nextSliceSoon();
+}
+
+// At once, or when the answer the cursor waits for comes in; in WaitMs at the latest, should
+// the socket tell nothing (its input read already, or the connection closed meanwhile).
+void SlicedRead::nextSliceSoon() {
+    const int socket = m_cursor.waitingSocket();
+    if (socket < 0) {
+        m_nextSlice.start(0);
+        return;
+    }
+    if (m_answer && m_answer->socket() != socket)
+        dropAnswer();
+    if (!m_answer) {
+        m_answer = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+        connect(m_answer, &QSocketNotifier::activated, this, &SlicedRead::runSlice);
+    }
+    m_answer->setEnabled(true);
+    m_nextSlice.start(WaitMs);
+}
+
+// Later, as this may run while it tells its news.
+void SlicedRead::dropAnswer() {
+    if (m_answer) {
+        m_answer->setEnabled(false);
+        m_answer->deleteLater();
+        m_answer = nullptr;
+    }
 }
 
 bool SlicedRead::readSlice(int maxRows, bool timeBoxed) {
     QElapsedTimer clock;
     clock.start();
     bool more = true;
-    for (int n = 1; n <= maxRows; ++n) {
+    int n = 1;
+    for (; n <= maxRows; ++n) {
+        if (timeBoxed && m_cursor.waitingSocket() >= 0)
+            break;
         if (!m_cursor.next()) {
             more = false;
             break;
@@ -87,6 +129,7 @@ bool SlicedRead::readSlice(int maxRows, bool timeBoxed) {
     }
     if (!more)
         cancel();
-    emit sliceRead(!more);
+    if (n > 1 || !more)
+        emit sliceRead(!more);
     return more;
 }

@@ -6,6 +6,7 @@
 #include "DialogSupport.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -13,13 +14,15 @@
 
 // Reads a select in slices from the event loop, so that a window fed by a long result opens at
 // once and stays responsive: the first records before start() returns, then slices of at most
-// SliceMs each. The hourglass shows while it reads. cancel(), a newer start() or the reader's
-// end stops it; nothing is handed on after that.
+// SliceMs each. A slice that would wait for the database ends there, and the next one starts
+// when the database's answer comes in. The hourglass shows while it reads. cancel(), a newer
+// start() or the reader's end stops it; nothing is handed on after that.
 class KVZ_MODULE_EXPORT SlicedRead : public QObject {
     Q_OBJECT
 public:
     static constexpr int FirstSliceRows = 128;
     static constexpr int SliceMs = 8;
+    static constexpr int WaitMs = 50; // the longest wait for an answer the socket did not tell
     using Record = std::function<void(const DbCursor&)>;
 
     explicit SlicedRead(DbConnection* connection, QObject* parent = nullptr);
@@ -43,10 +46,13 @@ signals:
 private:
     void runSlice();
     bool readSlice(int maxRows, bool timeBoxed); // false when the result ended
+    void nextSliceSoon();
+    void dropAnswer();
 
     DbCursor m_cursor;
     Record m_record;
     QTimer m_nextSlice;
+    QSocketNotifier* m_answer = nullptr; // a child, on the socket the cursor waits for
     int m_rowsPerSlice = 0;
     std::optional<BusyCursor> m_busy;
 };

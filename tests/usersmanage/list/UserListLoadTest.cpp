@@ -4,6 +4,7 @@
 
 #include "FlagSets.h"
 #include "PgUsersManage.h"
+#include "SlicedRead.h"
 #include "UserListLoader.h"
 #include "UserListModel.h"
 #include "uUserInfo.h"
@@ -11,11 +12,14 @@
 #include "ui_uUsersManage.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -338,6 +342,35 @@ TEST_P(UserListLoadTest, RereadKeepsSelectionAndScrollPosition) {
         std::sort(selected.begin(), selected.end());
         EXPECT_EQ(selected, (QList<qint32>{Org::Bob, top}));
     }
+}
+
+// A batch the server is slow to send is waited for between slices, not inside one: the window
+// answers meanwhile, and every record still comes, in order.
+TEST_P(UserListLoadTest, SlowBatchIsWaitedForBetweenSlices) {
+    if (GetParam() != DbBackend::PostgreSQL)
+        GTEST_SKIP() << "SQLite has no server to wait for";
+    SlicedRead read(logon.Connection);
+    QList<qint64> read1000;
+    read.start(u"select g, pg_sleep(case when g = 700 then 1 else 0 end) "
+               u"from generate_series(1, 1000) g"_s,
+               [&](const DbCursor&) -> SlicedRead::Record {
+                   return [&](const DbCursor& c) { read1000.append(c.integer(0)); };
+               });
+    QElapsedTimer whole, sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    whole.start();
+    sinceTick.start();
+    ticks.start(20);
+    while (read.isRunning())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_GE(whole.elapsed(), 900);
+    EXPECT_LT(longestGap, 500);
+    QList<qint64> expected(1000);
+    std::iota(expected.begin(), expected.end(), 1);
+    EXPECT_EQ(read1000, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UserListLoadTest, ::testing::ValuesIn(testBackends()),
