@@ -42,9 +42,7 @@ void SlicedRead::start(const QString& statement,
 }
 
 void SlicedRead::cancel() {
-    m_nextSlice.stop();
-    if (m_answer)
-        m_answer->setEnabled(false);
+    stopWaiting();
     m_cursor.close();
     m_record = nullptr;
     m_busy.reset();
@@ -69,9 +67,7 @@ int SlicedRead::field(const DbCursor& cursor, const QString& name) {
 }
 
 void SlicedRead::runSlice() {
-    m_nextSlice.stop();
-    if (m_answer)
-        m_answer->setEnabled(false);
+    stopWaiting();
     try {
         if (!readSlice(m_rowsPerSlice > 0 ? m_rowsPerSlice : std::numeric_limits<int>::max(),
                        m_rowsPerSlice == 0))
@@ -100,6 +96,13 @@ void SlicedRead::nextSliceSoon() {
     }
     m_answer->setEnabled(true);
     m_nextSlice.start(WaitMs);
+}
+
+// The notifier stays for the next wait on its socket; this may run while it tells its news.
+void SlicedRead::stopWaiting() {
+    m_nextSlice.stop();
+    if (m_answer)
+        m_answer->setEnabled(false);
 }
 
 // Later, as this may run while it tells its news.

@@ -47,6 +47,7 @@ private:
     void runSlice();
     bool readSlice(int maxRows, bool timeBoxed); // false when the result ended
     void nextSliceSoon();
+    void stopWaiting();
     void dropAnswer();
 
     DbCursor m_cursor;
