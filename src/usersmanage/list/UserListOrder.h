@@ -5,6 +5,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <Qt>
+#include <optional>
 #include <vector>
 
 class UserListStore;
@@ -17,7 +18,8 @@ using StoreRows = std::vector<int, HugePageAllocator<int>>;
 // "127.0.0.9" comes before "127.0.0.10", version "3.5.9" before "3.5.10" and "user9" before
 // "user10". Rows with equal texts keep their store order in both directions, so the order is
 // total and the same however it is reached. Each store row's text is keyed once, when the
-// order first sees it, and compared by its key from then on.
+// order first sees it, and compared by its key from then on; the texts rows share (a
+// department, a role) are keyed once for all their rows.
 class UserListOrder {
 public:
     UserListOrder(int column, Qt::SortOrder order);
@@ -29,7 +31,7 @@ public:
     void keyNewRows(const UserListStore& store);
     void rekey(const UserListStore& store, int row); // the row's text changed
     void removeKeys(const StoreRows& storeRows);     // ascending; later rows move up
-    void clearKeys() { m_keys.clear(); }
+    void clearKeys();
     int keyed() const { return int(m_keys.size()); }
 
     // Whether store row a goes before store row b.
@@ -39,8 +41,15 @@ public:
     void merge(StoreRows& rows, StoreRows newRows) const;
 
 private:
+    QCollatorSortKey keyOf(const UserListStore& store, int row);
+    void sortByTextRank(StoreRows& rows) const;
+
     int m_column;
     bool m_descending;
+    bool m_shared; // the column's rows share their texts
     QCollator m_collator;
     std::vector<QCollatorSortKey> m_keys; // by store row
+    // A shared column: by store row the number of its text, by that number the text's key.
+    std::vector<quint32> m_texts;
+    std::vector<std::optional<QCollatorSortKey>> m_keyOfText;
 };

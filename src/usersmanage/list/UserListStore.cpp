@@ -160,6 +160,18 @@ QString UserListStore::text(int row, int column) const {
     }
 }
 
+quint32 UserListStore::sharedText(int row, int column) const {
+    const Record& record = m_records[size_t(row)];
+    switch (column) {
+    case 1:
+        return record.depart;
+    case 4:
+        return record.role;
+    default:
+        return record.flags & Decrypts ? 1 : 0;
+    }
+}
+
 int UserListStore::find(qint32 uid) const {
     return m_rowOfUid.value(uid);
 }

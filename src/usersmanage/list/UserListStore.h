@@ -67,6 +67,10 @@ public:
     UserRow row(int row) const;
     // The caption (column 0) or sub-item column - 1.
     QString text(int row, int column) const;
+    // Whether the rows share the texts of column (department, role, decrypt mark); then the
+    // number of a row's text among them: rows of one number show the same text until clear().
+    static bool sharesTexts(int column) { return column == 1 || column == 4 || column == 5; }
+    quint32 sharedText(int row, int column) const;
     qint32 uid(int row) const { return m_records[size_t(row)].uid; }
     bool online(int row) const { return m_records[size_t(row)].flags & Online; }
     bool decrypts(int row) const { return m_records[size_t(row)].flags & Decrypts; }

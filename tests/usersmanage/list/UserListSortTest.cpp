@@ -6,13 +6,17 @@
 #include "UserListExport.h"
 #include "UserListLoader.h"
 #include "UserListModel.h"
+#include "UserListOrder.h"
+#include "UserListStore.h"
 #include "ui_uUsersManage.h"
 
 #include <QBuffer>
+#include <QCollator>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QTest>
+#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -152,6 +156,51 @@ TEST_P(UserListSortTest, OrderFollowsRandomEditsAndLoads) {
         for (int row = 0; row < users().rowCount(); ++row)
             ASSERT_EQ(users().row(users().findById(users().row(row).Item.Id)).Item.Id,
                       users().row(row).Item.Id);
+    }
+}
+
+// More rows than one sort takes at once, sorted as a plain stable sort by the collator sorts
+// them: own texts, shared names (some alike, as "Sales" and "sales") and the decrypt mark, both
+// ways; equal texts keep the store order.
+TEST(UserListOrderTest, ManyRowsSortAsTheCollatorSortsThem) {
+    const QStringList departs{u"Sales"_s, u"sales"_s, u"研发部"_s, u"财务2"_s, u"财务10"_s, {}};
+    const QStringList names{u"张"_s, u"李"_s, u"bob"_s, u"Bob"_s};
+    QRandomGenerator random(20261207);
+    UserListStore store;
+    for (int row = 0; row < 9000; ++row) {
+        const QByteArray name =
+            (names.at(random.bounded(4)) + QString::number(random.bounded(3000))).toUtf8();
+        const QByteArray ip = "127.0." + QByteArray::number(random.bounded(300));
+        const int depart = int(random.bounded(departs.size()));
+        UserListStore::Fields fields;
+        fields.uid = row;
+        fields.decrypts = random.bounded(2) == 1;
+        fields.departName = store.departName(depart, [&] { return departs[depart].toUtf8(); });
+        fields.userName = name;
+        fields.ip = ip;
+        store.append(fields);
+    }
+    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    for (const int column : {0, 1, 2, 5}) {
+        std::vector<QString> texts;
+        for (int row = 0; row < store.size(); ++row)
+            texts.push_back(store.text(row, column));
+        for (const Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            SCOPED_TRACE(testing::Message() << "column " << column << ", order " << direction);
+            UserListOrder order(column, direction);
+            order.keyNewRows(store);
+            StoreRows rows(size_t(store.size()));
+            std::iota(rows.begin(), rows.end(), 0);
+            StoreRows expected = rows;
+            order.sort(rows);
+            std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+                const int compared = collator.compare(texts[size_t(a)], texts[size_t(b)]);
+                return direction == Qt::DescendingOrder ? compared > 0 : compared < 0;
+            });
+            EXPECT_TRUE(rows == expected);
+        }
     }
 }
 
