@@ -7,30 +7,36 @@
 
 namespace {
 
-// A sample sort: the rows go to buckets between splitters taken from a sorted sample, then
-// each bucket sorts on its own. A bucket's keys stay in the processor's caches while it sorts,
-// where one sort of a million rows fetches two keys from memory for most comparisons.
+// Bucket boundaries: every oversampling-th row of an evenly spaced sample, sorted.
+template <typename Less>
+std::vector<int> splitters(const StoreRows& rows, size_t buckets, Less less) {
+    constexpr size_t Oversampling = 16;
+    std::vector<int> sample(buckets * Oversampling);
+    for (size_t i = 0; i < sample.size(); ++i)
+        sample[i] = rows[i * rows.size() / sample.size()];
+    std::sort(sample.begin(), sample.end(), less);
+    std::vector<int> bounds(buckets - 1);
+    for (size_t b = 1; b < buckets; ++b)
+        bounds[b - 1] = sample[b * Oversampling];
+    return bounds;
+}
+
+// A sample sort: the rows go to buckets between splitters, then each bucket sorts on its own.
+// A bucket's keys stay in the processor's caches while it sorts, where one sort of a million
+// rows fetches two keys from memory for most comparisons.
 template <typename Less> void sampleSort(StoreRows& rows, Less less) {
     constexpr size_t BucketRows = 4096;
-    constexpr size_t Oversampling = 16;
     const size_t buckets = rows.size() / BucketRows;
     if (buckets < 2) {
         std::sort(rows.begin(), rows.end(), less);
         return;
     }
-    std::vector<int> sample(buckets * Oversampling);
-    for (size_t i = 0; i < sample.size(); ++i)
-        sample[i] = rows[i * rows.size() / sample.size()];
-    std::sort(sample.begin(), sample.end(), less);
-    std::vector<int> splitters(buckets - 1);
-    for (size_t b = 1; b < buckets; ++b)
-        splitters[b - 1] = sample[b * Oversampling];
-
+    const std::vector<int> bounds = splitters(rows, buckets, less);
     std::vector<quint32> bucketOf(rows.size());
     std::vector<size_t> first(buckets + 1);
     for (size_t i = 0; i < rows.size(); ++i) {
-        bucketOf[i] = quint32(std::upper_bound(splitters.begin(), splitters.end(), rows[i], less) -
-                              splitters.begin());
+        bucketOf[i] =
+            quint32(std::upper_bound(bounds.begin(), bounds.end(), rows[i], less) - bounds.begin());
         ++first[bucketOf[i] + 1];
     }
     for (size_t b = 0; b < buckets; ++b)
@@ -129,9 +135,8 @@ void UserListOrder::sort(StoreRows& rows) const {
         sampleSort(rows, [this](int a, int b) { return before(a, b); });
 }
 
-// The few texts of a shared column are ranked (equal texts share a rank), then the rows are
-// counted into their ranks in store order, which breaks ties as before() does.
-void UserListOrder::sortByTextRank(StoreRows& rows) const {
+// The rank of each text keyed, by its number (equal texts share a rank), and the ranks' count.
+std::pair<std::vector<quint32>, quint32> UserListOrder::textRanks() const {
     std::vector<quint32> texts;
     for (quint32 text = 0; text < m_keyOfText.size(); ++text) {
         if (m_keyOfText[text])
@@ -142,18 +147,23 @@ void UserListOrder::sortByTextRank(StoreRows& rows) const {
     };
     std::sort(texts.begin(), texts.end(), [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
     std::vector<quint32> rankOf(m_keyOfText.size());
-    quint32 ranks = 0;
+    quint32 rank = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
         if (i > 0 && compare(texts[i - 1], texts[i]) != 0)
-            ++ranks;
-        rankOf[texts[i]] = ranks;
+            ++rank;
+        rankOf[texts[i]] = rank;
     }
-    ++ranks;
+    return {std::move(rankOf), rank + 1};
+}
+
+// The rows are counted into their texts' ranks in store order, which breaks ties as before()
+// does.
+void UserListOrder::sortByTextRank(StoreRows& rows) const {
+    const auto [rankOf, ranks] = textRanks();
     const auto rank = [&](int row) {
         const quint32 r = rankOf[m_texts[size_t(row)]];
         return m_descending ? ranks - 1 - r : r;
     };
-
     if (!std::is_sorted(rows.begin(), rows.end()))
         std::sort(rows.begin(), rows.end());
     std::vector<size_t> next(size_t(ranks) + 1);

@@ -6,6 +6,7 @@
 #include <QCollatorSortKey>
 #include <Qt>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class UserListStore;
@@ -42,6 +43,7 @@ public:
 
 private:
     QCollatorSortKey keyOf(const UserListStore& store, int row);
+    std::pair<std::vector<quint32>, quint32> textRanks() const;
     void sortByTextRank(StoreRows& rows) const;
 
     int m_column;
