@@ -127,6 +127,9 @@ void TFrmUsersManage::SetupViews() {
     // A click on a column header sorts by it; until then the rows keep the database's order.
     list->horizontalHeader()->setSectionsClickable(true);
     list->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    // Connected before the view's own sorting: the hourglass shows while a long list sorts.
+    connect(list->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [] { showBusyUntilIdle(); });
     list->setSortingEnabled(true);
     FitColumnWidths();
     list->viewport()->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include "UserListStore.h"
 #include "ui_uUsersManage.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCollator>
 #include <QHeaderView>
@@ -63,15 +64,23 @@ TEST_P(UserListSortTest, HeaderClicksSortAscendingThenDescending) {
         {IpColumn, {4, 6, 2, 1, 5, 3}},      // empty first, then the address order
         {VersionColumn, {5, 4, 2, 1, 6, 3}}, // 3.5 < 3.5.9 < 3.5.10 < 3.10 < 10.0
     };
+    QList<Qt::CursorShape> cursorsWhileSorting;
+    QObject::connect(&users(), &QAbstractItemModel::layoutAboutToBeChanged, &users(), [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        cursorsWhileSorting.append(cursor ? cursor->shape() : Qt::ArrowCursor);
+    });
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "column " << c.column);
         clickHeader(c.column);
         EXPECT_EQ(uidsInListOrder(), c.ascending);
+        EXPECT_EQ(cursorsWhileSorting.value(cursorsWhileSorting.size() - 1), Qt::WaitCursor);
         clickHeader(c.column);
         QList<qint32> descending = c.ascending;
         std::reverse(descending.begin(), descending.end());
         EXPECT_EQ(uidsInListOrder(), descending);
     }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     window().ui()->LV_Man->sortByColumn(-1, Qt::AscendingOrder);
     EXPECT_EQ(uidsInListOrder(), databaseOrder);
 }
