@@ -103,7 +103,16 @@ QMimeData* UserListModel::mimeData(const QModelIndexList& indexes) const {
     return mime;
 }
 
+// A second click on the sorting column turns the list round on the keys it has; any other
+// order is sorted afresh.
 void UserListModel::sort(int column, Qt::SortOrder order) {
+    if (isSorted() && m_sorting->column() == column && m_sorting->order() != order &&
+        m_arranged.empty()) {
+        StoreRows rows = m_order;
+        m_sorting->turnRound(rows);
+        reorder(std::move(rows));
+        return;
+    }
     m_arranged.clear();
     m_sorting.reset();
     if (column >= 0 && column <= SubItemCount) {

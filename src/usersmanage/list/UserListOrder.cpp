@@ -126,6 +126,24 @@ bool UserListOrder::before(int a, int b) const {
     return a < b;
 }
 
+bool UserListOrder::sameText(int a, int b) const {
+    return (m_shared && m_texts[size_t(a)] == m_texts[size_t(b)]) ||
+           m_keys[size_t(a)].compare(m_keys[size_t(b)]) == 0;
+}
+
+// Reversed, then each run of equal texts back in store order: one pass, no sort.
+void UserListOrder::turnRound(StoreRows& rows) {
+    m_descending = !m_descending;
+    std::reverse(rows.begin(), rows.end());
+    for (auto run = rows.begin(); run != rows.end();) {
+        auto end = std::next(run);
+        while (end != rows.end() && sameText(*run, *end))
+            ++end;
+        std::reverse(run, end);
+        run = end;
+    }
+}
+
 // Ranking a shared column's texts pays where the rows outnumber them; a slice of a load
 // compares its rows instead.
 void UserListOrder::sort(StoreRows& rows) const {

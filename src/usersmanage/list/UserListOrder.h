@@ -38,11 +38,14 @@ public:
     // Whether store row a goes before store row b.
     bool before(int a, int b) const;
     void sort(StoreRows& rows) const;
+    // Rows in this order, put into the opposite order, which the order becomes.
+    void turnRound(StoreRows& rows);
     // Sorts newRows and merges them into rows, which are in this order already.
     void merge(StoreRows& rows, StoreRows newRows) const;
 
 private:
     QCollatorSortKey keyOf(const UserListStore& store, int row);
+    bool sameText(int a, int b) const;
     std::pair<std::vector<quint32>, quint32> textRanks() const;
     void sortByTextRank(StoreRows& rows) const;
 

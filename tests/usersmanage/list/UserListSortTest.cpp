@@ -170,7 +170,7 @@ TEST_P(UserListSortTest, OrderFollowsRandomEditsAndLoads) {
 
 // More rows than one sort takes at once, sorted as a plain stable sort by the collator sorts
 // them: own texts, shared names (some alike, as "Sales" and "sales") and the decrypt mark, both
-// ways; equal texts keep the store order.
+// ways, and turned round; equal texts keep the store order.
 TEST(UserListOrderTest, ManyRowsSortAsTheCollatorSortsThem) {
     const QStringList departs{u"Sales"_s, u"sales"_s, u"研发部"_s, u"财务2"_s, u"财务10"_s, {}};
     const QStringList names{u"张"_s, u"李"_s, u"bob"_s, u"Bob"_s};
@@ -209,6 +209,15 @@ TEST(UserListOrderTest, ManyRowsSortAsTheCollatorSortsThem) {
                 return direction == Qt::DescendingOrder ? compared > 0 : compared < 0;
             });
             EXPECT_TRUE(rows == expected);
+            // Turned round, the rows take the other order as a fresh sort gives it.
+            const Qt::SortOrder other =
+                direction == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+            order.turnRound(rows);
+            UserListOrder fresh(column, other);
+            fresh.keyNewRows(store);
+            fresh.sort(expected);
+            EXPECT_TRUE(rows == expected);
+            EXPECT_EQ(order.order(), other);
         }
     }
 }
