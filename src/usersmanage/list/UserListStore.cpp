@@ -167,8 +167,10 @@ quint32 UserListStore::sharedText(int row, int column) const {
         return record.depart;
     case 4:
         return record.role;
-    default:
+    case 5:
         return record.flags & Decrypts ? 1 : 0;
+    default:
+        return 0; // not a shared column
     }
 }
 
