@@ -21,6 +21,26 @@ std::vector<int> splitters(const StoreRows& rows, size_t buckets, Less less) {
     return bounds;
 }
 
+// Where the rows of each key start once sorted by key (below keys, keyAt(i) the key of the
+// i-th row), and the end last.
+template <typename KeyAt> std::vector<size_t> keyStarts(size_t rows, size_t keys, KeyAt keyAt) {
+    std::vector<size_t> starts(keys + 1);
+    for (size_t i = 0; i < rows; ++i)
+        ++starts[keyAt(i) + 1];
+    for (size_t key = 1; key < starts.size(); ++key)
+        starts[key] += starts[key - 1];
+    return starts;
+}
+
+// The rows sorted by key, those of one key in the order they came: a counting sort.
+template <typename KeyAt>
+StoreRows countedInto(const StoreRows& rows, std::vector<size_t> starts, KeyAt keyAt) {
+    StoreRows sorted(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        sorted[starts[keyAt(i)]++] = rows[i];
+    return sorted;
+}
+
 // A sample sort: the rows go to buckets between splitters, then each bucket sorts on its own.
 // A bucket's keys stay in the processor's caches while it sorts, where one sort of a million
 // rows fetches two keys from memory for most comparisons.
@@ -33,22 +53,15 @@ template <typename Less> void sampleSort(StoreRows& rows, Less less) {
     }
     const std::vector<int> bounds = splitters(rows, buckets, less);
     std::vector<quint32> bucketOf(rows.size());
-    std::vector<size_t> first(buckets + 1);
-    for (size_t i = 0; i < rows.size(); ++i) {
+    for (size_t i = 0; i < rows.size(); ++i)
         bucketOf[i] =
             quint32(std::upper_bound(bounds.begin(), bounds.end(), rows[i], less) - bounds.begin());
-        ++first[bucketOf[i] + 1];
-    }
+    const auto bucket = [&bucketOf](size_t i) { return bucketOf[i]; };
+    const std::vector<size_t> first = keyStarts(rows.size(), buckets, bucket);
+    rows = countedInto(rows, first, bucket);
     for (size_t b = 0; b < buckets; ++b)
-        first[b + 1] += first[b];
-    StoreRows sorted(rows.size());
-    std::vector<size_t> next(first.begin(), first.end() - 1);
-    for (size_t i = 0; i < rows.size(); ++i)
-        sorted[next[bucketOf[i]]++] = rows[i];
-    for (size_t b = 0; b < buckets; ++b)
-        std::sort(sorted.begin() + std::ptrdiff_t(first[b]),
-                  sorted.begin() + std::ptrdiff_t(first[b + 1]), less);
-    rows.swap(sorted);
+        std::sort(rows.begin() + std::ptrdiff_t(first[b]),
+                  rows.begin() + std::ptrdiff_t(first[b + 1]), less);
 }
 
 } // namespace
@@ -184,15 +197,8 @@ void UserListOrder::sortByTextRank(StoreRows& rows) const {
     };
     if (!std::is_sorted(rows.begin(), rows.end()))
         std::sort(rows.begin(), rows.end());
-    std::vector<size_t> next(size_t(ranks) + 1);
-    for (const int row : rows)
-        ++next[rank(row) + 1];
-    for (size_t r = 1; r < next.size(); ++r)
-        next[r] += next[r - 1];
-    StoreRows sorted(rows.size());
-    for (const int row : rows)
-        sorted[next[rank(row)]++] = row;
-    rows.swap(sorted);
+    const auto rankAt = [&](size_t i) { return rank(rows[i]); };
+    rows = countedInto(rows, keyStarts(rows.size(), ranks, rankAt), rankAt);
 }
 
 void UserListOrder::merge(StoreRows& rows, StoreRows newRows) const {
